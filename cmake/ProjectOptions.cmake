@@ -1,0 +1,32 @@
+# Compiler settings shared by every target of the project.
+
+if(KORVANE_SANITIZE)
+  if(MSVC)
+    message(FATAL_ERROR "The sanitizer build is for GCC or Clang")
+  endif()
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Warnings are errors in our own code; third-party headers come in as SYSTEM includes.
+function(korvane_strict_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /WX)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+      -Wno-sign-conversion -Wformat=2 -Werror)
+  endif()
+endfunction()
+
+# Every narrow string literal of the target is emitted in GBK (code page 936), the code
+# page of the store systems; the sources themselves stay UTF-8. Clang cannot do this, so
+# a GBK target needs GCC or MSVC. u8"" literals stay UTF-8 for the places that need it.
+function(korvane_gbk_literals target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /source-charset:utf-8 /execution-charset:gbk)
+  elseif(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -finput-charset=UTF-8 -fexec-charset=GBK)
+  else()
+    message(FATAL_ERROR "${target} needs GBK string literals: build with GCC or MSVC")
+  endif()
+endfunction()
