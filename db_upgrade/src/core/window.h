@@ -1,0 +1,61 @@
+#pragma once
+
+#include <string>
+
+#include "runtime.h"
+
+// The upgrade window w_db_upgrade without its toolkit: its instance variables, its
+// events and its window functions. Each runtime (Qt window, command-line twin, tests)
+// creates one UpgradeWindow over itself and delivers the events to the functions below.
+//
+// Headers of the core hold no texts of the system: those are GBK and live in the core's
+// .cpp files, which are compiled with GBK string literals.
+
+namespace tessary {
+
+// Title of the program's message boxes.
+extern const char* const gs_appname;
+
+class UpgradeWindow {
+public:
+    explicit UpgradeWindow(Runtime& runtime) : runtime_(runtime), sqlca_(&runtime.sqlca()) {}
+    UpgradeWindow(const UpgradeWindow&) = delete;
+    UpgradeWindow& operator=(const UpgradeWindow&) = delete;
+
+    Runtime& runtime() { return runtime_; }
+
+    // The transaction every statement of the core goes through: the runtime's sqlca, or
+    // whatever routes it for a while (the run log of an upgrade run).
+    Transaction& sqlca() { return *sqlca_; }
+    Transaction* route_sqlca(Transaction* transaction) {
+        Transaction* previous = sqlca_;
+        sqlca_ = transaction;
+        return previous;
+    }
+
+    // Working directory at window open, with one trailing separator; db.dat lies there.
+    std::string is_runpath;
+    // Whether the server also holds the second store database, and its name as spelt there.
+    bool ib_sorvanth = false;
+    std::string is_sorvanth;
+
+private:
+    Runtime& runtime_;
+    Transaction* sqlca_;
+};
+
+// Events (window.cpp, upgrade.cpp, package.cpp).
+void open(UpgradeWindow& w);            // sets is_runpath; the runtime then shows the window
+void ue_postopen(UpgradeWindow& w);     // connects once the window is on screen
+void cb_1_clicked(UpgradeWindow& w);    // the upgrade run
+void cb_get_clicked(UpgradeWindow& w);  // builds db.dat from the script folder
+void cb_put_clicked(UpgradeWindow& w);  // applies db.dat
+
+// Window functions.
+bool wf_connect_db(UpgradeWindow& w);                       // connection.cpp
+void wf_dbupgrade_2007(UpgradeWindow& w);                   // upgrade.cpp
+void wf_create_table_200327(UpgradeWindow& w);              // catalogue.cpp
+void wf_exec_sql(UpgradeWindow& w);                         // rebuild.cpp
+bool wf_get_sql_go(std::string& as_create, std::string& as_drop);  // rebuild.cpp
+
+}  // namespace tessary
