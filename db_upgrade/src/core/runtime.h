@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What the upgrade core needs from the program around it. The Qt window, the
@@ -39,8 +40,10 @@ public:
 
     virtual ~Transaction() = default;
 
-    Settings& settings() { return settings_; }
-    const Settings& settings() const { return settings_; }
+    // Virtual so that a transaction routing another one (the run log) shows that one's
+    // settings: the package applier reads the client interface from them.
+    virtual Settings& settings() { return settings_; }
+    virtual const Settings& settings() const { return settings_; }
 
     virtual void connect() = 0;
     virtual void disconnect() = 0;
@@ -93,6 +96,9 @@ public:
 
     // The process's current directory, without a trailing separator.
     virtual std::string current_directory() = 0;
+    // The directory of the running program, without a trailing separator; the run log of
+    // an upgrade is written there.
+    virtual std::string program_directory() = 0;
 
     // lb_1, the maintainers' file list: replaced by `names` (already sorted).
     virtual void show_file_list(const std::vector<std::string>& names) = 0;

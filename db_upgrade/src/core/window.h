@@ -16,6 +16,13 @@ namespace tessary {
 // Title of the program's message boxes.
 extern const char* const gs_appname;
 
+// Separator appended to directories (is_runpath, the run log's directory).
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
 class UpgradeWindow {
 public:
     explicit UpgradeWindow(Runtime& runtime) : runtime_(runtime), sqlca_(&runtime.sqlca()) {}

@@ -1,0 +1,2 @@
+insert t_sys_oper_grant select distinct oper_id , t_sys_menu.menu_id , '1' , '0' , '0' , '0' , '0' , '0' , '0' , '0' , '0' , '0' , '' from t_sys_oper_grant , t_sys_menu where t_sys_menu.menu_id not in ( select func_id from t_sys_oper_grant ) and right ( t_sys_menu.menu_id , 2 ) <> '00' and ltrim ( rtrim ( t_sys_menu.menu_name ) ) <> '-' and left ( t_sys_menu.menu_id , 1 ) not in ( 'E' , 'F' ) COMMIT 
+GO

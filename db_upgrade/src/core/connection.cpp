@@ -1,0 +1,89 @@
+#include <string>
+#include <vector>
+
+#include "window.h"
+
+namespace tessary {
+namespace {
+
+const char kRegistryKey[] = "SOFTWARE\\korvane";
+const char kRegistryKeyShown[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane";
+
+bool blank(const std::string& text) {
+    return text.find_first_not_of(' ') == std::string::npos;
+}
+
+void report_connect_failure(Runtime& runtime, const std::string& reason) {
+    runtime.beep(1);
+    runtime.message_box(gs_appname, "不能连接到数据库！(错误信息：" + reason + ")");
+}
+
+// Names of the registry values the connection cannot do without that are missing or blank.
+std::string missing_values(const Transaction::Settings& settings) {
+    std::vector<const char*> missing;
+    if (blank(settings.database)) missing.push_back("DATABASE");
+    if (blank(settings.server_name)) missing.push_back("SERVERNAME");
+    std::string names;
+    for (const char* name : missing) {
+        if (!names.empty()) names += "、";
+        names += name;
+    }
+    return names;
+}
+
+}  // namespace
+
+bool wf_connect_db(UpgradeWindow& w) {
+    Runtime& runtime = w.runtime();
+    Transaction& sqlca = w.sqlca();
+    Transaction::Settings& settings = sqlca.settings();
+
+    settings.dbms = "MSS";
+    if (auto database = runtime.registry_string(kRegistryKey, "DATABASE")) {
+        settings.database = *database;
+    }
+    settings.log_pass = "tqzvbno";
+    if (auto server = runtime.registry_string(kRegistryKey, "SERVERNAME")) {
+        settings.server_name = *server;
+    }
+    settings.log_id = "korvane";
+    sqlca.set_autocommit(false);
+    settings.dbparm = "";
+    settings.lock = "RU";
+    sqlca.set_autocommit(true);
+
+    // Without both values a connection attempt can only fail with a misleading driver
+    // message, so say which value is missing instead.
+    const std::string missing = missing_values(settings);
+    if (!missing.empty()) {
+        report_connect_failure(runtime, std::string("注册表 ") + kRegistryKeyShown + " 中缺少 " +
+                                            missing + " 的值");
+        return false;
+    }
+
+    sqlca.connect();
+    if (sqlca.sqlcode() != Transaction::kSuccess) {
+        report_connect_failure(runtime, sqlca.sqlerrtext());
+        return false;
+    }
+
+    const std::string ls_database = settings.database;
+    sqlca.execute_immediate("use master");
+
+    std::optional<std::string> ls_sorvanth = w.is_sorvanth;
+    sqlca.select_into("SELECT Name FROM sysdatabases WHERE Lower ( Name ) ='sorvanth' ",
+                      ls_sorvanth);
+    w.is_sorvanth = ls_sorvanth.value_or(std::string());
+    w.ib_sorvanth = !blank(w.is_sorvanth);
+
+    // The upgrade must not run in master: a store database that cannot be selected is a
+    // failed connection, not a success.
+    sqlca.execute_immediate("use " + ls_database);
+    if (sqlca.sqlcode() != Transaction::kSuccess) {
+        report_connect_failure(runtime, sqlca.sqlerrtext());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tessary

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <fstream>
+#include <string>
+
+#include "runtime.h"
+
+namespace tessary {
+
+// The log of one upgrade run: a transaction that routes every operation to the real one
+// and writes each statement with its outcome to a dated file. The run still passes over
+// failing statements; the log makes them visible.
+class RunLog final : public Transaction {
+public:
+    // Appends to the log file at `path`. A file that cannot be opened does not stop the
+    // run; the summary then says so.
+    RunLog(Transaction& inner, std::string path);
+
+    // The dated log file name in `directory` (one file a day; each run appends).
+    static std::string path_in(const std::string& directory);
+
+    Settings& settings() override { return inner_.settings(); }
+    const Settings& settings() const override { return inner_.settings(); }
+
+    void connect() override;
+    void disconnect() override;
+    bool connected() const override { return inner_.connected(); }
+    void execute_immediate(const std::string& statement) override;
+    void select_into(const std::string& statement, std::optional<std::string>& into) override;
+    void commit() override;
+    void rollback() override;
+    void set_autocommit(bool on) override;
+    bool autocommit() const override { return inner_.autocommit(); }
+
+    std::size_t statements_sent() const { return sent_; }
+    std::size_t statements_failed() const { return failed_; }
+    const std::string& path() const { return path_; }
+
+    // Writes the closing summary to the file, closes it, and returns the summary line
+    // (statements sent, succeeded, failed, and where the log is), GBK.
+    std::string finish();
+
+private:
+    void take_status();
+    void record_statement(const std::string& statement);
+    void record_operation(const char* name);
+    std::string outcome() const;
+
+    Transaction& inner_;
+    std::string path_;
+    std::ofstream file_;
+    std::size_t sent_ = 0;
+    std::size_t failed_ = 0;
+};
+
+}  // namespace tessary

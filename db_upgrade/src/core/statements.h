@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// The statement texts of the dated batches and of the schema catalogue, embedded from
+// db_upgrade/data at build time as GBK bytes (see data/README.md).
+
+namespace tessary::statements {
+
+// A fixed, ordered list of statements.
+struct StatementList {
+    const std::string_view* first;
+    std::size_t count;
+
+    const std::string_view* begin() const { return first; }
+    const std::string_view* end() const { return first + count; }
+    std::size_t size() const { return count; }
+    std::string_view operator[](std::size_t i) const { return first[i]; }
+};
+
+// Batches named by the upgrade date that selects them.
+extern const StatementList batch_00000000;
+extern const StatementList batch_20140722;
+extern const StatementList batch_20150825;
+// The batch for 20200117 runs its menu rows, then the catalogue, then the version label,
+// then the procedure rebuild, then the grant insert.
+extern const StatementList batch_20200117_menus;
+extern const StatementList batch_20200117_version;
+extern const StatementList batch_20200117_grant;
+
+// The 144 steps of wf_create_table_200327.
+extern const StatementList catalogue_200327;
+
+}  // namespace tessary::statements

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string_view>
+
+// What the upgrade run tells its callers beyond the window's events.
+
+namespace tessary {
+
+// Whether a recorded upgrade date selects a batch (the four gate dates, exact match).
+bool is_gate_date(std::string_view upgrade_date);
+
+// The text of the message box shown when the recorded date selects no batch (GBK).
+extern const char* const kUpgradeIncompleteText;
+
+}  // namespace tessary
