@@ -1,0 +1,63 @@
+#include <iostream>
+
+#include "cli_runtime.h"
+#include "commands.h"
+#include "core/upgrade.h"
+#include "core/window.h"
+#include "host/host.h"
+
+namespace tessary::cli {
+namespace {
+
+// A transaction without a database: prints every statement it is given, as UTF-8,
+// followed by a line GO, and answers every select with the upgrade date the script is for.
+class StatementPrinter final : public Transaction {
+public:
+    StatementPrinter(std::ostream& out, std::string upgrade_date)
+        : out_(out), upgrade_date_(std::move(upgrade_date)) {}
+
+    void connect() override { set_status(kSuccess); }
+    void disconnect() override { set_status(kSuccess); }
+    bool connected() const override { return true; }
+    void execute_immediate(const std::string& statement) override {
+        out_ << host::gbk_to_utf8(statement) << "\nGO\n";
+        set_status(kSuccess);
+    }
+    void select_into(const std::string&, std::optional<std::string>& into) override {
+        into = upgrade_date_;
+        set_status(kSuccess);
+    }
+    void commit() override { set_status(kSuccess); }
+    void rollback() override { set_status(kSuccess); }
+    void set_autocommit(bool on) override {
+        autocommit_ = on;
+        set_status(kSuccess);
+    }
+    bool autocommit() const override { return autocommit_; }
+
+private:
+    std::ostream& out_;
+    std::string upgrade_date_;
+    bool autocommit_ = true;
+};
+
+}  // namespace
+
+int script_command(const Arguments& arguments) {
+    std::map<std::string, std::string> options;
+    if (auto error = parse_options(arguments, {"--from"}, options)) return fail(*error, kUsageError);
+    const std::string from = options.count("--from") != 0 ? options["--from"] : "00000000";
+
+    StatementPrinter printer(std::cout, host::utf8_to_gbk(from));
+    CliRuntime runtime(printer, /*read_registry=*/false);
+    UpgradeWindow window(runtime);
+    wf_dbupgrade_2007(window);
+    std::cout << std::flush;
+
+    if (!is_gate_date(host::utf8_to_gbk(from))) {
+        return fail(from + " is not an upgrade date of this program; nothing to print");
+    }
+    return std::cout ? kSuccess : fail("cannot write the statements to standard output");
+}
+
+}  // namespace tessary::cli

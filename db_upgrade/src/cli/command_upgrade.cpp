@@ -1,0 +1,38 @@
+#include <algorithm>
+
+#include "cli_runtime.h"
+#include "commands.h"
+#include "core/upgrade.h"
+#include "core/window.h"
+#include "odbc/odbc_transaction.h"
+
+namespace tessary::cli {
+
+// The run of the upgrade button, headless: window open, connection, then the run over the
+// store database and, when the server holds it, the second database.
+int upgrade_command(const Arguments& arguments) {
+    std::map<std::string, std::string> options;
+    if (auto error = parse_options(arguments, {"--connection"}, options)) {
+        return fail(*error, kUsageError);
+    }
+    std::optional<std::string> connection_string;
+    if (options.count("--connection") != 0) connection_string = options["--connection"];
+
+    odbc::OdbcTransaction sqlca(connection_string);
+    CliRuntime runtime(sqlca);
+    UpgradeWindow window(runtime);
+    open(window);
+    ue_postopen(window);
+    if (!runtime.upgrade_enabled()) return fail("no connection to the store database");
+
+    cb_1_clicked(window);
+    sqlca.disconnect();
+
+    const auto& messages = runtime.messages();
+    if (std::find(messages.begin(), messages.end(), kUpgradeIncompleteText) != messages.end()) {
+        return fail("a database records an upgrade date this program does not know; its batches did not run");
+    }
+    return kSuccess;
+}
+
+}  // namespace tessary::cli

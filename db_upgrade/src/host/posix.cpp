@@ -1,0 +1,69 @@
+#include <iconv.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+
+#include "host.h"
+#include "registry_file.h"
+
+namespace tessary::host {
+namespace {
+
+std::string convert(std::string_view text, const char* to, const char* from) {
+    iconv_t converter = iconv_open(to, from);
+    if (converter == reinterpret_cast<iconv_t>(-1)) return std::string(text);
+    std::string out;
+    char* in = const_cast<char*>(text.data());
+    std::size_t in_left = text.size();
+    char buffer[1024];
+    while (in_left > 0) {
+        char* out_pointer = buffer;
+        std::size_t out_left = sizeof buffer;
+        const std::size_t rc = iconv(converter, &in, &in_left, &out_pointer, &out_left);
+        out.append(buffer, sizeof buffer - out_left);
+        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            // An invalid or cut-off sequence: mark it and go on after its first byte.
+            out += '?';
+            ++in;
+            --in_left;
+        }
+    }
+    iconv_close(converter);
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> registry_string(const std::string& key, const std::string& value) {
+    const char* named = std::getenv(kRegistryFileVariable);
+    std::ifstream file(named != nullptr && *named != '\0' ? named : kDefaultRegistryFile,
+                       std::ios::binary);
+    if (!file) return std::nullopt;
+    return find_registry_value(file, "HKEY_LOCAL_MACHINE\\" + key, value);
+}
+
+std::string current_directory() {
+    char path[PATH_MAX];
+    return getcwd(path, sizeof path) != nullptr ? std::string(path) : std::string();
+}
+
+std::string program_directory() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return current_directory();
+    std::string program(path, static_cast<std::size_t>(length));
+    const auto slash = program.rfind('/');
+    return slash == 0 ? "/" : program.substr(0, slash);
+}
+
+std::string gbk_to_utf8(std::string_view gbk) { return convert(gbk, "UTF-8", "GBK"); }
+std::string utf8_to_gbk(std::string_view utf8) { return convert(utf8, "GBK", "UTF-8"); }
+
+void use_utf8_console() {}
+
+bool stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }
+
+}  // namespace tessary::host

@@ -1,0 +1,74 @@
+#include "connection_string.h"
+
+#include <cstdlib>
+
+namespace tessary::odbc {
+namespace {
+
+// Attribute values with separators or surrounding blanks go in braces, a closing brace
+// doubled, so that no value can add attributes of its own.
+std::string attribute(const std::string& name, const std::string& value) {
+    const bool plain = value.find_first_of(";{}=") == std::string::npos &&
+                       (value.empty() || (value.front() != ' ' && value.back() != ' '));
+    if (plain) return name + "=" + value + ";";
+    std::string quoted = "{";
+    for (char c : value) {
+        quoted += c;
+        if (c == '}') quoted += '}';
+    }
+    return name + "=" + quoted + "};";
+}
+
+bool same_ignoring_case(const std::string& a, const char* b) {
+    std::size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return i == a.size() && b[i] == '\0';
+}
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
+std::string driver_from_environment() {
+    const char* driver = std::getenv("TESSARY_ODBC_DRIVER");
+    return driver != nullptr && *driver != '\0' ? driver : kDefaultDriver;
+}
+
+std::string build_connection_string(const Transaction::Settings& settings,
+                                    const std::string& driver) {
+    std::string server = trimmed(settings.server_name);
+    std::string port;
+    const auto comma = server.rfind(',');
+    if (comma != std::string::npos) {
+        port = trimmed(server.substr(comma + 1));
+        server = trimmed(server.substr(0, comma));
+        // An explicit port reaches the instance directly; FreeTDS takes one or the other.
+        const auto backslash = server.find('\\');
+        if (backslash != std::string::npos) server.erase(backslash);
+    }
+    const auto backslash = server.find('\\');
+    const std::string host = server.substr(0, backslash);
+    if (same_ignoring_case(host, ".") || same_ignoring_case(host, "(local)")) {
+        server.replace(0, host.size(), "localhost");
+    }
+
+    std::string text = attribute("DRIVER", driver);
+    text += attribute("Server", server);
+    if (!port.empty()) text += attribute("Port", port);
+    text += attribute("Database", settings.database);
+    text += attribute("UID", settings.log_id);
+    text += attribute("PWD", settings.log_pass);
+    text += attribute("ClientCharset", "GBK");
+    return text;
+}
+
+}  // namespace tessary::odbc
