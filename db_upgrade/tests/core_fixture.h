@@ -1,0 +1,56 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/window.h"
+#include "recording_runtime.h"
+#include "sql_server_double.h"
+#include "store_fixture.h"
+#include "temp_dir.h"
+
+namespace tessary::testing {
+
+// A window over the recording runtime and the SQL Server double, whose registry names the
+// server "storesrv" and the store database "store".
+class CoreFixture : public ::testing::Test {
+protected:
+    CoreFixture() {
+        runtime.registry["DATABASE"] = "store";
+        runtime.registry["SERVERNAME"] = "storesrv";
+        runtime.program_dir = program_dir.path().string();
+    }
+
+    // Connects as the window does after it opens; true when the upgrade button stays enabled.
+    bool open_window() {
+        open(window);
+        ue_postopen(window);
+        return runtime.upgrade_enabled;
+    }
+
+    std::vector<Event> events_of(Event::Kind kind) const {
+        std::vector<Event> found;
+        for (const auto& event : timeline.events()) {
+            if (event.kind == kind) found.push_back(event);
+        }
+        return found;
+    }
+
+    std::vector<std::string> executed() const { return timeline.texts(Event::Kind::kExecute); }
+
+    const SqlServerDouble::Database& db(const std::string& name) const {
+        const auto* database = server.committed(name);
+        EXPECT_NE(database, nullptr) << name;
+        return *database;
+    }
+
+    TempDir program_dir;
+    Timeline timeline;
+    SqlServerDouble server{timeline};
+    RecordingRuntime runtime{server, timeline};
+    UpgradeWindow window{runtime};
+};
+
+}  // namespace tessary::testing

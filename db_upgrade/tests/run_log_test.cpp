@@ -1,0 +1,121 @@
+// The run log of cb_1_clicked: what it writes, the summary line, and what it passes on.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/run_log.h"
+#include "core_fixture.h"
+
+namespace tessary::testing {
+namespace {
+
+using Kind = Event::Kind;
+
+std::string read_file(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::vector<std::filesystem::path> logs_in(const std::filesystem::path& directory) {
+    std::vector<std::filesystem::path> logs;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        if (entry.path().extension() == ".log") logs.push_back(entry.path());
+    }
+    return logs;
+}
+
+class RunLogTest : public CoreFixture {};
+
+TEST_F(RunLogTest, TheRunWritesEveryStatementWithItsOutcomeBesideTheProgram) {
+    server.add_database(store_database("store", "20200117"));
+    ASSERT_TRUE(open_window());
+    timeline.clear();
+    cb_1_clicked(window);
+
+    const auto logs = logs_in(program_dir.path());
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(logs[0].filename().string().rfind("tessary-upgrade-", 0), 0u);
+    const std::string log = read_file(logs[0]);
+
+    // Two selects of the date, four menu rows, 144 catalogue steps, the version label and
+    // the grant insert.
+    std::size_t sent = 0, failed = 0;
+    for (const auto& event : timeline.events()) {
+        if (event.kind == Kind::kExecute || event.kind == Kind::kSelect) {
+            ++sent;
+            if (!event.ok) ++failed;
+        }
+    }
+    EXPECT_EQ(sent, 152u);
+    const std::string summary = "升级结束：发送语句 152 条，成功 " + std::to_string(sent - failed) +
+                                " 条，失败 " + std::to_string(failed) + " 条";
+    const auto lines = timeline.texts(Kind::kProgress);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], summary + "；日志 " + logs[0].string());
+    EXPECT_NE(log.find(summary + "\n"), std::string::npos);
+
+    EXPECT_NE(log.find(" statement 1\nselect isnull ( max ( sys_var_value ) , '00000000' ) from "
+                       "t_sys_system where sys_var_id ='UPGRADE_DATE' \n-- ok\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("\nalter table t_bd_item_info add cm_flag char(1) default '0' null\n-- ok\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("-- commit: ok\n"), std::string::npos);
+    EXPECT_NE(log.find("-- autocommit off: ok\n"), std::string::npos);
+}
+
+TEST_F(RunLogTest, RefusedStatementsAreLoggedWithTheErrorText) {
+    server.add_database(store_database("store", "20200117"));
+    ASSERT_TRUE(open_window());
+    cb_1_clicked(window);
+    RecordingRuntime again_runtime(server, timeline);
+    again_runtime.registry = runtime.registry;
+    again_runtime.program_dir = runtime.program_dir;
+    UpgradeWindow again(again_runtime);
+    cb_1_clicked(again);
+
+    const std::string log = read_file(logs_in(program_dir.path()).at(0));
+    EXPECT_NE(log.find("\n-- error -1: Column names in each table must be unique. Column name "
+                       "'cm_flag' in table 't_bd_item_info' is specified more than once.\n"),
+              std::string::npos);
+    EXPECT_EQ(log.find("-- error -1: Column names in each table must be unique. Column name 'cm_flag'"),
+              log.rfind("-- error -1: Column names in each table must be unique. Column name 'cm_flag'"));
+}
+
+TEST_F(RunLogTest, AnUnwritableLogDoesNotStopTheRun) {
+    runtime.program_dir = (program_dir.path() / "missing" / "directory").string();
+    server.add_database(store_database("store", "20150825"));
+    ASSERT_TRUE(open_window());
+    cb_1_clicked(window);
+
+    EXPECT_EQ(system_value(db("store"), "UPGRADE_DATE"), "20200117");
+    const auto lines = timeline.texts(Kind::kProgress);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("；日志无法写入 " + runtime.program_dir), std::string::npos);
+}
+
+TEST_F(RunLogTest, PassesStatusSettingsAndAutocommitThroughToTheTransaction) {
+    server.add_database(store_database("store", "20200117"));
+    ASSERT_TRUE(open_window());
+    RunLog log(server, program_dir.file("direct.log"));
+    EXPECT_EQ(log.settings().dbms, "MSS");
+    log.settings().dbms = "ODBC";
+    EXPECT_EQ(server.settings().dbms, "ODBC");
+
+    log.execute_immediate("create table [dbo].[t_x] ( [a] [int] NULL )");
+    EXPECT_EQ(log.sqlcode(), Transaction::kSuccess);
+    log.execute_immediate("create table [dbo].[t_x] ( [a] [int] NULL )");
+    EXPECT_EQ(log.sqlcode(), Transaction::kError);
+    EXPECT_EQ(log.sqlerrtext(), "There is already an object named 't_x' in the database.");
+    log.set_autocommit(false);
+    EXPECT_FALSE(log.autocommit());
+    EXPECT_FALSE(server.autocommit());
+    EXPECT_EQ(log.statements_sent(), 2u);
+    EXPECT_EQ(log.statements_failed(), 1u);
+}
+
+}  // namespace
+}  // namespace tessary::testing

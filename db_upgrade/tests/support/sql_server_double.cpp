@@ -1,0 +1,615 @@
+#include "sql_server_double.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tessary::testing {
+namespace {
+
+std::string lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+bool same(const std::string& a, const std::string& b) { return lower(a) == lower(b); }
+
+bool same_value(const std::optional<std::string>& a, const std::optional<std::string>& b) {
+    return a && b && same(*a, *b);
+}
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+struct Token {
+    enum class Type { kWord, kString, kNumber, kSymbol };
+    Type type;
+    std::string text;  // words without their brackets, strings without their quotes
+};
+
+bool word_char(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '@' || c == '#' || c == '$';
+}
+
+std::vector<Token> tokenize(const std::string& text) {
+    std::vector<Token> tokens;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            ++i;
+        } else if (c == '[') {
+            const auto end = text.find(']', i);
+            tokens.push_back({Token::Type::kWord, text.substr(i + 1, end - i - 1)});
+            i = end == std::string::npos ? text.size() : end + 1;
+        } else if (c == '\'') {
+            std::string value;
+            for (++i; i < text.size(); ++i) {
+                if (text[i] == '\'') {
+                    if (i + 1 < text.size() && text[i + 1] == '\'') {
+                        value += '\'';
+                        ++i;
+                    } else {
+                        break;
+                    }
+                } else {
+                    value += text[i];
+                }
+            }
+            ++i;
+            tokens.push_back({Token::Type::kString, value});
+        } else if (c >= '0' && c <= '9') {
+            std::size_t end = i;
+            while (end < text.size() && ((text[end] >= '0' && text[end] <= '9') || text[end] == '.')) ++end;
+            tokens.push_back({Token::Type::kNumber, text.substr(i, end - i)});
+            i = end;
+        } else if (word_char(c)) {
+            std::size_t end = i;
+            while (end < text.size() && word_char(text[end])) ++end;
+            tokens.push_back({Token::Type::kWord, text.substr(i, end - i)});
+            i = end;
+        } else {
+            tokens.push_back({Token::Type::kSymbol, std::string(1, c)});
+            ++i;
+        }
+    }
+    return tokens;
+}
+
+// The statement with keywords in lower case and single blanks, for recognising the fixed
+// statements of the run whatever their layout.
+std::string normalized(const std::string& text) {
+    std::string out;
+    for (const auto& token : tokenize(text)) {
+        if (!out.empty()) out += ' ';
+        out += token.type == Token::Type::kString ? "'" + token.text + "'" : lower(token.text);
+    }
+    return out;
+}
+
+const std::string kSelectUpgradeDate = normalized(
+    "select isnull ( max ( sys_var_value ) , '00000000' ) from t_sys_system where sys_var_id "
+    "='UPGRADE_DATE'");
+const std::string kSelectSorvanth =
+    normalized("SELECT Name FROM sysdatabases WHERE Lower ( Name ) ='sorvanth'");
+const std::string kGrantInsert = normalized(
+    "insert t_sys_oper_grant select distinct oper_id , t_sys_menu.menu_id , '1' , '0' , '0' , "
+    "'0' , '0' , '0' , '0' , '0' , '0' , '0' , '' from t_sys_oper_grant , t_sys_menu where "
+    "t_sys_menu.menu_id not in ( select func_id from t_sys_oper_grant ) and right ( "
+    "t_sys_menu.menu_id , 2 ) <> '00' and ltrim ( rtrim ( t_sys_menu.menu_name ) ) <> '-' and "
+    "left ( t_sys_menu.menu_id , 1 ) not in ( 'E' , 'F' ) COMMIT");
+
+// Reads tokens from the front of a statement.
+class Reader {
+public:
+    explicit Reader(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+
+    bool done() const { return at_ >= tokens_.size(); }
+    const Token* peek(std::size_t ahead = 0) const {
+        return at_ + ahead < tokens_.size() ? &tokens_[at_ + ahead] : nullptr;
+    }
+    bool next_is(const char* word, std::size_t ahead = 0) const {
+        const Token* token = peek(ahead);
+        return token != nullptr && token->type != Token::Type::kString && same(token->text, word);
+    }
+    bool take(const char* word) {
+        if (!next_is(word)) return false;
+        ++at_;
+        return true;
+    }
+    std::optional<Token> take_any() {
+        if (done()) return std::nullopt;
+        return tokens_[at_++];
+    }
+    // [dbo].[name], dbo.name or name.
+    std::optional<std::string> take_object_name() {
+        auto name = take_any();
+        if (!name || name->type != Token::Type::kWord) return std::nullopt;
+        if (take(".")) {
+            name = take_any();
+            if (!name || name->type != Token::Type::kWord) return std::nullopt;
+        }
+        return name->text;
+    }
+    // "( a , b , c )": the tokens of each comma-separated part at the outer level.
+    std::optional<std::vector<std::vector<Token>>> take_list() {
+        if (!take("(")) return std::nullopt;
+        std::vector<std::vector<Token>> parts(1);
+        int depth = 1;
+        while (auto token = take_any()) {
+            const bool symbol = token->type == Token::Type::kSymbol;
+            if (symbol && token->text == "(") ++depth;
+            if (symbol && token->text == ")" && --depth == 0) return parts;
+            if (symbol && token->text == "," && depth == 1) {
+                parts.emplace_back();
+            } else {
+                parts.back().push_back(*token);
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::vector<Token> tokens_;
+    std::size_t at_ = 0;
+};
+
+std::optional<std::optional<std::string>> literal(const std::vector<Token>& part) {
+    if (part.size() != 1) return std::nullopt;
+    if (part[0].type == Token::Type::kString || part[0].type == Token::Type::kNumber) {
+        return std::optional<std::string>(part[0].text);
+    }
+    if (part[0].type == Token::Type::kWord && same(part[0].text, "null")) {
+        return std::optional<std::optional<std::string>>(std::optional<std::string>());
+    }
+    return std::nullopt;
+}
+
+std::string object_exists(const std::string& name) {
+    return "There is already an object named '" + name + "' in the database.";
+}
+std::string invalid_object(const std::string& name) { return "Invalid object name '" + name + "'."; }
+std::string not_understood(const std::string& statement) {
+    return "The SQL Server test double does not understand: " + statement;
+}
+
+using Table = SqlServerDouble::Table;
+using Database = SqlServerDouble::Database;
+using Row = SqlServerDouble::Row;
+
+std::optional<std::string> insert_row(Table& table, Row row) {
+    if (row.size() != table.columns.size()) {
+        return std::string("Column name or number of supplied values does not match table definition.");
+    }
+    if (!table.key.empty()) {
+        for (const auto& existing : table.rows) {
+            bool equal = true;
+            for (const auto& key_column : table.key) {
+                const auto index = static_cast<std::size_t>(table.column(key_column));
+                equal = equal && same_value(existing[index], row[index]);
+            }
+            if (equal) {
+                return "Violation of PRIMARY KEY constraint on '" + table.name +
+                       "'. Cannot insert duplicate key in object 'dbo." + table.name + "'.";
+            }
+        }
+    }
+    table.rows.push_back(std::move(row));
+    return std::nullopt;
+}
+
+std::optional<std::string> create_table(Reader& reader, Database& database) {
+    const auto name = reader.take_object_name();
+    if (!name) return std::string("Incorrect syntax near 'TABLE'.");
+    const auto parts = reader.take_list();
+    if (!parts || parts->empty()) return std::string("Incorrect syntax in the column list.");
+    if (database.objects.count(lower(*name)) != 0) return object_exists(*name);
+    Table table;
+    table.name = *name;
+    for (const auto& part : *parts) {
+        if (part.empty() || part[0].type != Token::Type::kWord) {
+            return std::string("Incorrect syntax in the column list.");
+        }
+        if (table.column(part[0].text) >= 0) {
+            return "Column names in each table must be unique. Column name '" + part[0].text +
+                   "' in table '" + *name + "' is specified more than once.";
+        }
+        table.columns.push_back(part[0].text);
+    }
+    database.tables[lower(*name)] = std::move(table);
+    database.objects.insert(lower(*name));
+    return std::nullopt;
+}
+
+std::optional<std::string> add_primary_key(Reader& reader, Database& database, Table& table,
+                                           const std::optional<std::string>& constraint) {
+    reader.take("clustered") || reader.take("nonclustered");
+    const auto parts = reader.take_list();
+    if (!parts) return std::string("Incorrect syntax near 'KEY'.");
+    if (!table.key.empty()) {
+        return "Table '" + table.name + "' already has a primary key defined on it.";
+    }
+    if (constraint && database.objects.count(lower(*constraint)) != 0) return object_exists(*constraint);
+    std::vector<std::string> key;
+    for (const auto& part : *parts) {
+        if (part.size() != 1 || table.column(part[0].text) < 0) {
+            return std::string("Column name in the key does not exist in the target table.");
+        }
+        key.push_back(part[0].text);
+    }
+    table.key = std::move(key);
+    if (constraint) database.objects.insert(lower(*constraint));
+    return std::nullopt;
+}
+
+// "CONSTRAINT [n] DEFAULT (v) FOR [c]", repeated after commas.
+std::optional<std::string> add_defaults(Reader& reader, Database& database, Table& table,
+                                        std::string constraint) {
+    for (;;) {
+        const auto value = reader.take_list();
+        if (!value || !reader.take("for")) return std::string("Incorrect syntax near 'DEFAULT'.");
+        const auto column = reader.take_any();
+        if (!column || table.column(column->text) < 0) {
+            return std::string("Invalid column name in the DEFAULT constraint.");
+        }
+        if (database.objects.count(lower(constraint)) != 0) return object_exists(constraint);
+        if (!table.columns_with_named_default.insert(lower(column->text)).second) {
+            return std::string("Column already has a DEFAULT bound to it.");
+        }
+        database.objects.insert(lower(constraint));
+        if (!reader.take(",")) return reader.done() ? std::nullopt : std::optional<std::string>("Incorrect syntax after the DEFAULT constraint.");
+        if (!reader.take("constraint")) return std::string("Incorrect syntax near ','.");
+        const auto next = reader.take_any();
+        if (!next || !reader.take("default")) return std::string("Incorrect syntax near 'CONSTRAINT'.");
+        constraint = next->text;
+    }
+}
+
+std::optional<std::string> alter_table(Reader& reader, Database& database) {
+    const auto name = reader.take_object_name();
+    if (!name) return std::string("Incorrect syntax near 'TABLE'.");
+    if (reader.take("with") && !reader.take("nocheck")) return std::string("Incorrect syntax near 'WITH'.");
+    if (!reader.take("add")) return std::string("Incorrect syntax: ADD expected.");
+    Table* table = database.table(*name);
+    if (table == nullptr) {
+        return "Cannot find the object \"" + *name + "\" because it does not exist or you do not have permissions.";
+    }
+    if (reader.take("primary")) {
+        if (!reader.take("key")) return std::string("Incorrect syntax near 'PRIMARY'.");
+        return add_primary_key(reader, database, *table, std::nullopt);
+    }
+    if (reader.take("constraint")) {
+        const auto constraint = reader.take_any();
+        if (!constraint) return std::string("Incorrect syntax near 'CONSTRAINT'.");
+        if (reader.take("primary") && reader.take("key")) {
+            return add_primary_key(reader, database, *table, constraint->text);
+        }
+        if (reader.take("default")) return add_defaults(reader, database, *table, constraint->text);
+        return std::string("Incorrect syntax in the constraint.");
+    }
+    const auto column = reader.take_any();
+    if (!column || column->type != Token::Type::kWord || reader.done()) {
+        return std::string("Incorrect syntax in the column definition.");
+    }
+    if (table->column(column->text) >= 0) {
+        return "Column names in each table must be unique. Column name '" + column->text +
+               "' in table '" + *name + "' is specified more than once.";
+    }
+    table->columns.push_back(column->text);
+    for (auto& row : table->rows) row.emplace_back();
+    return std::nullopt;
+}
+
+std::optional<std::string> insert_values(Reader& reader, Database& database) {
+    reader.take("into");
+    const auto name = reader.take_object_name();
+    if (!name) return std::string("Incorrect syntax near 'insert'.");
+    Table* table = database.table(*name);
+    if (table == nullptr) return invalid_object(*name);
+    std::optional<std::vector<std::vector<Token>>> columns;
+    if (reader.next_is("(")) columns = reader.take_list();
+    if (!reader.take("values")) return std::string("Incorrect syntax: VALUES expected.");
+    const auto values = reader.take_list();
+    if (!values || !reader.done()) return std::string("Incorrect syntax in the VALUES list.");
+
+    Row row;
+    for (const auto& part : *values) {
+        const auto value = literal(part);
+        if (!value) return std::string("Only literal values are understood.");
+        row.push_back(*value);
+    }
+    if (!columns) return insert_row(*table, std::move(row));
+
+    if (columns->size() != row.size()) {
+        return std::string("There are fewer columns in the INSERT statement than values specified.");
+    }
+    Row full(table->columns.size());
+    for (std::size_t i = 0; i < columns->size(); ++i) {
+        const auto& part = (*columns)[i];
+        const int index = part.size() == 1 ? table->column(part[0].text) : -1;
+        if (index < 0) return std::string("Invalid column name in the INSERT statement.");
+        full[static_cast<std::size_t>(index)] = row[i];
+    }
+    return insert_row(*table, std::move(full));
+}
+
+std::optional<std::string> grant_missing_menus(Database& database) {
+    Table* grants = database.table("t_sys_oper_grant");
+    const Table* menus = database.table("t_sys_menu");
+    if (grants == nullptr) return invalid_object("t_sys_oper_grant");
+    if (menus == nullptr) return invalid_object("t_sys_menu");
+    const auto oper = static_cast<std::size_t>(grants->column("oper_id"));
+    const auto func = static_cast<std::size_t>(grants->column("func_id"));
+    const auto menu_id = static_cast<std::size_t>(menus->column("menu_id"));
+    const auto menu_name = static_cast<std::size_t>(menus->column("menu_name"));
+
+    std::vector<std::string> operators;
+    std::set<std::string> held;
+    for (const auto& row : grants->rows) {
+        // NOT IN over a list holding NULL is never true.
+        if (!row[func]) return std::nullopt;
+        held.insert(lower(*row[func]));
+        if (row[oper] && std::find(operators.begin(), operators.end(), *row[oper]) == operators.end()) {
+            operators.push_back(*row[oper]);
+        }
+    }
+    std::vector<Row> added;
+    for (const auto& menu : menus->rows) {
+        const std::string id = menu[menu_id].value_or("");
+        if (held.count(lower(id)) != 0 || id.size() < 2 || id.substr(id.size() - 2) == "00") continue;
+        if (!menu[menu_name] || trimmed(*menu[menu_name]) == "-") continue;
+        if (same(id.substr(0, 1), "E") || same(id.substr(0, 1), "F")) continue;
+        for (const auto& operator_id : operators) {
+            Row row{operator_id, id, std::string("1")};
+            for (int i = 0; i < 9; ++i) row.emplace_back("0");
+            row.emplace_back("");
+            added.push_back(std::move(row));
+        }
+    }
+    for (auto& row : added) {
+        if (auto error = insert_row(*grants, std::move(row))) return error;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool SqlServerDouble::Table::operator==(const Table& other) const {
+    return name == other.name && columns == other.columns && key == other.key &&
+           columns_with_named_default == other.columns_with_named_default && rows == other.rows;
+}
+
+int SqlServerDouble::Table::column(const std::string& wanted) const {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (same(columns[i], wanted)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool SqlServerDouble::Database::operator==(const Database& other) const {
+    return name == other.name && tables == other.tables && objects == other.objects;
+}
+
+const SqlServerDouble::Table* SqlServerDouble::Database::table(const std::string& wanted) const {
+    const auto found = tables.find(lower(wanted));
+    return found == tables.end() ? nullptr : &found->second;
+}
+
+SqlServerDouble::Table* SqlServerDouble::Database::table(const std::string& wanted) {
+    const auto found = tables.find(lower(wanted));
+    return found == tables.end() ? nullptr : &found->second;
+}
+
+SqlServerDouble::Table make_table(std::string name, std::vector<std::string> columns,
+                                  std::vector<std::string> key) {
+    SqlServerDouble::Table table;
+    table.name = std::move(name);
+    table.columns = std::move(columns);
+    table.key = std::move(key);
+    return table;
+}
+
+SqlServerDouble::SqlServerDouble(Timeline& timeline, std::string server_name)
+    : timeline_(timeline), server_name_(std::move(server_name)) {
+    add_database(Database{"master", {}, {}});
+}
+
+void SqlServerDouble::add_database(Database database) {
+    for (const auto& entry : database.tables) database.objects.insert(entry.first);
+    const std::string key = lower(database.name);
+    committed_[key] = database;
+    working_[key] = std::move(database);
+}
+
+const SqlServerDouble::Database* SqlServerDouble::committed(const std::string& name) const {
+    const auto found = committed_.find(lower(name));
+    return found == committed_.end() ? nullptr : &found->second;
+}
+
+void SqlServerDouble::refuse(std::string fragment, std::string error) {
+    refusals_.emplace_back(std::move(fragment), std::move(error));
+}
+
+void SqlServerDouble::record(Event::Kind kind, const std::string& text, bool ok) {
+    timeline_.add({kind, text, current_, ok});
+}
+
+void SqlServerDouble::connect() {
+    const Settings& s = settings();
+    std::string error;
+    if (connected_) {
+        error = "already connected";
+    } else if (!same(trimmed(s.server_name), server_name_)) {
+        error = "Unable to connect: server '" + s.server_name + "' is unavailable or does not exist";
+    } else if (s.log_id != kLogin || s.log_pass != kPassword) {
+        error = "Login failed for user '" + s.log_id + "'.";
+    } else if (working_.count(lower(s.database)) == 0) {
+        error = "Cannot open database \"" + s.database + "\" requested by the login. The login failed.";
+    }
+    if (error.empty()) {
+        connected_ = true;
+        current_ = working_[lower(s.database)].name;
+        set_status(kSuccess);
+    } else {
+        set_status(kError, error);
+    }
+    record(Event::Kind::kConnect, s.server_name + "/" + s.database, error.empty());
+}
+
+void SqlServerDouble::disconnect() {
+    if (connected_ && !autocommit_) working_ = committed_;
+    connected_ = false;
+    set_status(kSuccess);
+    record(Event::Kind::kDisconnect, {}, true);
+}
+
+std::optional<std::string> SqlServerDouble::apply(const std::string& statement, Databases& state,
+                                                  bool& commits) {
+    Database& database = state[lower(current_)];
+    const std::string text = normalized(statement);
+    if (text == kGrantInsert) {
+        commits = true;
+        return grant_missing_menus(database);
+    }
+    Reader reader(tokenize(statement));
+    if (reader.take("use")) {
+        const auto name = reader.take_any();
+        if (!name || !reader.done()) return std::string("Incorrect syntax near 'use'.");
+        const auto found = state.find(lower(name->text));
+        if (found == state.end()) {
+            return "Database '" + name->text + "' does not exist. Make sure that the name is entered correctly.";
+        }
+        current_ = found->second.name;
+        return std::nullopt;
+    }
+    if (reader.take("create") && reader.take("table")) return create_table(reader, database);
+    if (reader.take("alter") && reader.take("table")) return alter_table(reader, database);
+    if (reader.take("insert")) return insert_values(reader, database);
+    if (reader.take("update")) {
+        // update T set C = v where K = w
+        const auto name = reader.take_object_name();
+        Table* table = name ? database.table(*name) : nullptr;
+        if (table == nullptr) return invalid_object(name.value_or(""));
+        std::optional<Token> target, key;
+        std::optional<std::optional<std::string>> value, match;
+        if (reader.take("set") && (target = reader.take_any()) && reader.take("=")) {
+            if (auto token = reader.take_any()) value = literal({*token});
+        }
+        if (reader.take("where") && (key = reader.take_any()) && reader.take("=")) {
+            if (auto token = reader.take_any()) match = literal({*token});
+        }
+        if (!value || !match || !reader.done() || table->column(target->text) < 0 ||
+            table->column(key->text) < 0) {
+            return not_understood(statement);
+        }
+        const auto target_index = static_cast<std::size_t>(table->column(target->text));
+        const auto key_index = static_cast<std::size_t>(table->column(key->text));
+        for (auto& row : table->rows) {
+            if (same_value(row[key_index], *match)) row[target_index] = *value;
+        }
+        return std::nullopt;
+    }
+    return not_understood(statement);
+}
+
+void SqlServerDouble::execute_immediate(const std::string& statement) {
+    std::optional<std::string> error;
+    bool commits = false;
+    const std::string database_before = current_;
+    if (!connected_) error = "not connected";
+    for (const auto& refusal : refusals_) {
+        if (!error && statement.find(refusal.first) != std::string::npos) error = refusal.second;
+    }
+    if (!error) {
+        Databases changed = working_;
+        error = apply(statement, changed, commits);
+        if (error) {
+            current_ = database_before;
+        } else {
+            working_ = std::move(changed);
+            if (autocommit_ || commits) committed_ = working_;
+        }
+    }
+    set_status(error ? kError : kSuccess, error.value_or(""));
+    timeline_.add({Event::Kind::kExecute, statement, database_before, !error});
+}
+
+std::optional<std::string> SqlServerDouble::select(const std::string& statement,
+                                                   std::optional<std::string>& value,
+                                                   bool& found) const {
+    const std::string text = normalized(statement);
+    if (text == kSelectSorvanth) {
+        std::vector<std::string> names;
+        for (const auto& entry : working_) {
+            if (entry.first == "sorvanth") names.push_back(entry.second.name);
+        }
+        if (names.size() > 1) return std::string("the singleton select returned more than one row");
+        found = !names.empty();
+        if (found) value = names.front();
+        return std::nullopt;
+    }
+    if (text == kSelectUpgradeDate) {
+        const Table* table = working_.at(lower(current_)).table("t_sys_system");
+        if (table == nullptr) return invalid_object("t_sys_system");
+        const auto id = static_cast<std::size_t>(table->column("sys_var_id"));
+        const auto content = static_cast<std::size_t>(table->column("sys_var_value"));
+        std::optional<std::string> latest;
+        for (const auto& row : table->rows) {
+            if (same_value(row[id], std::string("UPGRADE_DATE")) && row[content] &&
+                (!latest || *row[content] > *latest)) {
+                latest = row[content];
+            }
+        }
+        found = true;
+        value = latest.value_or("00000000");
+        return std::nullopt;
+    }
+    return not_understood(statement);
+}
+
+void SqlServerDouble::select_into(const std::string& statement, std::optional<std::string>& into) {
+    std::optional<std::string> value;
+    bool found = false;
+    std::optional<std::string> error;
+    if (!connected_) error = "not connected";
+    for (const auto& refusal : refusals_) {
+        if (!error && statement.find(refusal.first) != std::string::npos) error = refusal.second;
+    }
+    if (!error) error = select(statement, value, found);
+    if (error) {
+        set_status(kError, *error);
+    } else if (!found) {
+        set_status(kNotFound);
+    } else {
+        into = value;
+        set_status(kSuccess);
+    }
+    timeline_.add({Event::Kind::kSelect, statement, current_, !error});
+}
+
+void SqlServerDouble::commit() {
+    if (connected_) committed_ = working_;
+    set_status(connected_ ? kSuccess : kError, connected_ ? "" : "not connected");
+    record(Event::Kind::kCommit, {}, connected_);
+}
+
+void SqlServerDouble::rollback() {
+    if (connected_) working_ = committed_;
+    set_status(connected_ ? kSuccess : kError, connected_ ? "" : "not connected");
+    record(Event::Kind::kRollback, {}, connected_);
+}
+
+void SqlServerDouble::set_autocommit(bool on) {
+    // Switching autocommit on commits what is pending, as ODBC does.
+    if (on && connected_) committed_ = working_;
+    autocommit_ = on;
+    set_status(kSuccess);
+    record(Event::Kind::kAutocommit, on ? "on" : "off", true);
+}
+
+}  // namespace tessary::testing
