@@ -13,6 +13,7 @@ namespace tessary::host {
 namespace {
 
 std::string convert(std::string_view text, const char* to, const char* from) {
+    const bool from_utf8 = std::string_view(from) == "UTF-8";
     iconv_t converter = iconv_open(to, from);
     if (converter == reinterpret_cast<iconv_t>(-1)) return std::string(text);
     std::string out;
@@ -25,10 +26,13 @@ std::string convert(std::string_view text, const char* to, const char* from) {
         const std::size_t rc = iconv(converter, &in, &in_left, &out_pointer, &out_left);
         out.append(buffer, sizeof buffer - out_left);
         if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            // An invalid or cut-off sequence: mark it and go on after its first byte.
+            // A sequence that does not convert: mark it and go on after it (after one byte
+            // of GBK, after the whole character of UTF-8).
             out += '?';
-            ++in;
-            --in_left;
+            do {
+                ++in;
+                --in_left;
+            } while (from_utf8 && in_left > 0 && (static_cast<unsigned char>(*in) & 0xC0) == 0x80);
         }
     }
     iconv_close(converter);

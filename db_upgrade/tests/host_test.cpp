@@ -1,0 +1,82 @@
+// The host layer on POSIX: the registry file and the GBK conversions.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "host/host.h"
+#include "host/registry_file.h"
+#include "temp_dir.h"
+
+namespace tessary::host {
+namespace {
+
+const char kKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane";
+
+std::optional<std::string> lookup(const std::string& file, const std::string& key, const std::string& name) {
+    std::istringstream in(file);
+    return find_registry_value(in, key, name);
+}
+
+TEST(RegistryFile, FindsValuesOfTheirOwnKeyWhateverTheCase) {
+    const std::string file =
+        "; the store software's values\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\other]\n"
+        "DATABASE=wrong\n"
+        "[hkey_local_machine\\software\\KORVANE]\r\n"
+        "  database = store \r\n"
+        "SERVERNAME=dbhost\\SQL2008\n"
+        "# a comment = not a value\n"
+        "PATH=\n"
+        "DATABASE=second\n";
+    EXPECT_EQ(lookup(file, kKey, "DATABASE"), "store");
+    EXPECT_EQ(lookup(file, kKey, "ServerName"), "dbhost\\SQL2008");
+    EXPECT_EQ(lookup(file, kKey, "PATH"), "");
+    EXPECT_EQ(lookup(file, kKey, "MISSING"), std::nullopt);
+    EXPECT_EQ(lookup(file, "HKEY_LOCAL_MACHINE\\SOFTWARE\\other", "DATABASE"), "wrong");
+    EXPECT_EQ(lookup(file, "HKEY_LOCAL_MACHINE\\SOFTWARE", "DATABASE"), std::nullopt);
+}
+
+TEST(RegistryFile, ValuesAreHandedOnAsTheirBytes) {
+    const std::string gbk_name = "\xc3\xc5\xb5\xea";  // a GBK database name
+    EXPECT_EQ(lookup(std::string("[") + kKey + "]\nDATABASE=" + gbk_name + "\n", kKey, "DATABASE"), gbk_name);
+}
+
+TEST(RegistryFile, TheFileIsNamedByTheEnvironment) {
+    testing::TempDir dir;
+    const std::string path = dir.file("registry.ini");
+    std::ofstream(path) << "[" << kKey << "]\nSERVERNAME=10.0.0.5,1433\n";
+    setenv(kRegistryFileVariable, path.c_str(), 1);
+    EXPECT_EQ(registry_string("SOFTWARE\\korvane", "SERVERNAME"), "10.0.0.5,1433");
+    EXPECT_EQ(registry_string("SOFTWARE\\korvane", "DATABASE"), std::nullopt);
+    setenv(kRegistryFileVariable, dir.file("missing.ini").c_str(), 1);
+    EXPECT_EQ(registry_string("SOFTWARE\\korvane", "SERVERNAME"), std::nullopt);
+    unsetenv(kRegistryFileVariable);
+}
+
+TEST(Conversion, GbkAndUtf8BothWays) {
+    const std::string gbk = "\xb2\xbb\xc4\xdc\xc1\xac\xbd\xd3\xb5\xbd\xca\xfd\xbe\xdd\xbf\xe2 (x)";
+    const std::string utf8 = u8"不能连接到数据库 (x)";
+    EXPECT_EQ(gbk_to_utf8(gbk), utf8);
+    EXPECT_EQ(utf8_to_gbk(utf8), gbk);
+    EXPECT_EQ(gbk_to_utf8(""), "");
+}
+
+TEST(Conversion, BytesThatDoNotConvertBecomeQuestionMarks) {
+    EXPECT_EQ(gbk_to_utf8("a\xff" "b"), "a?b");
+    EXPECT_EQ(gbk_to_utf8("ab\xb2"), "ab?");
+    EXPECT_EQ(utf8_to_gbk("a\xe2\x82\xac" "b"), "a\x80" "b");  // the euro sign is 0x80 in GBK
+    EXPECT_EQ(utf8_to_gbk("\xf0\x9f\x98\x80!"), "?!");         // no GBK for an emoji
+}
+
+TEST(Directories, TheProgramDirectoryHoldsTheRunningProgram) {
+    const std::string directory = program_directory();
+    ASSERT_FALSE(directory.empty());
+    EXPECT_NE(directory.back(), '/');
+    EXPECT_TRUE(std::ifstream(directory + "/tessary_system_tests").good()) << directory;
+    EXPECT_FALSE(current_directory().empty());
+}
+
+}  // namespace
+}  // namespace tessary::host
