@@ -10,7 +10,7 @@ namespace {
 using Kind = Event::Kind;
 
 class Catalogue : public CoreFixture {
-protected:
+  protected:
     void connect_to(SqlServerDouble::Database database) {
         server.add_database(std::move(database));
         ASSERT_TRUE(open_window());
@@ -61,8 +61,10 @@ TEST_F(Catalogue, ANewStoreDatabaseGetsEveryTableKeyAndColumn) {
         EXPECT_EQ(created->columns.size(), table.columns);
         EXPECT_EQ(created->key, table.key);
     }
-    EXPECT_EQ(after.table("t_rm_vip_info")->columns.size(), before.table("t_rm_vip_info")->columns.size() + 33);
-    EXPECT_EQ(after.table("t_rm_saleflow")->columns.size(), before.table("t_rm_saleflow")->columns.size() + 14);
+    EXPECT_EQ(after.table("t_rm_vip_info")->columns.size(),
+              before.table("t_rm_vip_info")->columns.size() + 33);
+    EXPECT_EQ(after.table("t_rm_saleflow")->columns.size(),
+              before.table("t_rm_saleflow")->columns.size() + 14);
     EXPECT_EQ(after.table("t_bd_item_info")->columns.back(), "en_gift");
     EXPECT_EQ(after.table("t_sys_menu")->rows.size(), before.table("t_sys_menu")->rows.size() + 1);
 }

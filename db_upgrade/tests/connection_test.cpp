@@ -9,7 +9,7 @@ namespace {
 using Kind = Event::Kind;
 
 class Connection : public CoreFixture {
-protected:
+  protected:
     Connection() { server.add_database(store_database("store", "20200117")); }
 };
 
@@ -34,7 +34,8 @@ TEST_F(Connection, ConnectsWithTheFixedLoginAndSettingsInTheirOrder) {
 
     EXPECT_EQ(executed(), (std::vector<std::string>{"use master", "use store"}));
     EXPECT_EQ(timeline.texts(Kind::kSelect),
-              (std::vector<std::string>{"SELECT Name FROM sysdatabases WHERE Lower ( Name ) ='sorvanth' "}));
+              (std::vector<std::string>{
+                  "SELECT Name FROM sysdatabases WHERE Lower ( Name ) ='sorvanth' "}));
     EXPECT_EQ(server.current_database(), "store");
     EXPECT_FALSE(window.ib_sorvanth);
     EXPECT_EQ(window.is_sorvanth, "");
@@ -63,10 +64,12 @@ TEST_F(Connection, RefusedLoginShowsOneDetailedMessageAfterABeepThenTheShortOne)
     ASSERT_EQ(shown.size(), 4u);
     EXPECT_EQ(shown[0].kind, Kind::kBeep);
     EXPECT_EQ(shown[1].detail, gs_appname);
-    EXPECT_EQ(shown[1].text, "不能连接到数据库！(错误信息：Unable to connect: server 'otherhost' is "
-                             "unavailable or does not exist)");
+    EXPECT_EQ(shown[1].text,
+              "不能连接到数据库！(错误信息：Unable to connect: server 'otherhost' is "
+              "unavailable or does not exist)");
     EXPECT_EQ(shown[2].text, "不能连接到数据库");
-    EXPECT_EQ(shown[2].text, std::string("\xb2\xbb\xc4\xdc\xc1\xac\xbd\xd3\xb5\xbd\xca\xfd\xbe\xdd\xbf\xe2"));
+    EXPECT_EQ(shown[2].text,
+              std::string("\xb2\xbb\xc4\xdc\xc1\xac\xbd\xd3\xb5\xbd\xca\xfd\xbe\xdd\xbf\xe2"));
     EXPECT_EQ(shown[3].text, "off");
     EXPECT_TRUE(executed().empty());
 }

@@ -16,7 +16,7 @@ namespace tessary::testing {
 // A window over the recording runtime and the SQL Server double, whose registry names the
 // server "storesrv" and the store database "store".
 class CoreFixture : public ::testing::Test {
-protected:
+  protected:
     CoreFixture() {
         runtime.registry["DATABASE"] = "store";
         runtime.registry["SERVERNAME"] = "storesrv";

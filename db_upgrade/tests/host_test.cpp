@@ -1,11 +1,12 @@
 // The host layer on POSIX: the registry file and the GBK conversions.
+#include "host/host.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
-#include "host/host.h"
 #include "host/registry_file.h"
 #include "temp_dir.h"
 
@@ -14,7 +15,8 @@ namespace {
 
 const char kKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane";
 
-std::optional<std::string> lookup(const std::string& file, const std::string& key, const std::string& name) {
+std::optional<std::string> lookup(const std::string& file, const std::string& key,
+                                  const std::string& name) {
     std::istringstream in(file);
     return find_registry_value(in, key, name);
 }
@@ -40,7 +42,8 @@ TEST(RegistryFile, FindsValuesOfTheirOwnKeyWhateverTheCase) {
 
 TEST(RegistryFile, ValuesAreHandedOnAsTheirBytes) {
     const std::string gbk_name = "\xc3\xc5\xb5\xea";  // a GBK database name
-    EXPECT_EQ(lookup(std::string("[") + kKey + "]\nDATABASE=" + gbk_name + "\n", kKey, "DATABASE"), gbk_name);
+    EXPECT_EQ(lookup(std::string("[") + kKey + "]\nDATABASE=" + gbk_name + "\n", kKey, "DATABASE"),
+              gbk_name);
 }
 
 TEST(RegistryFile, TheFileIsNamedByTheEnvironment) {
@@ -64,10 +67,15 @@ TEST(Conversion, GbkAndUtf8BothWays) {
 }
 
 TEST(Conversion, BytesThatDoNotConvertBecomeQuestionMarks) {
-    EXPECT_EQ(gbk_to_utf8("a\xff" "b"), "a?b");
+    EXPECT_EQ(gbk_to_utf8("a\xff"
+                          "b"),
+              "a?b");
     EXPECT_EQ(gbk_to_utf8("ab\xb2"), "ab?");
-    EXPECT_EQ(utf8_to_gbk("a\xe2\x82\xac" "b"), "a\x80" "b");  // the euro sign is 0x80 in GBK
-    EXPECT_EQ(utf8_to_gbk("\xf0\x9f\x98\x80!"), "?!");         // no GBK for an emoji
+    EXPECT_EQ(utf8_to_gbk("a\xe2\x82\xac"
+                          "b"),
+              "a\x80"
+              "b");                                     // the euro sign is 0x80 in GBK
+    EXPECT_EQ(utf8_to_gbk("\xf0\x9f\x98\x80!"), "?!");  // no GBK for an emoji
 }
 
 TEST(Directories, TheProgramDirectoryHoldsTheRunningProgram) {

@@ -14,20 +14,24 @@ namespace {
 
 using testing::TempDir;
 
-std::string sqlite(const TempDir& dir) { return "DRIVER=SQLite3;Database=" + dir.file("store.db"); }
+std::string sqlite(const TempDir& dir) {
+    return "DRIVER=SQLite3;Database=" + dir.file("store.db");
+}
 
 class OdbcSqlite : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         sqlca.connect();
         ASSERT_EQ(sqlca.sqlcode(), Transaction::kSuccess) << sqlca.sqlerrtext();
         ASSERT_TRUE(sqlca.connected());
-        run("create table t_sys_system ( sys_var_id varchar(30) primary key, sys_var_value varchar(8000) )");
+        run("create table t_sys_system ( sys_var_id varchar(30) primary key, sys_var_value "
+            "varchar(8000) )");
     }
 
     void run(const std::string& statement) {
         sqlca.execute_immediate(statement);
-        ASSERT_EQ(sqlca.sqlcode(), Transaction::kSuccess) << statement << ": " << sqlca.sqlerrtext();
+        ASSERT_EQ(sqlca.sqlcode(), Transaction::kSuccess)
+            << statement << ": " << sqlca.sqlerrtext();
     }
 
     std::optional<std::string> count_in(Transaction& transaction) {
@@ -48,7 +52,8 @@ TEST_F(OdbcSqlite, SelectsOneValueNullNoRowAndLongTexts) {
     run("insert into t_sys_system values ( 'LONG' , '" + long_text + "' )");
 
     std::optional<std::string> value = std::string("before");
-    sqlca.select_into("select sys_var_value from t_sys_system where sys_var_id = 'UPGRADE_DATE'", value);
+    sqlca.select_into("select sys_var_value from t_sys_system where sys_var_id = 'UPGRADE_DATE'",
+                      value);
     EXPECT_EQ(sqlca.sqlcode(), Transaction::kSuccess);
     EXPECT_EQ(value, "20140722");
 
@@ -78,7 +83,8 @@ TEST_F(OdbcSqlite, FailuresLeaveTheTargetAndCarryTheDriversText) {
     sqlca.select_into("select x from t_missing", value);
     EXPECT_EQ(sqlca.sqlcode(), Transaction::kError);
     EXPECT_EQ(value, "kept");
-    EXPECT_NE(sqlca.sqlerrtext().find("no such table: t_missing"), std::string::npos) << sqlca.sqlerrtext();
+    EXPECT_NE(sqlca.sqlerrtext().find("no such table: t_missing"), std::string::npos)
+        << sqlca.sqlerrtext();
 
     sqlca.execute_immediate("insert into t_sys_system values ( 'A' , '3' )");
     EXPECT_EQ(sqlca.sqlcode(), Transaction::kError);
@@ -152,7 +158,8 @@ TEST(OdbcFreeTds, AClosedPortGivesTheConnectionFailureMessage) {
     const auto messages = timeline.texts(testing::Event::Kind::kMessage);
     ASSERT_EQ(messages.size(), 1u);
     const std::string head = "\xb2\xbb\xc4\xdc\xc1\xac\xbd\xd3\xb5\xbd\xca\xfd\xbe\xdd\xbf\xe2";
-    EXPECT_EQ(messages[0].rfind(head + "！(错误信息：[FreeTDS][SQL Server]Unable to connect", 0), 0u)
+    EXPECT_EQ(messages[0].rfind(head + "！(错误信息：[FreeTDS][SQL Server]Unable to connect", 0),
+              0u)
         << messages[0];
     EXPECT_EQ(messages[0].back(), ')');
     EXPECT_EQ(timeline.texts(testing::Event::Kind::kBeep), (std::vector<std::string>{"1"}));
@@ -168,15 +175,20 @@ TEST(ConnectionString, BuiltForFreeTdsFromTheServerNameForms) {
     settings.server_name = "dbhost";
     EXPECT_EQ(build_connection_string(settings, "FreeTDS"), "DRIVER=FreeTDS;Server=dbhost;" + tail);
     settings.server_name = "dbhost\\SQL2008";
-    EXPECT_EQ(build_connection_string(settings, "FreeTDS"), "DRIVER=FreeTDS;Server=dbhost\\SQL2008;" + tail);
+    EXPECT_EQ(build_connection_string(settings, "FreeTDS"),
+              "DRIVER=FreeTDS;Server=dbhost\\SQL2008;" + tail);
     settings.server_name = "10.0.0.5,1533";
-    EXPECT_EQ(build_connection_string(settings, "FreeTDS"), "DRIVER=FreeTDS;Server=10.0.0.5;Port=1533;" + tail);
+    EXPECT_EQ(build_connection_string(settings, "FreeTDS"),
+              "DRIVER=FreeTDS;Server=10.0.0.5;Port=1533;" + tail);
     settings.server_name = "dbhost\\SQL2008, 1533";
-    EXPECT_EQ(build_connection_string(settings, "FreeTDS"), "DRIVER=FreeTDS;Server=dbhost;Port=1533;" + tail);
+    EXPECT_EQ(build_connection_string(settings, "FreeTDS"),
+              "DRIVER=FreeTDS;Server=dbhost;Port=1533;" + tail);
     settings.server_name = "(LOCAL)\\SQLEXPRESS";
-    EXPECT_EQ(build_connection_string(settings, "FreeTDS"), "DRIVER=FreeTDS;Server=localhost\\SQLEXPRESS;" + tail);
+    EXPECT_EQ(build_connection_string(settings, "FreeTDS"),
+              "DRIVER=FreeTDS;Server=localhost\\SQLEXPRESS;" + tail);
     settings.server_name = ".";
-    EXPECT_EQ(build_connection_string(settings, "FreeTDS"), "DRIVER=FreeTDS;Server=localhost;" + tail);
+    EXPECT_EQ(build_connection_string(settings, "FreeTDS"),
+              "DRIVER=FreeTDS;Server=localhost;" + tail);
 }
 
 TEST(ConnectionString, ValuesThatWouldAddAttributesAreBraced) {
@@ -185,7 +197,9 @@ TEST(ConnectionString, ValuesThatWouldAddAttributesAreBraced) {
     settings.database = "store;UID=sa";
     settings.log_pass = "a}b";
     const std::string text = build_connection_string(settings, "My Driver");
-    EXPECT_EQ(text, "DRIVER=My Driver;Server=dbhost;Database={store;UID=sa};UID=;PWD={a}}b};ClientCharset=GBK;");
+    EXPECT_EQ(text,
+              "DRIVER=My "
+              "Driver;Server=dbhost;Database={store;UID=sa};UID=;PWD={a}}b};ClientCharset=GBK;");
 }
 
 TEST(ConnectionString, TheEnvironmentNamesAnotherDriver) {

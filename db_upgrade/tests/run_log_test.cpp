@@ -1,11 +1,12 @@
 // The run log of cb_1_clicked: what it writes, the summary line, and what it passes on.
+#include "core/run_log.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "core/run_log.h"
 #include "core_fixture.h"
 
 namespace tessary::testing {
@@ -61,8 +62,9 @@ TEST_F(RunLogTest, TheRunWritesEveryStatementWithItsOutcomeBesideTheProgram) {
     EXPECT_NE(log.find(" statement 1\nselect isnull ( max ( sys_var_value ) , '00000000' ) from "
                        "t_sys_system where sys_var_id ='UPGRADE_DATE' \n-- ok\n"),
               std::string::npos);
-    EXPECT_NE(log.find("\nalter table t_bd_item_info add cm_flag char(1) default '0' null\n-- ok\n"),
-              std::string::npos);
+    EXPECT_NE(
+        log.find("\nalter table t_bd_item_info add cm_flag char(1) default '0' null\n-- ok\n"),
+        std::string::npos);
     EXPECT_NE(log.find("-- commit: ok\n"), std::string::npos);
     EXPECT_NE(log.find("-- autocommit off: ok\n"), std::string::npos);
 }
@@ -81,8 +83,9 @@ TEST_F(RunLogTest, RefusedStatementsAreLoggedWithTheErrorText) {
     EXPECT_NE(log.find("\n-- error -1: Column names in each table must be unique. Column name "
                        "'cm_flag' in table 't_bd_item_info' is specified more than once.\n"),
               std::string::npos);
-    EXPECT_EQ(log.find("-- error -1: Column names in each table must be unique. Column name 'cm_flag'"),
-              log.rfind("-- error -1: Column names in each table must be unique. Column name 'cm_flag'"));
+    EXPECT_EQ(
+        log.find("-- error -1: Column names in each table must be unique. Column name 'cm_flag'"),
+        log.rfind("-- error -1: Column names in each table must be unique. Column name 'cm_flag'"));
 }
 
 TEST_F(RunLogTest, AnUnwritableLogDoesNotStopTheRun) {

@@ -1,8 +1,9 @@
 // The upgrade run (cb_1_clicked) and wf_dbupgrade_2007 against the SQL Server double.
+#include "core/upgrade.h"
+
 #include <gtest/gtest.h>
 
 #include "core/statements.h"
-#include "core/upgrade.h"
 #include "core_fixture.h"
 
 namespace tessary::testing {
@@ -23,12 +24,23 @@ std::vector<std::string> operations(const std::vector<Event>& events) {
     std::vector<std::string> out;
     for (const auto& event : events) {
         switch (event.kind) {
-            case Kind::kExecute: out.push_back("execute " + event.text); break;
-            case Kind::kSelect: out.push_back("select " + event.text); break;
-            case Kind::kCommit: out.push_back("commit"); break;
-            case Kind::kRollback: out.push_back("rollback"); break;
-            case Kind::kAutocommit: out.push_back("autocommit " + event.text); break;
-            default: break;
+            case Kind::kExecute:
+                out.push_back("execute " + event.text);
+                break;
+            case Kind::kSelect:
+                out.push_back("select " + event.text);
+                break;
+            case Kind::kCommit:
+                out.push_back("commit");
+                break;
+            case Kind::kRollback:
+                out.push_back("rollback");
+                break;
+            case Kind::kAutocommit:
+                out.push_back("autocommit " + event.text);
+                break;
+            default:
+                break;
         }
     }
     return out;
@@ -71,7 +83,7 @@ std::vector<std::string> expected_pass(const std::string& date) {
 }
 
 class Upgrade : public CoreFixture {
-protected:
+  protected:
     void run_upgrade() {
         ASSERT_TRUE(open_window());
         timeline.clear();
@@ -111,7 +123,8 @@ TEST_F(Upgrade, EveryStatementOfANewDatabaseSucceedsAndTheVersionPassesThroughEa
     for (const auto& event : timeline.events()) {
         if (event.kind == Kind::kExecute) {
             EXPECT_TRUE(event.ok) << event.text;
-            if (event.text.find("'DataBase_Version'") != std::string::npos) versions.push_back(event.text);
+            if (event.text.find("'DataBase_Version'") != std::string::npos)
+                versions.push_back(event.text);
         }
     }
     ASSERT_EQ(versions.size(), 3u);
@@ -220,7 +233,8 @@ TEST_F(Upgrade, TheSecondDatabaseIsUpgradedNextWithAutocommitOff) {
     EXPECT_EQ(system_value(db("Sorvanth"), "UPGRADE_DATE"), "20200117");
     EXPECT_EQ(system_value(db("Sorvanth"), "DataBase_Version"), "V8 20191014");
     EXPECT_EQ(system_value(db("store"), "UPGRADE_DATE"), "20200117");
-    EXPECT_EQ(timeline.texts(Kind::kWaitCursor), (std::vector<std::string>{"on", "off", "on", "off"}));
+    EXPECT_EQ(timeline.texts(Kind::kWaitCursor),
+              (std::vector<std::string>{"on", "off", "on", "off"}));
     EXPECT_FALSE(runtime.wait_cursor());
 }
 
@@ -285,10 +299,10 @@ TEST_F(Upgrade, RerunningOnAnUpgradedDatabaseChangesNothing) {
     for (const auto& event : timeline.events()) {
         if (event.kind == Kind::kExecute && event.ok) succeeded.push_back(event.text.substr(0, 30));
     }
-    EXPECT_EQ(succeeded, (std::vector<std::string>{
-                             "update t_sys_system set sys_va", "insert t_sys_oper_grant select",
-                             "use sorvanth", "update t_sys_system set sys_va",
-                             "insert t_sys_oper_grant select"}));
+    EXPECT_EQ(succeeded, (std::vector<std::string>{"update t_sys_system set sys_va",
+                                                   "insert t_sys_oper_grant select", "use sorvanth",
+                                                   "update t_sys_system set sys_va",
+                                                   "insert t_sys_oper_grant select"}));
 }
 
 }  // namespace

@@ -29,8 +29,12 @@ std::optional<std::string> CliRuntime::registry_string(const std::string& key,
     return host::registry_string(key, value);
 }
 
-std::string CliRuntime::current_directory() { return host::current_directory(); }
-std::string CliRuntime::program_directory() { return host::program_directory(); }
+std::string CliRuntime::current_directory() {
+    return host::current_directory();
+}
+std::string CliRuntime::program_directory() {
+    return host::program_directory();
+}
 
 void CliRuntime::insert_progress_line(const std::string& line) {
     std::cerr << host::gbk_to_utf8(line) << std::endl;

@@ -11,7 +11,7 @@ namespace tessary::cli {
 // UTF-8 (message boxes as "title: text", progress lines as they are); the maintainers'
 // check box stays checked, as in the shipped program.
 class CliRuntime final : public Runtime {
-public:
+  public:
     // Without `read_registry` every registry value reads as missing.
     explicit CliRuntime(Transaction& sqlca, bool read_registry = true)
         : sqlca_(sqlca), read_registry_(read_registry) {}
@@ -33,7 +33,7 @@ public:
     // The texts of the message boxes shown so far (GBK).
     const std::vector<std::string>& messages() const { return messages_; }
 
-private:
+  private:
     Transaction& sqlca_;
     bool read_registry_;
     bool wait_cursor_ = false;

@@ -12,7 +12,7 @@ namespace {
 // A transaction without a database: prints every statement it is given, as UTF-8,
 // followed by a line GO, and answers every select with the upgrade date the script is for.
 class StatementPrinter final : public Transaction {
-public:
+  public:
     StatementPrinter(std::ostream& out, std::string upgrade_date)
         : out_(out), upgrade_date_(std::move(upgrade_date)) {}
 
@@ -35,7 +35,7 @@ public:
     }
     bool autocommit() const override { return autocommit_; }
 
-private:
+  private:
     std::ostream& out_;
     std::string upgrade_date_;
     bool autocommit_ = true;
@@ -45,7 +45,8 @@ private:
 
 int script_command(const Arguments& arguments) {
     std::map<std::string, std::string> options;
-    if (auto error = parse_options(arguments, {"--from"}, options)) return fail(*error, kUsageError);
+    if (auto error = parse_options(arguments, {"--from"}, options))
+        return fail(*error, kUsageError);
     const std::string from = options.count("--from") != 0 ? options["--from"] : "00000000";
 
     StatementPrinter printer(std::cout, host::utf8_to_gbk(from));

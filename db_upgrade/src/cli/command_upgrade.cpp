@@ -30,7 +30,9 @@ int upgrade_command(const Arguments& arguments) {
 
     const auto& messages = runtime.messages();
     if (std::find(messages.begin(), messages.end(), kUpgradeIncompleteText) != messages.end()) {
-        return fail("a database records an upgrade date this program does not know; its batches did not run");
+        return fail(
+            "a database records an upgrade date this program does not know; its batches did not "
+            "run");
     }
     return kSuccess;
 }

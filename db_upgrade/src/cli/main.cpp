@@ -22,7 +22,8 @@ const Command kCommands[] = {
 
 int usage() {
     std::cerr << "usage: tessary-cli COMMAND [OPTIONS]\n";
-    for (const Command& command : kCommands) std::cerr << "  tessary-cli " << command.synopsis << '\n';
+    for (const Command& command : kCommands)
+        std::cerr << "  tessary-cli " << command.synopsis << '\n';
     return kUsageError;
 }
 

@@ -56,8 +56,8 @@ bool wf_connect_db(UpgradeWindow& w) {
     // message, so say which value is missing instead.
     const std::string missing = missing_values(settings);
     if (!missing.empty()) {
-        report_connect_failure(runtime, std::string("注册表 ") + kRegistryKeyShown + " 中缺少 " +
-                                            missing + " 的值");
+        report_connect_failure(
+            runtime, std::string("注册表 ") + kRegistryKeyShown + " 中缺少 " + missing + " 的值");
         return false;
     }
 

@@ -26,8 +26,12 @@ std::string now(Stamp stamp) {
     char text[32];
     std::size_t length = 0;
     switch (stamp) {
-        case Stamp::kDate: length = std::strftime(text, sizeof text, "%Y-%m-%d", &local); break;
-        case Stamp::kTime: length = std::strftime(text, sizeof text, "%H:%M:%S", &local); break;
+        case Stamp::kDate:
+            length = std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+            break;
+        case Stamp::kTime:
+            length = std::strftime(text, sizeof text, "%H:%M:%S", &local);
+            break;
         case Stamp::kDateTime:
             length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
             break;
@@ -56,7 +60,9 @@ std::string RunLog::path_in(const std::string& directory) {
     return directory + kPathSeparator + "tessary-upgrade-" + now(Stamp::kDate) + ".log";
 }
 
-void RunLog::take_status() { set_status(inner_.sqlcode(), inner_.sqlerrtext()); }
+void RunLog::take_status() {
+    set_status(inner_.sqlcode(), inner_.sqlerrtext());
+}
 
 std::string RunLog::outcome() const {
     if (sqlcode() == kSuccess) return "ok";

@@ -12,7 +12,7 @@ namespace tessary {
 // and writes each statement with its outcome to a dated file. The run still passes over
 // failing statements; the log makes them visible.
 class RunLog final : public Transaction {
-public:
+  public:
     // Appends to the log file at `path`. A file that cannot be opened does not stop the
     // run; the summary then says so.
     RunLog(Transaction& inner, std::string path);
@@ -41,7 +41,7 @@ public:
     // (statements sent, succeeded, failed, and where the log is), GBK.
     std::string finish();
 
-private:
+  private:
     void take_status();
     void record_statement(const std::string& statement);
     void record_operation(const char* name);

@@ -22,15 +22,15 @@ namespace tessary {
 // The transaction object: the program's one database connection. Settings are taken at
 // connect(); set_autocommit also switches a live connection.
 class Transaction {
-public:
+  public:
     struct Settings {
-        std::string dbms;         // client interface, e.g. "MSS"
+        std::string dbms;  // client interface, e.g. "MSS"
         std::string database;
         std::string server_name;
         std::string log_id;
         std::string log_pass;
-        std::string dbparm;       // driver parameter string
-        std::string lock;         // isolation level, e.g. "RU" for read uncommitted
+        std::string dbparm;  // driver parameter string
+        std::string lock;    // isolation level, e.g. "RU" for read uncommitted
     };
 
     // Status codes after a statement, as the upgrade code tests them.
@@ -67,20 +67,20 @@ public:
     long sqlcode() const { return sqlcode_; }
     const std::string& sqlerrtext() const { return sqlerrtext_; }
 
-protected:
+  protected:
     void set_status(long code, std::string text = {}) {
         sqlcode_ = code;
         sqlerrtext_ = std::move(text);
     }
 
-private:
+  private:
     Settings settings_;
     long sqlcode_ = 0;
     std::string sqlerrtext_;
 };
 
 class Runtime {
-public:
+  public:
     virtual ~Runtime() = default;
 
     // Modal message box; returns when dismissed.

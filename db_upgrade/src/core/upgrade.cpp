@@ -27,9 +27,15 @@ void execute_each_with_commit(Transaction& sqlca, const statements::StatementLis
     }
 }
 
-void batch_00000000(UpgradeWindow& w) { execute_each_with_commit(w.sqlca(), statements::batch_00000000); }
-void batch_20140722(UpgradeWindow& w) { execute_each_with_commit(w.sqlca(), statements::batch_20140722); }
-void batch_20150825(UpgradeWindow& w) { execute_each_with_commit(w.sqlca(), statements::batch_20150825); }
+void batch_00000000(UpgradeWindow& w) {
+    execute_each_with_commit(w.sqlca(), statements::batch_00000000);
+}
+void batch_20140722(UpgradeWindow& w) {
+    execute_each_with_commit(w.sqlca(), statements::batch_20140722);
+}
+void batch_20150825(UpgradeWindow& w) {
+    execute_each_with_commit(w.sqlca(), statements::batch_20150825);
+}
 
 // Records no date, so it runs again on every upgrade. The grant insert carries its own
 // COMMIT.
@@ -93,20 +99,22 @@ void upgrade_current_database(UpgradeWindow& w) {
 
 // Every statement of the run goes through the run log while the log is in place.
 class RoutedThroughLog {
-public:
+  public:
     RoutedThroughLog(UpgradeWindow& w, RunLog& log) : w_(w), previous_(w.route_sqlca(&log)) {}
     ~RoutedThroughLog() { w_.route_sqlca(previous_); }
     RoutedThroughLog(const RoutedThroughLog&) = delete;
     RoutedThroughLog& operator=(const RoutedThroughLog&) = delete;
 
-private:
+  private:
     UpgradeWindow& w_;
     Transaction* previous_;
 };
 
 }  // namespace
 
-bool is_gate_date(std::string_view upgrade_date) { return gate_index(upgrade_date) < kGateCount; }
+bool is_gate_date(std::string_view upgrade_date) {
+    return gate_index(upgrade_date) < kGateCount;
+}
 
 void wf_dbupgrade_2007(UpgradeWindow& w) {
     const std::optional<std::string> ls_upgrade_date = select_upgrade_date(w.sqlca());
@@ -131,8 +139,8 @@ void cb_1_clicked(UpgradeWindow& w) {
             if (w.sqlca().sqlcode() == Transaction::kSuccess) {
                 upgrade_current_database(w);
             } else {
-                runtime.insert_progress_line("不能切换到数据库 " + w.is_sorvanth + "，该库未升级：" +
-                                             w.sqlca().sqlerrtext());
+                runtime.insert_progress_line("不能切换到数据库 " + w.is_sorvanth +
+                                             "，该库未升级：" + w.sqlca().sqlerrtext());
             }
         }
     }

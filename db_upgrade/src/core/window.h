@@ -24,7 +24,7 @@ inline constexpr char kPathSeparator = '/';
 #endif
 
 class UpgradeWindow {
-public:
+  public:
     explicit UpgradeWindow(Runtime& runtime) : runtime_(runtime), sqlca_(&runtime.sqlca()) {}
     UpgradeWindow(const UpgradeWindow&) = delete;
     UpgradeWindow& operator=(const UpgradeWindow&) = delete;
@@ -46,7 +46,7 @@ public:
     bool ib_sorvanth = false;
     std::string is_sorvanth;
 
-private:
+  private:
     Runtime& runtime_;
     Transaction* sqlca_;
 };
@@ -59,10 +59,10 @@ void cb_get_clicked(UpgradeWindow& w);  // builds db.dat from the script folder
 void cb_put_clicked(UpgradeWindow& w);  // applies db.dat
 
 // Window functions.
-bool wf_connect_db(UpgradeWindow& w);                       // connection.cpp
-void wf_dbupgrade_2007(UpgradeWindow& w);                   // upgrade.cpp
-void wf_create_table_200327(UpgradeWindow& w);              // catalogue.cpp
-void wf_exec_sql(UpgradeWindow& w);                         // rebuild.cpp
+bool wf_connect_db(UpgradeWindow& w);                              // connection.cpp
+void wf_dbupgrade_2007(UpgradeWindow& w);                          // upgrade.cpp
+void wf_create_table_200327(UpgradeWindow& w);                     // catalogue.cpp
+void wf_exec_sql(UpgradeWindow& w);                                // rebuild.cpp
 bool wf_get_sql_go(std::string& as_create, std::string& as_drop);  // rebuild.cpp
 
 }  // namespace tessary

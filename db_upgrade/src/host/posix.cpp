@@ -63,11 +63,17 @@ std::string program_directory() {
     return slash == 0 ? "/" : program.substr(0, slash);
 }
 
-std::string gbk_to_utf8(std::string_view gbk) { return convert(gbk, "UTF-8", "GBK"); }
-std::string utf8_to_gbk(std::string_view utf8) { return convert(utf8, "GBK", "UTF-8"); }
+std::string gbk_to_utf8(std::string_view gbk) {
+    return convert(gbk, "UTF-8", "GBK");
+}
+std::string utf8_to_gbk(std::string_view utf8) {
+    return convert(utf8, "GBK", "UTF-8");
+}
 
 void use_utf8_console() {}
 
-bool stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }
+bool stderr_is_terminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
 
 }  // namespace tessary::host

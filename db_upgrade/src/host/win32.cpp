@@ -1,5 +1,7 @@
-#include <windows.h>
 #include <io.h>
+
+#include <cstdio>
+#include <windows.h>
 
 #include <vector>
 
@@ -19,7 +21,8 @@ std::string convert(std::string_view text, UINT from, UINT to) {
     if (wide_length <= 0) return std::string(text);
     std::vector<wchar_t> wide(static_cast<std::size_t>(wide_length));
     MultiByteToWideChar(from, 0, text.data(), source_length, wide.data(), wide_length);
-    const int length = WideCharToMultiByte(to, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+    const int length =
+        WideCharToMultiByte(to, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
     if (length <= 0) return std::string(text);
     std::string out(static_cast<std::size_t>(length), '\0');
     WideCharToMultiByte(to, 0, wide.data(), wide_length, out.data(), length, nullptr, nullptr);
@@ -44,7 +47,8 @@ std::optional<std::string> registry_string(const std::string& key, const std::st
     std::optional<std::string> result;
     DWORD size = 0;
     const DWORD types = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
-    if (RegGetValueA(opened, nullptr, value.c_str(), types, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+    if (RegGetValueA(opened, nullptr, value.c_str(), types, nullptr, nullptr, &size) ==
+        ERROR_SUCCESS) {
         std::vector<char> data(size + 1, '\0');
         if (RegGetValueA(opened, nullptr, value.c_str(), types, nullptr, data.data(), &size) ==
             ERROR_SUCCESS) {
@@ -67,18 +71,27 @@ std::string current_directory() {
 std::string program_directory() {
     std::vector<char> path(MAX_PATH);
     for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length =
+            GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) return current_directory();
         if (length < path.size()) return without_last_component(std::string(path.data(), length));
         path.resize(path.size() * 2);
     }
 }
 
-std::string gbk_to_utf8(std::string_view gbk) { return convert(gbk, kGbkCodePage, CP_UTF8); }
-std::string utf8_to_gbk(std::string_view utf8) { return convert(utf8, CP_UTF8, kGbkCodePage); }
+std::string gbk_to_utf8(std::string_view gbk) {
+    return convert(gbk, kGbkCodePage, CP_UTF8);
+}
+std::string utf8_to_gbk(std::string_view utf8) {
+    return convert(utf8, CP_UTF8, kGbkCodePage);
+}
 
-void use_utf8_console() { SetConsoleOutputCP(CP_UTF8); }
+void use_utf8_console() {
+    SetConsoleOutputCP(CP_UTF8);
+}
 
-bool stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
+bool stderr_is_terminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
 
 }  // namespace tessary::host

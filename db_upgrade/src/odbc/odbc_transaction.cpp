@@ -16,7 +16,9 @@ namespace {
 
 constexpr SQLULEN kLoginTimeoutSeconds = 30;
 
-bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+bool succeeded(SQLRETURN rc) {
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
 
 // The diagnostics of a handle as one text: each record "message (SQLSTATE xxxxx)", one a
 // line, repeated records once.
@@ -53,7 +55,7 @@ std::string diagnostics(SQLSMALLINT handle_type, SQLHANDLE handle) {
 
 // A statement handle freed on every path.
 class Statement {
-public:
+  public:
     explicit Statement(SQLHDBC connection) {
         if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, connection, &handle_))) {
             error_ = diagnostics(SQL_HANDLE_DBC, connection);
@@ -66,17 +68,18 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    bool ok() const { return handle_ != SQL_NULL_HSTMT; }
-    const std::string& allocation_error() const { return error_; }
     SQLHSTMT handle() const { return handle_; }
     std::string error() const { return diagnostics(SQL_HANDLE_STMT, handle_); }
 
-    // Runs the text as it stands.
-    bool execute(const std::string& text) {
-        const SQLRETURN rc = SQLExecDirect(
-            handle_, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data())),
-            static_cast<SQLINTEGER>(text.size()));
-        return succeeded(rc) || rc == SQL_NO_DATA;
+    // Runs the text as it stands; the error text when the statement could not be
+    // allocated or the text failed.
+    std::optional<std::string> run(const std::string& text) {
+        if (handle_ == SQL_NULL_HSTMT) return error_;
+        const SQLRETURN rc =
+            SQLExecDirect(handle_, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data())),
+                          static_cast<SQLINTEGER>(text.size()));
+        if (succeeded(rc) || rc == SQL_NO_DATA) return std::nullopt;
+        return error();
     }
 
     // Goes through the remaining results of a batch: a server reports an error in a later
@@ -103,17 +106,18 @@ public:
                 value = std::nullopt;
                 return true;
             }
-            const bool truncated = rc == SQL_SUCCESS_WITH_INFO &&
-                                   (indicator == SQL_NO_TOTAL ||
-                                    indicator >= static_cast<SQLLEN>(sizeof buffer));
-            text.append(buffer, truncated ? sizeof buffer - 1 : static_cast<std::size_t>(indicator));
+            const bool truncated =
+                rc == SQL_SUCCESS_WITH_INFO &&
+                (indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof buffer));
+            text.append(buffer,
+                        truncated ? sizeof buffer - 1 : static_cast<std::size_t>(indicator));
             if (!truncated) break;
         }
         value = std::move(text);
         return true;
     }
 
-private:
+  private:
     SQLHSTMT handle_ = SQL_NULL_HSTMT;
     std::string error_;
 };
@@ -123,7 +127,9 @@ private:
 OdbcTransaction::OdbcTransaction(std::optional<std::string> connection_string)
     : connection_string_(std::move(connection_string)) {}
 
-OdbcTransaction::~OdbcTransaction() { disconnect(); }
+OdbcTransaction::~OdbcTransaction() {
+    disconnect();
+}
 
 void OdbcTransaction::connect() {
     if (connected_) {
@@ -135,7 +141,8 @@ void OdbcTransaction::connect() {
         set_status(kError, "the ODBC driver manager cannot be initialised");
         return;
     }
-    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3),
+                  0);
     SQLHDBC connection = SQL_NULL_HDBC;
     if (!succeeded(SQLAllocHandle(SQL_HANDLE_DBC, environment, &connection))) {
         set_status(kError, diagnostics(SQL_HANDLE_ENV, environment));
@@ -208,12 +215,8 @@ bool OdbcTransaction::require_connection() {
 void OdbcTransaction::execute_immediate(const std::string& statement_text) {
     if (!require_connection()) return;
     Statement statement(connection_);
-    if (!statement.ok()) {
-        set_status(kError, statement.allocation_error());
-        return;
-    }
-    if (!statement.execute(statement_text)) {
-        set_status(kError, statement.error());
+    if (auto error = statement.run(statement_text)) {
+        set_status(kError, std::move(*error));
         return;
     }
     if (auto error = statement.drain_results()) {
@@ -227,12 +230,8 @@ void OdbcTransaction::select_into(const std::string& statement_text,
                                   std::optional<std::string>& into) {
     if (!require_connection()) return;
     Statement statement(connection_);
-    if (!statement.ok()) {
-        set_status(kError, statement.allocation_error());
-        return;
-    }
-    if (!statement.execute(statement_text)) {
-        set_status(kError, statement.error());
+    if (auto error = statement.run(statement_text)) {
+        set_status(kError, std::move(*error));
         return;
     }
     // Skip results without columns (row counts of earlier statements in the text).
@@ -283,7 +282,8 @@ void OdbcTransaction::select_into(const std::string& statement_text,
 
 void OdbcTransaction::end_transaction(bool commit) {
     if (!require_connection()) return;
-    const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, connection_, commit ? SQL_COMMIT : SQL_ROLLBACK);
+    const SQLRETURN rc =
+        SQLEndTran(SQL_HANDLE_DBC, connection_, commit ? SQL_COMMIT : SQL_ROLLBACK);
     if (succeeded(rc)) {
         set_status(kSuccess);
     } else {
@@ -291,15 +291,19 @@ void OdbcTransaction::end_transaction(bool commit) {
     }
 }
 
-void OdbcTransaction::commit() { end_transaction(true); }
-void OdbcTransaction::rollback() { end_transaction(false); }
+void OdbcTransaction::commit() {
+    end_transaction(true);
+}
+void OdbcTransaction::rollback() {
+    end_transaction(false);
+}
 
 void OdbcTransaction::set_autocommit(bool on) {
     if (connected_) {
-        const SQLRETURN rc = SQLSetConnectAttr(
-            connection_, SQL_ATTR_AUTOCOMMIT,
-            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
-            0);
+        const SQLRETURN rc = SQLSetConnectAttr(connection_, SQL_ATTR_AUTOCOMMIT,
+                                               reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
+                                                   on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                                               0);
         if (!succeeded(rc)) {
             set_status(kError, diagnostics(SQL_HANDLE_DBC, connection_));
             return;

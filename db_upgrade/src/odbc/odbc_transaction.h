@@ -10,7 +10,7 @@ namespace tessary::odbc {
 // The transaction object over an ODBC driver manager (unixODBC, or Windows' own). Texts go
 // through the narrow API as they are: GBK statements in, the driver's GBK texts out.
 class OdbcTransaction final : public Transaction {
-public:
+  public:
     // Connects with `connection_string` when given; otherwise builds one for
     // driver_from_environment() from the settings at connect().
     explicit OdbcTransaction(std::optional<std::string> connection_string = std::nullopt);
@@ -28,7 +28,7 @@ public:
     void set_autocommit(bool on) override;
     bool autocommit() const override { return autocommit_; }
 
-private:
+  private:
     void end_transaction(bool commit);
     bool require_connection();
 

@@ -16,8 +16,9 @@ int closed_loopback_port() {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    const bool bound = bind(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                       getsockname(socket_fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    const bool bound =
+        bind(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(socket_fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
     close(socket_fd);
     if (!bound) throw std::runtime_error("cannot bind a loopback port");
     return ntohs(address.sin_port);

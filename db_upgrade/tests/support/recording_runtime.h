@@ -11,7 +11,7 @@ namespace tessary::testing {
 
 // A Runtime for tests: records every call in the timeline and answers from its fields.
 class RecordingRuntime final : public Runtime {
-public:
+  public:
     RecordingRuntime(Transaction& sqlca, Timeline& timeline) : sqlca_(sqlca), timeline_(timeline) {}
 
     // Registry values under HKEY_LOCAL_MACHINE\SOFTWARE\korvane, by value name.
@@ -36,7 +36,7 @@ public:
 
     bool wait_cursor() const { return wait_cursor_; }
 
-private:
+  private:
     Transaction& sqlca_;
     Timeline& timeline_;
     bool wait_cursor_ = false;

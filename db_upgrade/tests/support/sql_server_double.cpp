@@ -13,7 +13,9 @@ std::string lower(std::string text) {
     return text;
 }
 
-bool same(const std::string& a, const std::string& b) { return lower(a) == lower(b); }
+bool same(const std::string& a, const std::string& b) {
+    return lower(a) == lower(b);
+}
 
 bool same_value(const std::optional<std::string>& a, const std::optional<std::string>& b) {
     return a && b && same(*a, *b);
@@ -65,7 +67,9 @@ std::vector<Token> tokenize(const std::string& text) {
             tokens.push_back({Token::Type::kString, value});
         } else if (c >= '0' && c <= '9') {
             std::size_t end = i;
-            while (end < text.size() && ((text[end] >= '0' && text[end] <= '9') || text[end] == '.')) ++end;
+            while (end < text.size() &&
+                   ((text[end] >= '0' && text[end] <= '9') || text[end] == '.'))
+                ++end;
             tokens.push_back({Token::Type::kNumber, text.substr(i, end - i)});
             i = end;
         } else if (word_char(c)) {
@@ -106,7 +110,7 @@ const std::string kGrantInsert = normalized(
 
 // Reads tokens from the front of a statement.
 class Reader {
-public:
+  public:
     explicit Reader(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
 
     bool done() const { return at_ >= tokens_.size(); }
@@ -136,35 +140,35 @@ public:
         }
         return name->text;
     }
-    // "( a , b , c )": the tokens of each comma-separated part at the outer level.
+    // "( a , b , c )": the tokens of each comma-separated item at the outer level.
     std::optional<std::vector<std::vector<Token>>> take_list() {
         if (!take("(")) return std::nullopt;
-        std::vector<std::vector<Token>> parts(1);
+        std::vector<std::vector<Token>> items(1);
         int depth = 1;
         while (auto token = take_any()) {
             const bool symbol = token->type == Token::Type::kSymbol;
             if (symbol && token->text == "(") ++depth;
-            if (symbol && token->text == ")" && --depth == 0) return parts;
+            if (symbol && token->text == ")" && --depth == 0) return items;
             if (symbol && token->text == "," && depth == 1) {
-                parts.emplace_back();
+                items.emplace_back();
             } else {
-                parts.back().push_back(*token);
+                items.back().push_back(*token);
             }
         }
         return std::nullopt;
     }
 
-private:
+  private:
     std::vector<Token> tokens_;
     std::size_t at_ = 0;
 };
 
-std::optional<std::optional<std::string>> literal(const std::vector<Token>& part) {
-    if (part.size() != 1) return std::nullopt;
-    if (part[0].type == Token::Type::kString || part[0].type == Token::Type::kNumber) {
-        return std::optional<std::string>(part[0].text);
+std::optional<std::optional<std::string>> literal(const std::vector<Token>& item) {
+    if (item.size() != 1) return std::nullopt;
+    if (item[0].type == Token::Type::kString || item[0].type == Token::Type::kNumber) {
+        return std::optional<std::string>(item[0].text);
     }
-    if (part[0].type == Token::Type::kWord && same(part[0].text, "null")) {
+    if (item[0].type == Token::Type::kWord && same(item[0].text, "null")) {
         return std::optional<std::optional<std::string>>(std::optional<std::string>());
     }
     return std::nullopt;
@@ -173,7 +177,9 @@ std::optional<std::optional<std::string>> literal(const std::vector<Token>& part
 std::string object_exists(const std::string& name) {
     return "There is already an object named '" + name + "' in the database.";
 }
-std::string invalid_object(const std::string& name) { return "Invalid object name '" + name + "'."; }
+std::string invalid_object(const std::string& name) {
+    return "Invalid object name '" + name + "'.";
+}
 std::string not_understood(const std::string& statement) {
     return "The SQL Server test double does not understand: " + statement;
 }
@@ -184,7 +190,8 @@ using Row = SqlServerDouble::Row;
 
 std::optional<std::string> insert_row(Table& table, Row row) {
     if (row.size() != table.columns.size()) {
-        return std::string("Column name or number of supplied values does not match table definition.");
+        return std::string(
+            "Column name or number of supplied values does not match table definition.");
     }
     if (!table.key.empty()) {
         for (const auto& existing : table.rows) {
@@ -206,20 +213,20 @@ std::optional<std::string> insert_row(Table& table, Row row) {
 std::optional<std::string> create_table(Reader& reader, Database& database) {
     const auto name = reader.take_object_name();
     if (!name) return std::string("Incorrect syntax near 'TABLE'.");
-    const auto parts = reader.take_list();
-    if (!parts || parts->empty()) return std::string("Incorrect syntax in the column list.");
+    const auto items = reader.take_list();
+    if (!items || items->empty()) return std::string("Incorrect syntax in the column list.");
     if (database.objects.count(lower(*name)) != 0) return object_exists(*name);
     Table table;
     table.name = *name;
-    for (const auto& part : *parts) {
-        if (part.empty() || part[0].type != Token::Type::kWord) {
+    for (const auto& item : *items) {
+        if (item.empty() || item[0].type != Token::Type::kWord) {
             return std::string("Incorrect syntax in the column list.");
         }
-        if (table.column(part[0].text) >= 0) {
-            return "Column names in each table must be unique. Column name '" + part[0].text +
+        if (table.column(item[0].text) >= 0) {
+            return "Column names in each table must be unique. Column name '" + item[0].text +
                    "' in table '" + *name + "' is specified more than once.";
         }
-        table.columns.push_back(part[0].text);
+        table.columns.push_back(item[0].text);
     }
     database.tables[lower(*name)] = std::move(table);
     database.objects.insert(lower(*name));
@@ -229,18 +236,19 @@ std::optional<std::string> create_table(Reader& reader, Database& database) {
 std::optional<std::string> add_primary_key(Reader& reader, Database& database, Table& table,
                                            const std::optional<std::string>& constraint) {
     reader.take("clustered") || reader.take("nonclustered");
-    const auto parts = reader.take_list();
-    if (!parts) return std::string("Incorrect syntax near 'KEY'.");
+    const auto items = reader.take_list();
+    if (!items) return std::string("Incorrect syntax near 'KEY'.");
     if (!table.key.empty()) {
         return "Table '" + table.name + "' already has a primary key defined on it.";
     }
-    if (constraint && database.objects.count(lower(*constraint)) != 0) return object_exists(*constraint);
+    if (constraint && database.objects.count(lower(*constraint)) != 0)
+        return object_exists(*constraint);
     std::vector<std::string> key;
-    for (const auto& part : *parts) {
-        if (part.size() != 1 || table.column(part[0].text) < 0) {
+    for (const auto& item : *items) {
+        if (item.size() != 1 || table.column(item[0].text) < 0) {
             return std::string("Column name in the key does not exist in the target table.");
         }
-        key.push_back(part[0].text);
+        key.push_back(item[0].text);
     }
     table.key = std::move(key);
     if (constraint) database.objects.insert(lower(*constraint));
@@ -262,10 +270,14 @@ std::optional<std::string> add_defaults(Reader& reader, Database& database, Tabl
             return std::string("Column already has a DEFAULT bound to it.");
         }
         database.objects.insert(lower(constraint));
-        if (!reader.take(",")) return reader.done() ? std::nullopt : std::optional<std::string>("Incorrect syntax after the DEFAULT constraint.");
+        if (!reader.take(","))
+            return reader.done() ? std::nullopt
+                                 : std::optional<std::string>(
+                                       "Incorrect syntax after the DEFAULT constraint.");
         if (!reader.take("constraint")) return std::string("Incorrect syntax near ','.");
         const auto next = reader.take_any();
-        if (!next || !reader.take("default")) return std::string("Incorrect syntax near 'CONSTRAINT'.");
+        if (!next || !reader.take("default"))
+            return std::string("Incorrect syntax near 'CONSTRAINT'.");
         constraint = next->text;
     }
 }
@@ -273,11 +285,13 @@ std::optional<std::string> add_defaults(Reader& reader, Database& database, Tabl
 std::optional<std::string> alter_table(Reader& reader, Database& database) {
     const auto name = reader.take_object_name();
     if (!name) return std::string("Incorrect syntax near 'TABLE'.");
-    if (reader.take("with") && !reader.take("nocheck")) return std::string("Incorrect syntax near 'WITH'.");
+    if (reader.take("with") && !reader.take("nocheck"))
+        return std::string("Incorrect syntax near 'WITH'.");
     if (!reader.take("add")) return std::string("Incorrect syntax: ADD expected.");
     Table* table = database.table(*name);
     if (table == nullptr) {
-        return "Cannot find the object \"" + *name + "\" because it does not exist or you do not have permissions.";
+        return "Cannot find the object \"" + *name +
+               "\" because it does not exist or you do not have permissions.";
     }
     if (reader.take("primary")) {
         if (!reader.take("key")) return std::string("Incorrect syntax near 'PRIMARY'.");
@@ -318,20 +332,21 @@ std::optional<std::string> insert_values(Reader& reader, Database& database) {
     if (!values || !reader.done()) return std::string("Incorrect syntax in the VALUES list.");
 
     Row row;
-    for (const auto& part : *values) {
-        const auto value = literal(part);
+    for (const auto& item : *values) {
+        const auto value = literal(item);
         if (!value) return std::string("Only literal values are understood.");
         row.push_back(*value);
     }
     if (!columns) return insert_row(*table, std::move(row));
 
     if (columns->size() != row.size()) {
-        return std::string("There are fewer columns in the INSERT statement than values specified.");
+        return std::string(
+            "There are fewer columns in the INSERT statement than values specified.");
     }
     Row full(table->columns.size());
     for (std::size_t i = 0; i < columns->size(); ++i) {
-        const auto& part = (*columns)[i];
-        const int index = part.size() == 1 ? table->column(part[0].text) : -1;
+        const auto& item = (*columns)[i];
+        const int index = item.size() == 1 ? table->column(item[0].text) : -1;
         if (index < 0) return std::string("Invalid column name in the INSERT statement.");
         full[static_cast<std::size_t>(index)] = row[i];
     }
@@ -354,14 +369,16 @@ std::optional<std::string> grant_missing_menus(Database& database) {
         // NOT IN over a list holding NULL is never true.
         if (!row[func]) return std::nullopt;
         held.insert(lower(*row[func]));
-        if (row[oper] && std::find(operators.begin(), operators.end(), *row[oper]) == operators.end()) {
+        if (row[oper] &&
+            std::find(operators.begin(), operators.end(), *row[oper]) == operators.end()) {
             operators.push_back(*row[oper]);
         }
     }
     std::vector<Row> added;
     for (const auto& menu : menus->rows) {
         const std::string id = menu[menu_id].value_or("");
-        if (held.count(lower(id)) != 0 || id.size() < 2 || id.substr(id.size() - 2) == "00") continue;
+        if (held.count(lower(id)) != 0 || id.size() < 2 || id.substr(id.size() - 2) == "00")
+            continue;
         if (!menu[menu_name] || trimmed(*menu[menu_name]) == "-") continue;
         if (same(id.substr(0, 1), "E") || same(id.substr(0, 1), "F")) continue;
         for (const auto& operator_id : operators) {
@@ -445,11 +462,13 @@ void SqlServerDouble::connect() {
     if (connected_) {
         error = "already connected";
     } else if (!same(trimmed(s.server_name), server_name_)) {
-        error = "Unable to connect: server '" + s.server_name + "' is unavailable or does not exist";
+        error =
+            "Unable to connect: server '" + s.server_name + "' is unavailable or does not exist";
     } else if (s.log_id != kLogin || s.log_pass != kPassword) {
         error = "Login failed for user '" + s.log_id + "'.";
     } else if (working_.count(lower(s.database)) == 0) {
-        error = "Cannot open database \"" + s.database + "\" requested by the login. The login failed.";
+        error =
+            "Cannot open database \"" + s.database + "\" requested by the login. The login failed.";
     }
     if (error.empty()) {
         connected_ = true;
@@ -482,7 +501,8 @@ std::optional<std::string> SqlServerDouble::apply(const std::string& statement, 
         if (!name || !reader.done()) return std::string("Incorrect syntax near 'use'.");
         const auto found = state.find(lower(name->text));
         if (found == state.end()) {
-            return "Database '" + name->text + "' does not exist. Make sure that the name is entered correctly.";
+            return "Database '" + name->text +
+                   "' does not exist. Make sure that the name is entered correctly.";
         }
         current_ = found->second.name;
         return std::nullopt;

@@ -24,7 +24,7 @@ namespace tessary::testing {
 // drops them. A failing statement changes nothing. Names compare without regard to case,
 // as under the store databases' collation.
 class SqlServerDouble final : public Transaction {
-public:
+  public:
     using Row = std::vector<std::optional<std::string>>;
 
     struct Table {
@@ -71,13 +71,13 @@ public:
     void set_autocommit(bool on) override;
     bool autocommit() const override { return autocommit_; }
 
-private:
+  private:
     using Databases = std::map<std::string, Database>;
 
     // The change a statement makes to a copy of the working state, or the error it raises.
     std::optional<std::string> apply(const std::string& statement, Databases& state, bool& commits);
-    std::optional<std::string> select(const std::string& statement, std::optional<std::string>& value,
-                                      bool& found) const;
+    std::optional<std::string> select(const std::string& statement,
+                                      std::optional<std::string>& value, bool& found) const;
     void record(Event::Kind kind, const std::string& text, bool ok);
 
     Timeline& timeline_;

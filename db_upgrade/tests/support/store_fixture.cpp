@@ -31,30 +31,39 @@ SqlServerDouble::Database store_database(const std::string& name,
                              {"sys_var_id", "sys_var_name", "sys_var_value", "sys_var_flag",
                               "sys_var_desc", "sys_var_type", "sys_var_min", "sys_var_max"},
                              {"sys_var_id"});
-    system.rows.push_back(text_row({"DataBase_Version", "DataBase_Version", version.c_str(), "是", "", nullptr, nullptr, nullptr}));
+    system.rows.push_back(text_row({"DataBase_Version", "DataBase_Version", version.c_str(), "是",
+                                    "", nullptr, nullptr, nullptr}));
     if (upgrade_date) {
-        system.rows.push_back(text_row({"UPGRADE_DATE", "UPGRADE_DATE", upgrade_date->c_str(), "是", "", nullptr, nullptr, nullptr}));
+        system.rows.push_back(text_row({"UPGRADE_DATE", "UPGRADE_DATE", upgrade_date->c_str(), "是",
+                                        "", nullptr, nullptr, nullptr}));
     }
     add(std::move(system));
 
-    auto menu = make_table("t_sys_menu",
-                           {"menu_id", "menu_name", "menu_code", "menu_type", "open_type",
-                            "open_parameter", "branch_flag", "normal_flag", "flag1", "flag2",
-                            "flag3", "memo"},
-                           {"menu_id"});
-    menu.rows.push_back(text_row({"0100", "基础资料", "", "MENU", "S", nullptr, "110000", "0", "0", "0", "0", nullptr}));
-    menu.rows.push_back(text_row({"0101", "商品档案", "w_bd_item", "EDIT", "S", nullptr, "110000", "0", "0", "0", "0", nullptr}));
-    menu.rows.push_back(text_row({"0102", "-", "", "LINE", "S", nullptr, "110000", "0", "0", "0", "0", nullptr}));
-    menu.rows.push_back(text_row({"0103", "门店档案", "w_bd_branch", "EDIT", "S", nullptr, "110000", "0", "0", "0", "0", nullptr}));
-    menu.rows.push_back(text_row({"E001", "导出", "w_export", "OTHR", "S", nullptr, "110000", "0", "0", "0", "0", nullptr}));
+    auto menu =
+        make_table("t_sys_menu",
+                   {"menu_id", "menu_name", "menu_code", "menu_type", "open_type", "open_parameter",
+                    "branch_flag", "normal_flag", "flag1", "flag2", "flag3", "memo"},
+                   {"menu_id"});
+    menu.rows.push_back(text_row(
+        {"0100", "基础资料", "", "MENU", "S", nullptr, "110000", "0", "0", "0", "0", nullptr}));
+    menu.rows.push_back(text_row({"0101", "商品档案", "w_bd_item", "EDIT", "S", nullptr, "110000",
+                                  "0", "0", "0", "0", nullptr}));
+    menu.rows.push_back(
+        text_row({"0102", "-", "", "LINE", "S", nullptr, "110000", "0", "0", "0", "0", nullptr}));
+    menu.rows.push_back(text_row({"0103", "门店档案", "w_bd_branch", "EDIT", "S", nullptr, "110000",
+                                  "0", "0", "0", "0", nullptr}));
+    menu.rows.push_back(text_row(
+        {"E001", "导出", "w_export", "OTHR", "S", nullptr, "110000", "0", "0", "0", "0", nullptr}));
     add(std::move(menu));
 
     auto grants = make_table("t_sys_oper_grant",
-                             {"oper_id", "func_id", "grant0", "grant1", "grant2", "grant3", "grant4",
-                              "grant5", "grant6", "grant7", "grant8", "grant9", "other"},
+                             {"oper_id", "func_id", "grant0", "grant1", "grant2", "grant3",
+                              "grant4", "grant5", "grant6", "grant7", "grant8", "grant9", "other"},
                              {"oper_id", "func_id"});
-    grants.rows.push_back(text_row({"1001", "0101", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", ""}));
-    grants.rows.push_back(text_row({"1002", "0101", "1", "0", "0", "0", "0", "0", "0", "0", "0", "0", ""}));
+    grants.rows.push_back(
+        text_row({"1001", "0101", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", ""}));
+    grants.rows.push_back(
+        text_row({"1002", "0101", "1", "0", "0", "0", "0", "0", "0", "0", "0", "0", ""}));
     add(std::move(grants));
 
     auto payments = make_table("t_bd_payment_info",
@@ -64,9 +73,11 @@ SqlServerDouble::Database store_database(const std::string& name,
     payments.rows.push_back(text_row({"RMB", "0", "人民币", "1", "0", nullptr, "1", "系统默认"}));
     add(std::move(payments));
 
-    add(make_table("t_rm_saleflow", {"flow_no", "flow_id", "item_no", "sale_qty", "sale_money"}, {"flow_no", "flow_id"}));
+    add(make_table("t_rm_saleflow", {"flow_no", "flow_id", "item_no", "sale_qty", "sale_money"},
+                   {"flow_no", "flow_id"}));
     add(make_table("t_sys_operator", {"oper_id", "oper_name", "oper_pw"}, {"oper_id"}));
-    add(make_table("t_pc_branch_price", {"branch_no", "item_no", "sale_price"}, {"branch_no", "item_no"}));
+    add(make_table("t_pc_branch_price", {"branch_no", "item_no", "sale_price"},
+                   {"branch_no", "item_no"}));
     add(make_table("t_bd_branch_info", {"branch_no", "branch_name"}, {"branch_no"}));
     add(make_table("mess_t_vip_message", {"flow_id", "card_id", "mess"}, {"flow_id"}));
     add(make_table("t_rm_vip_info", {"card_id", "vip_name", "mobile"}, {"card_id"}));

@@ -9,7 +9,8 @@ namespace tessary::testing {
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "tessary-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary directory");
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot create a temporary directory");
     path_ = pattern;
 }
 

@@ -32,14 +32,14 @@ struct Event {
 
 // Safe to write from the thread that runs the core while a test thread reads.
 class Timeline {
-public:
+  public:
     void add(Event event);
     std::vector<Event> events() const;
     // The texts of the events of one kind, in order.
     std::vector<std::string> texts(Event::Kind kind) const;
     void clear();
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<Event> events_;
 };
