@@ -1,8 +1,7 @@
 #include <io.h>
-
-#include <cstdio>
 #include <windows.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "host.h"
