@@ -167,14 +167,15 @@ void HttpServer::serve(int client) {
     answer += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
     answer += "Connection: close\r\n\r\n";
     answer += response.body;
+    exchange.answered = std::chrono::steady_clock::now();
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        exchanges_.push_back(exchange);
+    }
     send_all(client, answer);
     ::shutdown(client, SHUT_WR);
-    // Wait for the client to close, so that "answered" lies after the client has read it all.
     while (::recv(client, chunk, sizeof chunk, 0) > 0) {
     }
-    exchange.answered = std::chrono::steady_clock::now();
-    const std::lock_guard<std::mutex> lock(mutex_);
-    exchanges_.push_back(std::move(exchange));
 }
 
 }  // namespace aggregator

@@ -31,7 +31,7 @@ struct HttpResponse {
 struct RecordedExchange {
     HttpRequest request;
     std::chrono::steady_clock::time_point received;
-    std::chrono::steady_clock::time_point answered;  // after the answer was sent
+    std::chrono::steady_clock::time_point answered;  // just before the answer went out
 };
 
 class HttpServer {
