@@ -12,11 +12,6 @@ namespace {
 constexpr std::size_t kPathSize = 260;
 char g_config_path[kPathSize];  // written at load only, read by every call afterwards
 
-template <std::size_t N>
-void read_text(const char* file, const char* section, const char* key, char (&dest)[N]) {
-    platform::profile_string(file, section, key, "", dest, N);
-}
-
 }  // namespace
 
 void set_up_config_path() {
@@ -31,24 +26,27 @@ void set_up_config_path() {
 const char* config_path() { return g_config_path; }
 
 void read_config(const char* file, TransRequest& request) {
-    read_text(file, "接口信息", "版本", request.version);
-    read_text(file, "服务器信息", "域名", request.server_host);
-    read_text(file, "服务器信息", "地址", request.server_path);
+    const platform::ProfileFile profile(file);
+    auto read_text = [&profile](const char* section, const char* key, auto& dest) {
+        profile.text(section, key, "", dest, sizeof dest);
+    };
+    read_text("接口信息", "版本", request.version);
+    read_text("服务器信息", "域名", request.server_host);
+    read_text("服务器信息", "地址", request.server_path);
     request.server_port =
-        static_cast<std::uint16_t>(platform::profile_int(file, "服务器信息", "端口", kDefaultPort));
+        static_cast<std::uint16_t>(profile.number("服务器信息", "端口", kDefaultPort));
 
     char proxy[kPathSize] = {};
-    read_text(file, "服务器信息", "代理", proxy);
+    read_text("服务器信息", "代理", proxy);
     std::memset(request.proxy, 0, sizeof request.proxy);
     if (proxy[0] != '\0') format_bounded(request.proxy, sizeof request.proxy, "HTTP=HTTP://%s", proxy);
 
-    request.print_flag = platform::profile_int(file, "功能选择", "开启打印", 0);
-    read_text(file, "功能选择", "打印文件", request.receipt_file);
-    request.timeout_seconds =
-        platform::profile_int(file, "功能选择", "超时时间", kDefaultTimeoutSeconds);
-    read_text(file, "功能选择", "主扫回调", request.callback_url);
-    read_text(file, "商户信息", "店铺编号", request.shop_no);
-    read_text(file, "商户信息", "终端编号", request.terminal_no);
+    request.print_flag = profile.number("功能选择", "开启打印", 0);
+    read_text("功能选择", "打印文件", request.receipt_file);
+    request.timeout_seconds = profile.number("功能选择", "超时时间", kDefaultTimeoutSeconds);
+    read_text("功能选择", "主扫回调", request.callback_url);
+    read_text("商户信息", "店铺编号", request.shop_no);
+    read_text("商户信息", "终端编号", request.terminal_no);
 }
 
 }  // namespace vortal

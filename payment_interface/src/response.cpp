@@ -48,8 +48,8 @@ Answer parse_answer(std::string_view body) {
     Answer answer;
     answer.raw = body;
     if (body.empty()) return answer;
-    static const Json::CharReaderBuilder kBuilder;
-    const std::unique_ptr<Json::CharReader> reader(kBuilder.newCharReader());
+    // A reader is not shared between threads; making one costs more than a small parse.
+    thread_local const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
     try {
         answer.parsed = reader->parse(body.data(), body.data() + body.size(), &answer.root, nullptr);
     } catch (const std::exception&) {

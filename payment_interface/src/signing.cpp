@@ -1,9 +1,12 @@
 #include "signing.h"
 
 #include <openssl/crypto.h>
+#include <openssl/core_names.h>
 #include <openssl/evp.h>
+#include <openssl/params.h>
 
 #include <initializer_list>
+#include <memory>
 #include <string>
 
 namespace vortal {
@@ -69,16 +72,43 @@ std::size_t hex_encode(const unsigned char* bytes, std::size_t length, char* out
     return 2 * length;
 }
 
+namespace {
+
+struct MacDeleter {
+    void operator()(EVP_MAC* mac) const { EVP_MAC_free(mac); }
+};
+struct MacContextDeleter {
+    void operator()(EVP_MAC_CTX* context) const { EVP_MAC_CTX_free(context); }
+};
+
+// Fetched once for the process: the fetch is the costly part of a signature.
+EVP_MAC* hmac_algorithm() {
+    static const std::unique_ptr<EVP_MAC, MacDeleter> kHmac(EVP_MAC_fetch(nullptr, "HMAC", nullptr));
+    return kHmac.get();
+}
+
+}  // namespace
+
 bool sign(std::string_view message, std::string_view key, char (&signature)[kSignatureSize]) {
     signature[0] = '\0';
-    if (message.empty() || key.empty()) return false;
+    if (message.empty() || key.empty() || hmac_algorithm() == nullptr) return false;
+    const std::unique_ptr<EVP_MAC_CTX, MacContextDeleter> context(EVP_MAC_CTX_new(hmac_algorithm()));
+    if (!context) return false;
+    char digest_name[] = "MD5";
+    const OSSL_PARAM parameters[] = {
+        OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest_name, 0),
+        OSSL_PARAM_construct_end(),
+    };
     unsigned char digest[EVP_MAX_MD_SIZE];
     std::size_t digest_length = 0;
-    const unsigned char* mac =
-        EVP_Q_mac(nullptr, "HMAC", nullptr, "MD5", nullptr, key.data(), key.size(),
-                  reinterpret_cast<const unsigned char*>(message.data()), message.size(), digest,
-                  sizeof digest, &digest_length);
-    if (mac == nullptr || digest_length != 16) return false;
+    if (EVP_MAC_init(context.get(), reinterpret_cast<const unsigned char*>(key.data()), key.size(),
+                     parameters) != 1 ||
+        EVP_MAC_update(context.get(), reinterpret_cast<const unsigned char*>(message.data()),
+                       message.size()) != 1 ||
+        EVP_MAC_final(context.get(), digest, &digest_length, sizeof digest) != 1 ||
+        digest_length != 16) {
+        return false;
+    }
     hex_encode(digest, digest_length, signature);
     return true;
 }

@@ -41,31 +41,32 @@ TEST(ProfileReads, FollowTheWindowsRules) {
                "host=wrong section\n"
                "[server]\n"
                "late=second section of the same name\n");
+    const platform::ProfileFile profile(file.c_str());
     char value[64];
-    platform::profile_string(file.c_str(), "SERVER", "host", "dflt", value, sizeof value);
+    profile.text("SERVER", "host", "dflt", value, sizeof value);
     EXPECT_STREQ(value, "quoted value");
-    platform::profile_string(file.c_str(), "server", "SINGLE", "dflt", value, sizeof value);
+    profile.text("server", "SINGLE", "dflt", value, sizeof value);
     EXPECT_STREQ(value, "one");
-    platform::profile_string(file.c_str(), "server", "inner", "dflt", value, sizeof value);
+    profile.text("server", "inner", "dflt", value, sizeof value);
     EXPECT_STREQ(value, "a \"b\" c");
-    platform::profile_string(file.c_str(), "server", "empty", "dflt", value, sizeof value);
+    profile.text("server", "empty", "dflt", value, sizeof value);
     EXPECT_STREQ(value, "");
-    platform::profile_string(file.c_str(), "server", "missing", "dflt", value, sizeof value);
+    profile.text("server", "missing", "dflt", value, sizeof value);
     EXPECT_STREQ(value, "dflt");
-    platform::profile_string(file.c_str(), "server", "comment", "dflt", value, sizeof value);
+    profile.text("server", "comment", "dflt", value, sizeof value);
     EXPECT_STREQ(value, "dflt");
-    platform::profile_string(file.c_str(), "server", "late", "dflt", value, sizeof value);
+    profile.text("server", "late", "dflt", value, sizeof value);
     EXPECT_STREQ(value, "dflt") << "only the first section of a name counts";
 
     char small[5];
-    platform::profile_string(file.c_str(), "server", "host", "", small, sizeof small);
+    profile.text("server", "host", "", small, sizeof small);
     EXPECT_STREQ(small, "quot");
 
-    EXPECT_EQ(platform::profile_int(file.c_str(), "server", "port", 80), 8080);
-    EXPECT_EQ(platform::profile_int(file.c_str(), "server", "negative", 80), -12);
-    EXPECT_EQ(platform::profile_int(file.c_str(), "server", "word", 80), 0);
-    EXPECT_EQ(platform::profile_int(file.c_str(), "server", "empty", 80), 80);
-    EXPECT_EQ(platform::profile_int(file.c_str(), "server", "missing", 80), 80);
+    EXPECT_EQ(profile.number("server", "port", 80), 8080);
+    EXPECT_EQ(profile.number("server", "negative", 80), -12);
+    EXPECT_EQ(profile.number("server", "word", 80), 0);
+    EXPECT_EQ(profile.number("server", "empty", 80), 80);
+    EXPECT_EQ(profile.number("server", "missing", 80), 80);
 }
 
 TEST(ProfileReads, ChineseNamesMatchByteForByteAndBareNamesLookInTheSystemFolder) {
@@ -73,13 +74,14 @@ TEST(ProfileReads, ChineseNamesMatchByteForByteAndBareNamesLookInTheSystemFolder
     const std::string file = dir.file("gbk.ini");
     // 服务器信息 / 域名 as GBK bytes
     write_file(file, "[\xb7\xfe\xce\xf1\xc6\xf7\xd0\xc5\xcf\xa2]\r\n\xd3\xf2\xc3\xfb=pay.host\r\n");
+    const platform::ProfileFile profile(file.c_str());
     char value[32];
-    platform::profile_string(file.c_str(), "服务器信息", "域名", "", value, sizeof value);
+    profile.text("服务器信息", "域名", "", value, sizeof value);
     EXPECT_STREQ(value, "pay.host");
 
     const std::string bare = "vortal-no-such-file-" + std::to_string(::getpid()) + ".ini";
     ASSERT_FALSE(std::filesystem::exists("/etc/korvane/" + bare));
-    platform::profile_string(bare.c_str(), "a", "b", "fallback", value, sizeof value);
+    platform::ProfileFile(bare.c_str()).text("a", "b", "fallback", value, sizeof value);
     EXPECT_STREQ(value, "fallback");
 }
 

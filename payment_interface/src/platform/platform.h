@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace vortal::platform {
@@ -36,13 +37,23 @@ enum class ModuleLookup {
 // The folder of the library's own file, with its trailing separator.
 ModuleLookup own_module_folder(char* dest, std::size_t size);
 
-// INI reads with the rules of the Windows profile functions: section and key names compared
-// ignoring ASCII case, blanks and one pair of quotes around a text value removed, the text
-// cut to size - 1 bytes, a number that does not parse reads as 0. A bare file name is
-// looked up in the system folder.
-void profile_string(const char* file, const char* section, const char* key,
-                    const char* fallback, char* dest, std::size_t size);
-int profile_int(const char* file, const char* section, const char* key, int fallback);
+// One profile (INI) file, read once for a series of lookups with the rules of the Windows
+// profile functions: section and key names compared ignoring ASCII case, blanks and one pair
+// of quotes around a text value removed, the text cut to size - 1 bytes, a number that does
+// not parse reads as 0. A bare file name is looked up in the system folder. A missing file
+// gives every key its fallback.
+class ProfileFile {
+public:
+    explicit ProfileFile(const char* file);
+    void text(const char* section, const char* key, const char* fallback, char* dest,
+              std::size_t size) const;
+    int number(const char* section, const char* key, int fallback) const;
+
+private:
+    std::string path_;
+    std::string content_;  // the file's bytes where the platform reads the file itself
+    bool readable_ = false;
+};
 
 // UTF-8 to the ANSI code page (GBK) through UTF-16. The text with its NUL must fit in size
 // bytes; otherwise dest is left empty. Returns the length stored.

@@ -5,6 +5,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -116,6 +117,16 @@ std::size_t utf8_to_ansi(std::string_view utf8, char* dest, std::size_t size) {
     if (size == 0) return 0;
     dest[0] = '\0';
     if (utf8.empty() || utf8.size() > kMaxInputLength) return 0;
+
+    // ASCII reads the same in both: most answer texts (amounts, times, ids) take this path.
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        if (utf8.size() >= size) return 0;
+        std::memcpy(dest, utf8.data(), utf8.size());
+        dest[utf8.size()] = '\0';
+        return utf8.size();
+    }
 
     char utf16[kUtf16Capacity];
     const std::size_t utf16_length = utf8_to_utf16(utf8, utf16, sizeof utf16);

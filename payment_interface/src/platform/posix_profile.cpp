@@ -1,5 +1,7 @@
 // INI reads on POSIX with the rules of the Windows profile functions. /etc/korvane stands in
 // for the Windows folder, where Windows looks up a bare file name.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -18,16 +20,6 @@ std::string resolve(const char* file) {
     const std::string_view name(file);
     if (name.find('/') != std::string_view::npos) return std::string(name);
     return std::string(kSystemFolder) + std::string(name);
-}
-
-bool read_whole_file(const std::string& path, std::string& content) {
-    std::FILE* stream = std::fopen(path.c_str(), "rb");
-    if (stream == nullptr) return false;
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0) content.append(chunk, got);
-    std::fclose(stream);
-    return true;
 }
 
 std::string_view trim(std::string_view text) {
@@ -55,13 +47,10 @@ std::string_view strip_one_pair_of_quotes(std::string_view value) {
     return value;
 }
 
-// The value of key in the first section of that name; nothing when the file, the section
-// or the key is missing.
-std::optional<std::string> find_value(const char* file, std::string_view section,
+// The value of key in the first section of that name; nothing when the section or the key
+// is missing.
+std::optional<std::string> find_value(std::string_view content, std::string_view section,
                                       std::string_view key) {
-    std::string content;
-    if (!read_whole_file(resolve(file), content)) return std::nullopt;
-
     bool in_section = false;
     bool section_seen = false;
     std::string_view rest(content);
@@ -107,14 +96,61 @@ int parse_profile_number(std::string_view text) {
 
 }  // namespace
 
-void profile_string(const char* file, const char* section, const char* key,
-                    const char* fallback, char* dest, std::size_t size) {
-    const std::optional<std::string> value = find_value(file, section, key);
+namespace {
+
+// The file as this thread last read it. Every call reads a dozen keys; re-reading the file
+// only when it changed keeps the cost of a call at one stat while an edit still shows at the
+// very next call.
+struct CachedProfile {
+    std::string path;
+    struct stat identity {};
+    std::string content;
+};
+
+bool same_version(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+bool read_whole_file(const std::string& path, std::string& content) {
+    std::FILE* stream = std::fopen(path.c_str(), "rb");
+    if (stream == nullptr) return false;
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0) content.append(chunk, got);
+    const bool complete = std::ferror(stream) == 0;
+    std::fclose(stream);
+    return complete;
+}
+
+}  // namespace
+
+ProfileFile::ProfileFile(const char* file) : path_(resolve(file)) {
+    thread_local CachedProfile cached;
+    struct stat identity {};
+    if (::stat(path_.c_str(), &identity) != 0) return;
+    if (cached.path != path_ || !same_version(cached.identity, identity)) {
+        cached.path.clear();
+        cached.content.clear();
+        if (!read_whole_file(path_, cached.content)) return;
+        cached.path = path_;
+        cached.identity = identity;
+    }
+    content_ = cached.content;
+    readable_ = true;
+}
+
+void ProfileFile::text(const char* section, const char* key, const char* fallback, char* dest,
+                       std::size_t size) const {
+    const std::optional<std::string> value =
+        readable_ ? find_value(content_, section, key) : std::nullopt;
     copy_bounded(dest, size, value ? std::string_view(*value) : std::string_view(fallback));
 }
 
-int profile_int(const char* file, const char* section, const char* key, int fallback) {
-    const std::optional<std::string> value = find_value(file, section, key);
+int ProfileFile::number(const char* section, const char* key, int fallback) const {
+    const std::optional<std::string> value =
+        readable_ ? find_value(content_, section, key) : std::nullopt;
     if (!value || value->empty()) return fallback;
     return parse_profile_number(*value);
 }

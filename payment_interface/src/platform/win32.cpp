@@ -50,13 +50,16 @@ ModuleLookup own_module_folder(char* dest, std::size_t size) {
     return ModuleLookup::found;
 }
 
-void profile_string(const char* file, const char* section, const char* key,
-                    const char* fallback, char* dest, std::size_t size) {
-    GetPrivateProfileStringA(section, key, fallback, dest, static_cast<DWORD>(size), file);
+// The profile functions read the file themselves (and keep it cached).
+ProfileFile::ProfileFile(const char* file) : path_(file), readable_(true) {}
+
+void ProfileFile::text(const char* section, const char* key, const char* fallback, char* dest,
+                       std::size_t size) const {
+    GetPrivateProfileStringA(section, key, fallback, dest, static_cast<DWORD>(size), path_.c_str());
 }
 
-int profile_int(const char* file, const char* section, const char* key, int fallback) {
-    return static_cast<int>(GetPrivateProfileIntA(section, key, fallback, file));
+int ProfileFile::number(const char* section, const char* key, int fallback) const {
+    return static_cast<int>(GetPrivateProfileIntA(section, key, fallback, path_.c_str()));
 }
 
 std::size_t utf8_to_ansi(std::string_view utf8, char* dest, std::size_t size) {
