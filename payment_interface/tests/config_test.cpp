@@ -85,6 +85,21 @@ TEST(ProfileReads, ChineseNamesMatchByteForByteAndBareNamesLookInTheSystemFolder
     EXPECT_STREQ(value, "fallback");
 }
 
+TEST(ProfileReads, AnEditShowsAtTheNextRead) {
+    TempDir dir;
+    const std::string file = dir.file("edited.ini");
+    write_file(file, "[s]\nk=old\n");
+    char value[8];
+    platform::ProfileFile(file.c_str()).text("s", "k", "", value, sizeof value);
+    EXPECT_STREQ(value, "old");
+    write_file(file, "[s]\nk=new\n");  // same size, same second
+    platform::ProfileFile(file.c_str()).text("s", "k", "", value, sizeof value);
+    EXPECT_STREQ(value, "new");
+    std::filesystem::remove(file);
+    platform::ProfileFile(file.c_str()).text("s", "k", "gone", value, sizeof value);
+    EXPECT_STREQ(value, "gone");
+}
+
 TEST(Configuration, MissingFileGivesTheDefaults) {
     TempDir dir;
     const TransRequest request = configured(dir.file("absent.ini"));

@@ -311,6 +311,19 @@ TEST_F(VortalTest, CreateOrderReturnsThePaymentAddressAndItsNewRequestId) {
     EXPECT_TRUE(std::regex_match(second.request_id, std::regex(R"(\d{10}T1002)"))) << second.request_id;
 }
 
+TEST_F(VortalTest, CreateOrderTellsTheDebuggerWhatHappened) {
+    setenv("VORTAL_DEBUG", "1", 1);
+    testing::internal::CaptureStderr();
+    EXPECT_STREQ(library_.call("Z3|A1|k3y|1.00|cake||")->code, "00");
+    service_.set_fault("AGENTCREATEORDER", Fault::refuse_with_message);
+    EXPECT_STREQ(library_.call("Z3|A1|k3y|1.00|cake||")->message, kRefusal);
+    const std::string debug = testing::internal::GetCapturedStderr();
+    unsetenv("VORTAL_DEBUG");
+    // "发送成功" after each exchange, "返回数据错误" after the refusal
+    EXPECT_EQ(debug, "\xb7\xa2\xcb\xcd\xb3\xc9\xb9\xa6\xb7\xa2\xcb\xcd\xb3\xc9\xb9\xa6"
+                     "\xb7\xb5\xbb\xd8\xca\xfd\xbe\xdd\xb4\xed\xce\xf3");
+}
+
 TEST_F(VortalTest, CreateOrderWithAnIdTooLongForTheRecordIsNotSent) {
     reconfigure([](Settings& s) { s.terminal_no = std::string(18, 'T'); });
     const TransResult& result = *library_.call("Z3|A1|k3y|1.00|cake||");

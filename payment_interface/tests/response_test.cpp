@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "aggregator.h"
@@ -32,7 +33,13 @@ TEST(SignatureCheck, AcceptsOnlyTheExactSignatureOfTheRawDataText) {
     upper[digit] = static_cast<char>(upper[digit] - 32);
     EXPECT_FALSE(passes(upper));
 
+    setenv("VORTAL_DEBUG", "1", 1);
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(signature_valid(parse_answer(signed_body()), "other key"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "ZRL:\xcf\xec\xd3\xa6\xca\xfd\xbe\xdd\xc7\xa9\xc3\xfb\xb2\xbb\xb6\xd4,"
+              "\xd1\xcf\xd6\xd8\xc7\xe9\xbf\xf6!!!\n");
+    unsetenv("VORTAL_DEBUG");
     EXPECT_FALSE(signature_valid(parse_answer(signed_body()), ""));
 }
 
