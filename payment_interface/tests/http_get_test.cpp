@@ -6,8 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "aggregator.h"
 #include "http_get.h"
 #include "http_server.h"
+#include "response.h"
+#include "signing.h"
 
 using aggregator::HttpRequest;
 using aggregator::HttpResponse;
@@ -129,4 +132,25 @@ TEST_F(HttpGetTest, EnvironmentProxyIsUsedUnlessNoProxyCoversTheHost) {
     setenv("no_proxy", "*", 1);
     EXPECT_GT(get("localhost", port_, "/c"), 0u);
     EXPECT_EQ(only_target(server_), "/c");
+}
+
+TEST(SubstituteAggregator, AnswersAMachineOrderSignedWithTheMachineKey) {
+    aggregator::Aggregator service;
+    service.add_machine("M1", "machine-key");
+    const std::uint16_t port = service.start();
+
+    vortal::Address address;
+    ASSERT_TRUE(vortal::build_machine_order({"/pay/api", "M1", "03070905001", "1.00", "8", "", "machine-key"},
+                                            address));
+    char body[vortal::kBodySize] = {};
+    const std::uint32_t length = vortal::http_get("127.0.0.1", port, address, "", body, sizeof body);
+    ASSERT_GT(length, 0u);
+
+    const vortal::Answer answer = vortal::parse_answer(std::string_view(body, length));
+    EXPECT_TRUE(vortal::signature_valid(answer, "machine-key"));
+    EXPECT_TRUE(vortal::succeeded(answer));
+    char url[vortal::kConversionSize];
+    vortal::read_data_text(answer, "url", url);
+    EXPECT_EQ(std::string(url), "http://127.0.0.1:" + std::to_string(port) + "/pay/qr/03070905001");
+    EXPECT_EQ(service.order("03070905001")->agent_no, "M1");
 }

@@ -36,5 +36,4 @@ inline void write_file(const std::string& path, std::string_view bytes) {
     stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-
 }  // namespace test_support
