@@ -1,0 +1,63 @@
+// The export Z_ALITrans: parse the request text, read the configuration, run the one
+// operation and hand back the calling thread's result record.
+#include <cstring>
+
+#include "config.h"
+#include "library.h"
+#include "messages.h"
+#include "operations.h"
+#include "platform/platform.h"
+#include "records.h"
+#include "request_parser.h"
+
+namespace vortal {
+
+namespace {
+
+thread_local TransResult t_result;
+
+using Handler = bool (*)(TransRequest, TransResult&);
+
+Handler handler_for(std::int32_t operation) {
+    switch (operation) {
+        case kScanPay: return scan_pay;
+        case kRefund: return refund_order;
+        case kCreateOrder: return create_order;
+        case kQuery: return query_order;
+        default: return nullptr;
+    }
+}
+
+void run_transaction(const char* input, TransResult& result) {
+    TransRequest request;
+    std::memset(&request, 0, sizeof request);
+    if (parse_request(input, request)) read_config(config_path(), request);
+
+    // The handler's own answer is not used: the result code says everything.
+    if (Handler handler = handler_for(request.operation)) {
+        handler(request, result);
+    } else {
+        set_outcome(result, "01", msg::kBadInput);
+    }
+}
+
+}  // namespace
+
+void on_library_load() { set_up_config_path(); }
+
+void on_library_unload() { platform::release_http(); }
+
+}  // namespace vortal
+
+extern "C" VORTAL_EXPORT TransResult* VORTAL_CALL Z_ALITrans(const char* input) {
+    TransResult& result = vortal::t_result;
+    std::memset(&result, 0, sizeof result);
+    if (input == nullptr) return &result;
+    try {
+        vortal::run_transaction(input, result);
+    } catch (...) {
+        // Nothing may cross the export; the record keeps what the operation had reached.
+        vortal::platform::debug_output(vortal::msg::kInternalError);
+    }
+    return &result;
+}

@@ -1,0 +1,37 @@
+#include "http_get.h"
+
+#include "messages.h"
+#include "platform/platform.h"
+
+namespace vortal {
+
+namespace {
+
+const char* failure_text(platform::HttpStep step) {
+    switch (step) {
+        case platform::HttpStep::open: return msg::kHttpOpenFailed;
+        case platform::HttpStep::connect: return msg::kHttpConnectFailed;
+        case platform::HttpStep::open_request: return msg::kHttpOpenRequestFailed;
+        case platform::HttpStep::send: return msg::kHttpSendFailed;
+        case platform::HttpStep::query_info: return msg::kHttpQueryInfoFailed;
+        case platform::HttpStep::status: return msg::kHttpStatusNotOk;
+        case platform::HttpStep::read: return msg::kHttpReadFailed;
+        case platform::HttpStep::none: break;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::uint32_t http_get(const char* host, std::uint16_t port, const char* address,
+                       const char* proxy_text, char* body, std::size_t body_size) {
+    const platform::HttpOutcome outcome =
+        platform::http_exchange(host, port, address, proxy_text, body, body_size);
+    if (const char* text = failure_text(outcome.failed_step)) {
+        platform::debug_output(text);
+        return 0;
+    }
+    return outcome.length;
+}
+
+}  // namespace vortal

@@ -1,0 +1,212 @@
+#include "operations.h"
+
+#include <cstring>
+#include <initializer_list>
+#include <mutex>
+#include <string_view>
+
+#include "http_get.h"
+#include "library_lock.h"
+#include "messages.h"
+#include "platform/platform.h"
+#include "response.h"
+#include "signing.h"
+
+namespace vortal {
+
+namespace {
+
+constexpr char kSuccess[] = "00";
+constexpr char kBadRequest[] = "01";
+constexpr char kNetworkFailure[] = "02";
+constexpr char kSignatureFailure[] = "03";
+constexpr char kRefused[] = "04";
+constexpr char kNoData[] = "05";
+constexpr char kUnknownStatus[] = "06";
+
+constexpr char kPaid[] = "SUCCESS";
+constexpr char kUnpaid[] = "INIT";
+constexpr char kRefunded[] = "REFUND";
+
+// The answer of one exchange; the answer's raw text points into body.
+struct Reply {
+    char body[kBodySize] = {};
+    Answer answer;
+};
+
+// Sends the address under the library lock and checks the answer's signature. A failure
+// sets "02" or "03" and the answer is not used. sent_text goes to the debugger output after
+// a successful exchange, while the lock is still held.
+bool exchange(const TransRequest& request, const char* address, Reply& reply,
+              TransResult& result, const char* sent_text = nullptr) {
+    std::uint32_t length = 0;
+    {
+        const std::lock_guard<std::recursive_mutex> hold(library_lock());
+        length = http_get(request.server_host, request.server_port, address, request.proxy,
+                          reply.body, sizeof reply.body);
+        if (length > 0 && sent_text != nullptr) platform::debug_output(sent_text);
+    }
+    if (length == 0) {
+        set_outcome(result, kNetworkFailure, msg::kNetworkFailed);
+        return false;
+    }
+    reply.answer = parse_answer(std::string_view(reply.body, length));
+    if (!signature_valid(reply.answer, request.sign_key)) {
+        set_outcome(result, kSignatureFailure, msg::kSignatureMismatch);
+        return false;
+    }
+    return true;
+}
+
+// "04" with the service's own words.
+void report_refusal(const Answer& answer, TransResult& result) {
+    copy_bounded(result.code, kRefused);
+    read_top_text(answer, "errorMsg", result.message, sizeof result.message);
+}
+
+bool is_status(const TransResult& result, const char* status) {
+    return std::strcmp(result.status, status) == 0;
+}
+
+void stamp_trade_time(TransResult& result) {
+    const platform::LocalTime now = platform::local_time();
+    format_bounded(result.trade_time, sizeof result.trade_time, "%d-%02d-%02d %02d:%02d",
+                   now.year, now.month, now.day, now.hour, now.minute);
+}
+
+}  // namespace
+
+bool query_order(TransRequest request, TransResult& result) {
+    Address address;
+    if (!build_query(request, address)) {
+        set_outcome(result, kBadRequest, msg::kRequestNotBuilt);
+        return false;
+    }
+    Reply reply;
+    if (!exchange(request, address, reply, result)) return false;
+    const Answer& answer = reply.answer;
+    if (!succeeded(answer)) {
+        report_refusal(answer, result);
+        return false;
+    }
+    if (!has_data(answer)) {
+        set_outcome(result, kNoData, msg::kNoData);
+        return false;
+    }
+    read_data_text(answer, "status", result.status);
+    if (!is_status(result, kPaid) && !is_status(result, kUnpaid) && !is_status(result, kRefunded)) {
+        set_outcome(result, kUnknownStatus, msg::kUnknownStatus);
+        return false;
+    }
+    bool details_are_texts = true;
+    auto read_detail = [&](const char* name, char* dest, std::size_t width) {
+        details_are_texts &= read_data_text(answer, name, dest, width) == DataRead::done;
+    };
+    read_detail("customerName", result.merchant_name, sizeof result.merchant_name);
+    read_detail("requestId", result.request_id, sizeof result.request_id);
+    read_detail("orderAmount", result.order_amount, sizeof result.order_amount);
+    read_detail("amount", result.amount, sizeof result.amount);
+    read_detail("saveAmount", result.save_amount, sizeof result.save_amount);
+    read_detail("orderTime", result.order_time, sizeof result.order_time);
+    read_detail("refundTime", result.refund_time, sizeof result.refund_time);
+    read_detail("bankOrderNo", result.bank_order_no, sizeof result.bank_order_no);
+    if (!details_are_texts) {
+        // An order detail that is a number or a structure: the answer is not one the
+        // library can hand on.
+        set_outcome(result, kNoData, msg::kNoData);
+        return false;
+    }
+    copy_bounded(result.shop_no, request.shop_no);
+    copy_bounded(result.cashier_no, request.cashier_no);
+    copy_bounded(result.code, kSuccess);
+    format_bounded(result.message, sizeof result.message, "%s|查询订单详情成功", result.status);
+    return true;
+}
+
+bool scan_pay(TransRequest request, TransResult& result) {
+    Address address;
+    RequestId request_id;
+    if (!build_scan_pay(request, platform::local_time(), address, request_id)) {
+        set_outcome(result, kBadRequest, msg::kRequestNotBuilt);
+        return false;
+    }
+    copy_bounded(request.request_id, request_id);
+
+    Reply reply;
+    if (!exchange(request, address, reply, result)) return false;
+    if (!succeeded(reply.answer)) {
+        report_refusal(reply.answer, result);
+        return false;
+    }
+    stamp_trade_time(result);
+
+    // Two queries a second for the configured time; the lock is free while waiting.
+    const long long polls = 2LL * request.timeout_seconds;
+    for (long long poll = 0; poll < polls; ++poll) {
+        query_order(request, result);
+        if (is_status(result, kPaid)) break;
+        platform::sleep_ms(kPollIntervalMs);
+    }
+    if (is_status(result, kPaid)) {
+        set_outcome(result, kSuccess, msg::kScanPaySucceeded);
+        return true;
+    }
+    if (is_status(result, kUnpaid)) set_outcome(result, kRefused, msg::kCustomerDidNotPay);
+    return false;
+}
+
+bool refund_order(TransRequest request, TransResult& result) {
+    Address address;
+    if (!build_refund(request, address)) {
+        set_outcome(result, kBadRequest, msg::kRequestNotBuilt);
+        return false;
+    }
+    Reply reply;
+    if (!exchange(request, address, reply, result)) return false;
+    if (!succeeded(reply.answer)) {
+        report_refusal(reply.answer, result);
+        if (result.message[0] == '\0') {
+            char error_code[sizeof result.message];
+            read_top_text(reply.answer, "errorCode", error_code, sizeof error_code);
+            format_bounded(result.message, sizeof result.message, "退款异常，错误码：%s",
+                           error_code);
+        }
+        return false;
+    }
+    if (!query_order(request, result)) return false;
+    set_outcome(result, kSuccess, msg::kRefundSucceeded);
+    return true;
+}
+
+bool create_order(TransRequest request, TransResult& result) {
+    Address address;
+    RequestId request_id;
+    // An id longer than the result's field could not be handed back, and the order could
+    // then never be queried or refunded: such an order is not created.
+    if (!build_create_order(request, platform::local_time(), order_sequence(), address,
+                            request_id) ||
+        !fits(result.request_id, request_id)) {
+        set_outcome(result, kBadRequest, msg::kRequestNotBuilt);
+        return false;
+    }
+    copy_bounded(request.request_id, request_id);
+
+    Reply reply;
+    if (!exchange(request, address, reply, result, msg::kCreateOrderSent)) return false;
+    if (!succeeded(reply.answer)) {
+        platform::debug_output(msg::kCreateOrderRefused);
+        report_refusal(reply.answer, result);
+        return false;
+    }
+    char url[kConversionSize];
+    if (read_data_text(reply.answer, "url", url) != DataRead::done) {
+        set_outcome(result, kNoData, msg::kNoData);
+        return false;
+    }
+    store_address(result, url);
+    copy_bounded(result.request_id, request_id);
+    copy_bounded(result.code, kSuccess);
+    return true;
+}
+
+}  // namespace vortal

@@ -1,0 +1,79 @@
+// The library's one interface to the operating system. posix.cpp (with posix_profile.cpp,
+// posix_http.cpp and posix_hooks.cpp) implements it on Linux, win32.cpp on Windows; no
+// other source of the library includes an operating-system header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vortal::platform {
+
+struct LocalTime {
+    int year;
+    int month;
+    int day;
+    int hour;
+    int minute;
+    int second;
+    int millisecond;
+};
+
+LocalTime local_time();
+std::uint32_t tick_count_ms();
+void sleep_ms(std::uint32_t milliseconds);
+
+// Diagnostics for an attached debugger. On POSIX they go to stderr when VORTAL_DEBUG=1
+// and are discarded otherwise.
+void debug_output(const char* text);
+
+enum class ModuleLookup {
+    found,
+    not_loaded_by_name,  // the library file does not carry the library's own name
+    no_file_name,
+};
+
+// The folder of the library's own file, with its trailing separator.
+ModuleLookup own_module_folder(char* dest, std::size_t size);
+
+// One profile (INI) file, read once for a series of lookups with the rules of the Windows
+// profile functions: section and key names compared ignoring ASCII case, blanks and one pair
+// of quotes around a text value removed, the text cut to size - 1 bytes, a number that does
+// not parse reads as 0. A bare file name is looked up in the system folder. A missing file
+// gives every key its fallback.
+class ProfileFile {
+public:
+    explicit ProfileFile(const char* file);
+    void text(const char* section, const char* key, const char* fallback, char* dest,
+              std::size_t size) const;
+    int number(const char* section, const char* key, int fallback) const;
+
+private:
+    std::string path_;
+    std::string content_;  // the file's bytes where the platform reads the file itself
+    bool readable_ = false;
+};
+
+// UTF-8 to the ANSI code page (GBK) through UTF-16. The text with its NUL must fit in size
+// bytes; otherwise dest is left empty. Returns the length stored.
+std::size_t utf8_to_ansi(std::string_view utf8, char* dest, std::size_t size);
+
+// The steps of one HTTP exchange, in order; a failure names the step that failed.
+enum class HttpStep { none, open, connect, open_request, send, query_info, status, read };
+
+struct HttpOutcome {
+    HttpStep failed_step;
+    std::uint32_t length;  // body bytes stored, 0 on failure
+};
+
+// One HTTP/1.0 GET of the request address (sent verbatim as the request target), never
+// served from a cache. The body is read once, at most body_size - 1 bytes, and is followed
+// by a NUL. proxy_text is "HTTP=HTTP://host:port"; empty means the environment's settings.
+HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* address,
+                          const char* proxy_text, char* body, std::size_t body_size);
+
+// Gives back what the HTTP client set up for the process; called when the library unloads.
+void release_http();
+
+}  // namespace vortal::platform

@@ -1,0 +1,134 @@
+// Windows implementation of the platform layer: kernel services, the profile functions and
+// WinINet. DllMain is the library's load and unload hook here.
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "library.h"
+#include "platform/platform.h"
+#include "records.h"
+
+namespace vortal::platform {
+
+namespace {
+
+constexpr char kLibraryFileName[] = "Vortal.dll";
+
+struct InternetHandleCloser {
+    void operator()(void* handle) const { InternetCloseHandle(static_cast<HINTERNET>(handle)); }
+};
+// Closing in reverse order of opening: request, connection, internet handle.
+using InternetHandle = std::unique_ptr<void, InternetHandleCloser>;
+
+}  // namespace
+
+LocalTime local_time() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return LocalTime{now.wYear, now.wMonth,  now.wDay,          now.wHour,
+                     now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+std::uint32_t tick_count_ms() { return GetTickCount(); }
+
+void sleep_ms(std::uint32_t milliseconds) { Sleep(milliseconds); }
+
+void debug_output(const char* text) { OutputDebugStringA(text); }
+
+ModuleLookup own_module_folder(char* dest, std::size_t size) {
+    HMODULE module = GetModuleHandleA(kLibraryFileName);
+    if (module == nullptr) return ModuleLookup::not_loaded_by_name;
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return ModuleLookup::no_file_name;
+    const std::string_view full(path, length);
+    copy_bounded(dest, size, full.substr(0, full.rfind('\\') + 1));
+    return ModuleLookup::found;
+}
+
+// The profile functions read the file themselves (and keep it cached).
+ProfileFile::ProfileFile(const char* file) : path_(file), readable_(true) {}
+
+void ProfileFile::text(const char* section, const char* key, const char* fallback, char* dest,
+                       std::size_t size) const {
+    GetPrivateProfileStringA(section, key, fallback, dest, static_cast<DWORD>(size), path_.c_str());
+}
+
+int ProfileFile::number(const char* section, const char* key, int fallback) const {
+    return static_cast<int>(GetPrivateProfileIntA(section, key, fallback, path_.c_str()));
+}
+
+std::size_t utf8_to_ansi(std::string_view utf8, char* dest, std::size_t size) {
+    if (size == 0) return 0;
+    dest[0] = '\0';
+    if (utf8.empty() || utf8.size() > kMaxInputLength) return 0;
+    const int utf8_length = static_cast<int>(utf8.size());
+    const int wide_length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), utf8_length, nullptr, 0);
+    if (wide_length <= 0) return 0;
+    std::vector<wchar_t> wide(static_cast<std::size_t>(wide_length) + 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), utf8_length, wide.data(), wide_length);
+    // With its NUL, so that a text that does not fit fails instead of being cut.
+    const int written = WideCharToMultiByte(CP_ACP, 0, wide.data(), wide_length + 1, dest,
+                                            static_cast<int>(size), nullptr, nullptr);
+    if (written <= 0) {
+        dest[0] = '\0';
+        return 0;
+    }
+    return static_cast<std::size_t>(written - 1);
+}
+
+HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* address,
+                          const char* proxy_text, char* body, std::size_t body_size) {
+    const bool use_proxy = proxy_text[0] != '\0';
+    InternetHandle internet(InternetOpenA("", use_proxy ? INTERNET_OPEN_TYPE_PROXY
+                                                        : INTERNET_OPEN_TYPE_PRECONFIG,
+                                          use_proxy ? proxy_text : nullptr, nullptr, 0));
+    if (!internet) return HttpOutcome{HttpStep::open, 0};
+
+    InternetHandle connection(InternetConnectA(static_cast<HINTERNET>(internet.get()), host,
+                                               port, nullptr, nullptr, INTERNET_SERVICE_HTTP,
+                                               0, 1));
+    if (!connection) return HttpOutcome{HttpStep::connect, 0};
+
+    InternetHandle request(HttpOpenRequestA(static_cast<HINTERNET>(connection.get()), nullptr,
+                                            address, "HTTP/1.0", nullptr, nullptr,
+                                            INTERNET_FLAG_RELOAD, 1));
+    if (!request) return HttpOutcome{HttpStep::open_request, 0};
+    HINTERNET request_handle = static_cast<HINTERNET>(request.get());
+
+    if (!HttpSendRequestA(request_handle, nullptr, 0, nullptr, 0)) {
+        return HttpOutcome{HttpStep::send, 0};
+    }
+    char status_text[260] = {};
+    DWORD status_length = sizeof status_text;
+    if (!HttpQueryInfoA(request_handle, HTTP_QUERY_STATUS_CODE, status_text, &status_length,
+                        nullptr)) {
+        return HttpOutcome{HttpStep::query_info, 0};
+    }
+    if (std::strtol(status_text, nullptr, 10) != HTTP_STATUS_OK) {
+        return HttpOutcome{HttpStep::status, 0};
+    }
+    DWORD read = 0;
+    if (!InternetReadFile(request_handle, body, static_cast<DWORD>(body_size - 1), &read)) {
+        return HttpOutcome{HttpStep::read, 0};
+    }
+    body[read] = '\0';
+    return HttpOutcome{HttpStep::none, read};
+}
+
+void release_http() {}
+
+}  // namespace vortal::platform
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    switch (reason) {
+        case DLL_PROCESS_ATTACH: vortal::on_library_load(); break;
+        case DLL_PROCESS_DETACH: vortal::on_library_unload(); break;
+        default: break;
+    }
+    return TRUE;
+}

@@ -1,0 +1,44 @@
+#include "records.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace vortal {
+
+void format_bounded(char* dest, std::size_t size, const char* format, ...) {
+    if (size == 0) return;
+    va_list args;
+    va_start(args, format);
+    const int written = std::vsnprintf(dest, size, format, args);
+    va_end(args);
+    if (written < 0) dest[0] = '\0';
+}
+
+void copy_bounded(char* dest, std::size_t size, std::string_view text) {
+    if (size == 0) return;
+    const std::size_t length = text.size() < size ? text.size() : size - 1;
+    std::memcpy(dest, text.data(), length);
+    dest[length] = '\0';
+}
+
+void store_address(TransResult& result, std::string_view address) {
+    // The address area spans the message, merchant-name and shop-number fields.
+    constexpr std::size_t kAreaStart = offsetof(TransResult, message);
+    constexpr std::size_t kAreaEnd = offsetof(TransResult, bank_order_no);
+    static_assert(kAreaEnd - kAreaStart > kConversionSize, "an address of 260 bytes fits");
+    auto* bytes = reinterpret_cast<unsigned char*>(&result);
+    std::memset(bytes + kAreaStart, 0, kAreaEnd - kAreaStart);
+    copy_bounded(reinterpret_cast<char*>(bytes + kAreaStart), kConversionSize, address);
+}
+
+void set_outcome(TransResult& result, const char* code, std::string_view message) {
+    copy_bounded(result.code, code);
+    copy_bounded(result.message, message);
+}
+
+bool has_code(const TransResult& result, const char* code) {
+    return std::strcmp(result.code, code) == 0;
+}
+
+}  // namespace vortal

@@ -1,0 +1,50 @@
+// Checks and readers for the payment service's answers. An answer is parsed once; every
+// check and reader then works on the same parse and the raw body text.
+#pragma once
+
+#include <json/value.h>
+
+#include <cstddef>
+#include <string_view>
+
+namespace vortal {
+
+struct Answer {
+    std::string_view raw;  // the body exactly as received
+    Json::Value root;
+    bool parsed = false;
+};
+
+Answer parse_answer(std::string_view body);
+
+// The service signs the raw text of "data" (from after "\"data\":" up to ",\"hmac\":") with
+// the request's key. An unsigned answer passes only when it does not claim success: a
+// claimed success must be signed, so that a forged "paid" cannot pass unsigned.
+bool signature_valid(const Answer& answer, std::string_view key);
+
+// True when the top-level "result" is the text "1".
+bool succeeded(const Answer& answer);
+
+// True when "data" is an array or object with at least one element.
+bool has_data(const Answer& answer);
+
+// Reads a top-level text member, converted to GBK, cut to width - 1 bytes. A missing member
+// or one that is not text leaves dest empty.
+void read_top_text(const Answer& answer, const char* name, char* dest, std::size_t width);
+
+enum class DataRead {
+    done,        // stored, or left empty because it was missing or too long for dest
+    wrong_type,  // "data" is not an object, or the member is a number, array or object
+    unparsed,
+};
+
+// Reads a text member of "data", converted to GBK; a text that does not fit in width - 1
+// bytes leaves dest empty rather than cut.
+DataRead read_data_text(const Answer& answer, const char* name, char* dest, std::size_t width);
+
+template <std::size_t N>
+DataRead read_data_text(const Answer& answer, const char* name, char (&dest)[N]) {
+    return read_data_text(answer, name, dest, N);
+}
+
+}  // namespace vortal

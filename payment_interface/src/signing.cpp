@@ -1,0 +1,201 @@
+#include "signing.h"
+
+#include <openssl/crypto.h>
+#include <openssl/core_names.h>
+#include <openssl/evp.h>
+#include <openssl/params.h>
+
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+namespace vortal {
+
+namespace {
+
+std::atomic<std::uint32_t> g_order_sequence{1};
+
+struct Parameter {
+    std::string_view name;
+    std::string_view value;
+    bool required = true;
+    // The machine order puts "&&" before its description; the service expects it so.
+    bool double_ampersand = false;
+};
+
+bool holds_line_break(std::string_view value) {
+    return value.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// The common steps: check the values, sign the command and the values run together (cut
+// at 255 bytes), format "path?cmd=COMMAND&name=value...&hmac=signature" (cut at 4095).
+// Values go out as they are, unencoded; a line break would end the request line.
+bool build_signed_address(std::string_view server_path, std::string_view command,
+                          std::initializer_list<Parameter> parameters, std::string_view key,
+                          Address& address) {
+    if (server_path.empty() || key.empty() || holds_line_break(server_path)) return false;
+    std::string sign_text(command);
+    for (const Parameter& parameter : parameters) {
+        if (parameter.required && parameter.value.empty()) return false;
+        if (holds_line_break(parameter.value)) return false;
+        sign_text += parameter.value;
+    }
+    if (sign_text.size() > kMaxSignTextLength) sign_text.resize(kMaxSignTextLength);
+
+    char signature[kSignatureSize];
+    if (!sign(sign_text, key, signature)) return false;
+
+    std::string text(server_path);
+    text += "?cmd=";
+    text += command;
+    for (const Parameter& parameter : parameters) {
+        text += parameter.double_ampersand ? "&&" : "&";
+        text += parameter.name;
+        text += '=';
+        text += parameter.value;
+    }
+    text += "&hmac=";
+    text += signature;
+    copy_bounded(address, text);
+    return true;
+}
+
+}  // namespace
+
+std::size_t hex_encode(const unsigned char* bytes, std::size_t length, char* out) {
+    constexpr char kDigits[] = "0123456789abcdef";
+    for (std::size_t i = 0; i < length; ++i) {
+        out[2 * i] = kDigits[bytes[i] >> 4];
+        out[2 * i + 1] = kDigits[bytes[i] & 0x0F];
+    }
+    out[2 * length] = '\0';
+    return 2 * length;
+}
+
+namespace {
+
+struct MacDeleter {
+    void operator()(EVP_MAC* mac) const { EVP_MAC_free(mac); }
+};
+struct MacContextDeleter {
+    void operator()(EVP_MAC_CTX* context) const { EVP_MAC_CTX_free(context); }
+};
+
+// Fetched once for the process: the fetch is the costly part of a signature.
+EVP_MAC* hmac_algorithm() {
+    static const std::unique_ptr<EVP_MAC, MacDeleter> kHmac(EVP_MAC_fetch(nullptr, "HMAC", nullptr));
+    return kHmac.get();
+}
+
+}  // namespace
+
+bool sign(std::string_view message, std::string_view key, char (&signature)[kSignatureSize]) {
+    signature[0] = '\0';
+    if (message.empty() || key.empty() || hmac_algorithm() == nullptr) return false;
+    const std::unique_ptr<EVP_MAC_CTX, MacContextDeleter> context(EVP_MAC_CTX_new(hmac_algorithm()));
+    if (!context) return false;
+    char digest_name[] = "MD5";
+    const OSSL_PARAM parameters[] = {
+        OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest_name, 0),
+        OSSL_PARAM_construct_end(),
+    };
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    std::size_t digest_length = 0;
+    if (EVP_MAC_init(context.get(), reinterpret_cast<const unsigned char*>(key.data()), key.size(),
+                     parameters) != 1 ||
+        EVP_MAC_update(context.get(), reinterpret_cast<const unsigned char*>(message.data()),
+                       message.size()) != 1 ||
+        EVP_MAC_final(context.get(), digest, &digest_length, sizeof digest) != 1 ||
+        digest_length != 16) {
+        return false;
+    }
+    hex_encode(digest, digest_length, signature);
+    return true;
+}
+
+std::atomic<std::uint32_t>& order_sequence() { return g_order_sequence; }
+
+bool build_scan_pay(const TransRequest& request, const platform::LocalTime& now,
+                    Address& address, RequestId& request_id) {
+    for (const char* required : {request.agent_no, request.auth_code, request.shop_no,
+                                 request.amount}) {
+        if (required[0] == '\0') return false;
+    }
+    // Month, day, hour, minute, the seconds in three digits, then the terminal number or "00".
+    char id[kRequestIdSize];
+    const char* terminal = request.terminal_no[0] != '\0' ? request.terminal_no : "00";
+    format_bounded(id, sizeof id, "%02d%02d%02d%02d%03d%s", now.month, now.day, now.hour,
+                   now.minute, now.second, terminal);
+    if (!build_signed_address(request.server_path, "AGENTWXSCANPAY",
+                              {{"agentNo", request.agent_no},
+                               {"authCode", request.auth_code},
+                               {"shopNo", request.shop_no},
+                               {"requestId", id},
+                               {"amount", request.amount}},
+                              request.sign_key, address)) {
+        return false;
+    }
+    copy_bounded(request_id, id);
+    return true;
+}
+
+namespace {
+
+bool build_order_command(std::string_view command, const TransRequest& request,
+                         Address& address) {
+    return build_signed_address(request.server_path, command,
+                                {{"agentNo", request.agent_no},
+                                 {"shopNo", request.shop_no},
+                                 {"requestId", request.request_id}},
+                                request.sign_key, address);
+}
+
+}  // namespace
+
+bool build_query(const TransRequest& request, Address& address) {
+    return build_order_command("AGENTQUERY", request, address);
+}
+
+bool build_refund(const TransRequest& request, Address& address) {
+    return build_order_command("AGENTREFUND", request, address);
+}
+
+bool build_create_order(const TransRequest& request, const platform::LocalTime& now,
+                        std::atomic<std::uint32_t>& sequence, Address& address,
+                        RequestId& request_id) {
+    for (const char* required : {request.server_path, request.agent_no, request.shop_no,
+                                 request.amount, request.description, request.sign_key}) {
+        if (required[0] == '\0') return false;
+    }
+    // Month, day, hour, minute, second, the terminal number, then the counter; the counter
+    // is used up whether or not the build then succeeds.
+    char id[kRequestIdSize];
+    const std::uint32_t number = sequence.fetch_add(1);
+    format_bounded(id, sizeof id, "%02d%02d%02d%02d%02d%s%03u", now.month, now.day, now.hour,
+                   now.minute, now.second, request.terminal_no, number);
+    if (!build_signed_address(request.server_path, "AGENTCREATEORDER",
+                              {{"agentNo", request.agent_no},
+                               {"shopNo", request.shop_no},
+                               {"requestId", id},
+                               {"amount", request.amount},
+                               {"callbackUrl", request.callback_url, false},
+                               {"description", request.description},
+                               {"extraInfo", request.extra_info, false}},
+                              request.sign_key, address)) {
+        return false;
+    }
+    copy_bounded(request_id, id);
+    return true;
+}
+
+bool build_machine_order(const MachineOrder& order, Address& address) {
+    return build_signed_address(order.server_path, "MACHINECREATEORDER",
+                                {{"machineNo", order.machine_no},
+                                 {"requestId", order.request_id},
+                                 {"amount", order.amount},
+                                 {"description", order.description, true, true},
+                                 {"extraInfo", order.extra_info, false}},
+                                order.key, address);
+}
+
+}  // namespace vortal

@@ -1,0 +1,51 @@
+// Signing with HMAC-MD5, request ids, the order sequence counter and the builders of the
+// five signed request addresses.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "records.h"
+
+namespace vortal {
+
+inline constexpr std::size_t kSignatureSize = 33;  // 32 lowercase hex digits and a NUL
+inline constexpr std::size_t kMaxSignTextLength = 255;
+
+// HMAC-MD5 of the message under the key, as lowercase hex. Fails for an empty message or key.
+bool sign(std::string_view message, std::string_view key, char (&signature)[kSignatureSize]);
+
+// Two lowercase hex digits per byte; returns the number of digits written (plus a NUL).
+std::size_t hex_encode(const unsigned char* bytes, std::size_t length, char* out);
+
+// The process-wide order sequence counter: 1 at load, raised by every use.
+std::atomic<std::uint32_t>& order_sequence();
+
+using Address = char[kAddressSize];
+using RequestId = char[kRequestIdSize];
+
+// Each builder fails, delivering nothing, when a required value is empty, a value holds a
+// line break or the signature cannot be computed.
+bool build_scan_pay(const TransRequest& request, const platform::LocalTime& now,
+                    Address& address, RequestId& request_id);
+bool build_query(const TransRequest& request, Address& address);
+bool build_refund(const TransRequest& request, Address& address);
+bool build_create_order(const TransRequest& request, const platform::LocalTime& now,
+                        std::atomic<std::uint32_t>& sequence, Address& address,
+                        RequestId& request_id);
+
+struct MachineOrder {
+    std::string_view server_path;
+    std::string_view machine_no;
+    std::string_view request_id;
+    std::string_view amount;
+    std::string_view description;
+    std::string_view extra_info;
+    std::string_view key;
+};
+bool build_machine_order(const MachineOrder& order, Address& address);
+
+}  // namespace vortal

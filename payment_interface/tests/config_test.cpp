@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "config.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+using namespace vortal;
+using test_support::TempDir;
+using test_support::write_file;
+
+namespace {
+
+TransRequest configured(const std::string& file) {
+    TransRequest request;
+    std::memset(&request, 0, sizeof request);
+    read_config(file.c_str(), request);
+    return request;
+}
+
+}  // namespace
+
+TEST(ProfileReads, FollowTheWindowsRules) {
+    TempDir dir;
+    const std::string file = dir.file("rules.ini");
+    write_file(file,
+               "; comment=no\r\n"
+               "[Server] \r\n"
+               "  Host  =  \"quoted value\"  \r\n"
+               "single='one'\r\n"
+               "inner=a \"b\" c\r\n"
+               "empty=\r\n"
+               "port=8080x\r\n"
+               "negative=-12\r\n"
+               "word=abc\r\n"
+               "[other]\n"
+               "host=wrong section\n"
+               "[server]\n"
+               "late=second section of the same name\n");
+    const platform::ProfileFile profile(file.c_str());
+    char value[64];
+    profile.text("SERVER", "host", "dflt", value, sizeof value);
+    EXPECT_STREQ(value, "quoted value");
+    profile.text("server", "SINGLE", "dflt", value, sizeof value);
+    EXPECT_STREQ(value, "one");
+    profile.text("server", "inner", "dflt", value, sizeof value);
+    EXPECT_STREQ(value, "a \"b\" c");
+    profile.text("server", "empty", "dflt", value, sizeof value);
+    EXPECT_STREQ(value, "");
+    profile.text("server", "missing", "dflt", value, sizeof value);
+    EXPECT_STREQ(value, "dflt");
+    profile.text("server", "comment", "dflt", value, sizeof value);
+    EXPECT_STREQ(value, "dflt");
+    profile.text("server", "late", "dflt", value, sizeof value);
+    EXPECT_STREQ(value, "dflt") << "only the first section of a name counts";
+
+    char small[5];
+    profile.text("server", "host", "", small, sizeof small);
+    EXPECT_STREQ(small, "quot");
+
+    EXPECT_EQ(profile.number("server", "port", 80), 8080);
+    EXPECT_EQ(profile.number("server", "negative", 80), -12);
+    EXPECT_EQ(profile.number("server", "word", 80), 0);
+    EXPECT_EQ(profile.number("server", "empty", 80), 80);
+    EXPECT_EQ(profile.number("server", "missing", 80), 80);
+}
+
+TEST(ProfileReads, ChineseNamesMatchByteForByteAndBareNamesLookInTheSystemFolder) {
+    TempDir dir;
+    const std::string file = dir.file("gbk.ini");
+    // 服务器信息 / 域名 as GBK bytes
+    write_file(file, "[\xb7\xfe\xce\xf1\xc6\xf7\xd0\xc5\xcf\xa2]\r\n\xd3\xf2\xc3\xfb=pay.host\r\n");
+    const platform::ProfileFile profile(file.c_str());
+    char value[32];
+    profile.text("服务器信息", "域名", "", value, sizeof value);
+    EXPECT_STREQ(value, "pay.host");
+
+    const std::string bare = "vortal-no-such-file-" + std::to_string(::getpid()) + ".ini";
+    ASSERT_FALSE(std::filesystem::exists("/etc/korvane/" + bare));
+    platform::ProfileFile(bare.c_str()).text("a", "b", "fallback", value, sizeof value);
+    EXPECT_STREQ(value, "fallback");
+}
+
+TEST(ProfileReads, AnEditShowsAtTheNextRead) {
+    TempDir dir;
+    const std::string file = dir.file("edited.ini");
+    write_file(file, "[s]\nk=old\n");
+    char value[8];
+    platform::ProfileFile(file.c_str()).text("s", "k", "", value, sizeof value);
+    EXPECT_STREQ(value, "old");
+    write_file(file, "[s]\nk=new\n");  // same size, same second
+    platform::ProfileFile(file.c_str()).text("s", "k", "", value, sizeof value);
+    EXPECT_STREQ(value, "new");
+    std::filesystem::remove(file);
+    platform::ProfileFile(file.c_str()).text("s", "k", "gone", value, sizeof value);
+    EXPECT_STREQ(value, "gone");
+}
+
+TEST(Configuration, MissingFileGivesTheDefaults) {
+    TempDir dir;
+    const TransRequest request = configured(dir.file("absent.ini"));
+    EXPECT_EQ(request.server_port, 80);
+    EXPECT_EQ(request.timeout_seconds, 45);
+    EXPECT_EQ(request.print_flag, 0);
+    EXPECT_STREQ(request.server_host, "");
+    EXPECT_STREQ(request.server_path, "");
+    EXPECT_STREQ(request.proxy, "");
+}
+
+TEST(Configuration, EveryKeyReachesItsField) {
+    TempDir dir;
+    const std::string file = dir.file("Z_AllITrans.ini");
+    write_file(file,
+               "[接口信息]\n版本=2.1\n"
+               "[服务器信息]\n域名=pay.example\n地址=/pay/api\n端口=70000\n代理=10.0.0.1:8080\n"
+               "[功能选择]\n开启打印=1\n打印文件=/tmp/receipt.txt\n超时时间=0\n主扫回调=http://shop/cb\n"
+               "[商户信息]\n店铺编号=" + std::string(60, 'S') + "\n终端编号=T1\n");
+    const TransRequest request = configured(file);
+    EXPECT_STREQ(request.version, "2.1");
+    EXPECT_STREQ(request.server_host, "pay.example");
+    EXPECT_STREQ(request.server_path, "/pay/api");
+    EXPECT_EQ(request.server_port, 70000 % 65536) << "the low 16 bits";
+    EXPECT_STREQ(request.proxy, "HTTP=HTTP://10.0.0.1:8080");
+    EXPECT_EQ(request.print_flag, 1);
+    EXPECT_STREQ(request.receipt_file, "/tmp/receipt.txt");
+    EXPECT_EQ(request.timeout_seconds, 0);
+    EXPECT_STREQ(request.callback_url, "http://shop/cb");
+    EXPECT_EQ(std::string(request.shop_no), std::string(49, 'S'));
+    EXPECT_STREQ(request.terminal_no, "T1");
+}
+
+TEST(Configuration, LongProxyIsCutSoThatTheWholeTextStaysWithin49Bytes) {
+    TempDir dir;
+    const std::string file = dir.file("proxy.ini");
+    const std::string proxy = std::string(40, 'p') + ":1";
+    write_file(file, "[服务器信息]\n代理=" + proxy + "\n");
+    const TransRequest request = configured(file);
+    EXPECT_EQ(std::string(request.proxy), "HTTP=HTTP://" + proxy.substr(0, 37));
+}
+
+TEST(Configuration, PathFallsBackToTheBareNameOutsideTheNamedLibrary) {
+    // The test program is not libvortal.so, so the library's own file is not found.
+    setenv("VORTAL_DEBUG", "1", 1);
+    testing::internal::CaptureStderr();
+    set_up_config_path();
+    const std::string debug = testing::internal::GetCapturedStderr();
+    unsetenv("VORTAL_DEBUG");
+    EXPECT_STREQ(config_path(), "Z_AllITrans.ini");
+    EXPECT_EQ(debug, "\xbb\xf1\xc8\xa1\xb5\xb1\xc7\xb0\x44\x4c\x4c\xbe\xe4\xb1\xfa\xca\xa7\xb0\xdc");
+}

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "aggregator.h"
+#include "http_get.h"
+#include "http_server.h"
+#include "response.h"
+#include "signing.h"
+
+using aggregator::HttpRequest;
+using aggregator::HttpResponse;
+using aggregator::HttpServer;
+
+namespace {
+
+constexpr char kStatusNotOk[] = "HTTP_STATUS_OK\xca\xa7\xb0\xdc";
+constexpr char kSendFailed[] = "HttpSendRequest\xc7\xeb\xc7\xf3\xca\xa7\xb0\xdc";
+
+class HttpGetTest : public testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"http_proxy", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
+            unsetenv(name);
+        }
+        setenv("VORTAL_DEBUG", "1", 1);
+        port_ = server_.start();
+    }
+
+    // Calls http_get with the debugger output captured.
+    std::uint32_t get(const char* host, std::uint16_t port, const char* address,
+                      const char* proxy = "") {
+        std::memset(body_, 0, sizeof body_);
+        testing::internal::CaptureStderr();
+        const std::uint32_t length = vortal::http_get(host, port, address, proxy, body_, sizeof body_);
+        debug_ = testing::internal::GetCapturedStderr();
+        return length;
+    }
+
+    std::string only_target(const HttpServer& server) const {
+        const auto exchanges = server.exchanges();
+        return exchanges.size() == 1 ? exchanges[0].request.target : "<" + std::to_string(exchanges.size()) + " requests>";
+    }
+
+    std::function<HttpResponse(const HttpRequest&)> answer_ = [](const HttpRequest&) {
+        return HttpResponse{200, R"({"result":"1"})", {}};
+    };
+    HttpServer server_{[this](const HttpRequest& request) { return answer_(request); }};
+    std::uint16_t port_ = 0;
+    char body_[4096];
+    std::string debug_;
+};
+
+}  // namespace
+
+TEST_F(HttpGetTest, SendsTheAddressVerbatimAsAnHttp10RequestNeverFromACache) {
+    const char* address = "/pay/api?cmd=Q&description=\xb5\xb0\xb8\xe2 8&x=%41";
+    EXPECT_EQ(get("127.0.0.1", port_, address), 14u);
+    EXPECT_STREQ(body_, R"({"result":"1"})");
+    EXPECT_EQ(debug_, "");
+
+    const auto exchanges = server_.exchanges();
+    ASSERT_EQ(exchanges.size(), 1u);
+    EXPECT_EQ(exchanges[0].request.method, "GET");
+    EXPECT_EQ(exchanges[0].request.target, address);
+    EXPECT_EQ(exchanges[0].request.version, "HTTP/1.0");
+    EXPECT_NE(exchanges[0].request.head.find("Pragma: no-cache\r\n"), std::string::npos);
+}
+
+TEST_F(HttpGetTest, OtherStatusesFailWithoutReadingTheBody) {
+    for (int status : {404, 500}) {
+        answer_ = [status](const HttpRequest&) { return HttpResponse{status, "error page", {}}; };
+        EXPECT_EQ(get("127.0.0.1", port_, "/x"), 0u) << status;
+        EXPECT_EQ(debug_, kStatusNotOk);
+        EXPECT_EQ(body_[0], '\0');
+    }
+}
+
+TEST_F(HttpGetTest, EmptyBodyIsNoAnswerButNoTransportFailure) {
+    answer_ = [](const HttpRequest&) { return HttpResponse{200, "", {}}; };
+    EXPECT_EQ(get("127.0.0.1", port_, "/x"), 0u);
+    EXPECT_EQ(debug_, "");
+}
+
+TEST_F(HttpGetTest, LongBodyIsCutAt4095Bytes) {
+    answer_ = [](const HttpRequest&) { return HttpResponse{200, std::string(5000, 'b'), {}}; };
+    EXPECT_EQ(get("127.0.0.1", port_, "/x"), 4095u);
+    EXPECT_EQ(std::strlen(body_), 4095u);
+    EXPECT_EQ(debug_, "");
+}
+
+TEST_F(HttpGetTest, UnreachableServersFailAtSending) {
+    server_.stop();
+    EXPECT_EQ(get("127.0.0.1", port_, "/x"), 0u);
+    EXPECT_EQ(debug_, kSendFailed);
+    EXPECT_EQ(get("vortal-no-such-host.invalid", 80, "/x"), 0u);
+    EXPECT_EQ(debug_, kSendFailed);
+}
+
+TEST_F(HttpGetTest, ConfiguredProxyGetsTheAbsoluteFormTarget) {
+    const std::string proxy = "HTTP=HTTP://127.0.0.1:" + std::to_string(port_);
+    EXPECT_GT(get("pay.vortal.invalid", 8080, "/pay/api?cmd=Q", proxy.c_str()), 0u);
+    EXPECT_EQ(only_target(server_), "http://pay.vortal.invalid:8080/pay/api?cmd=Q");
+
+    server_.clear_exchanges();
+    EXPECT_GT(get("pay.vortal.invalid", 80, "/pay/api?cmd=Q", proxy.c_str()), 0u);
+    EXPECT_EQ(only_target(server_), "http://pay.vortal.invalid/pay/api?cmd=Q") << "port 80 is implied";
+}
+
+TEST_F(HttpGetTest, EnvironmentProxyIsUsedUnlessNoProxyCoversTheHost) {
+    HttpServer proxy([](const HttpRequest&) { return HttpResponse{200, "via proxy", {}}; });
+    const std::uint16_t proxy_port = proxy.start();
+    setenv("http_proxy", ("127.0.0.1:" + std::to_string(proxy_port)).c_str(), 1);
+    const std::string origin = "http://localhost:" + std::to_string(port_);
+
+    setenv("no_proxy", "other.example, ocalhost", 1);
+    EXPECT_GT(get("localhost", port_, "/a b"), 0u);
+    EXPECT_STREQ(body_, "via proxy");
+    EXPECT_EQ(only_target(proxy), origin + "/a b");
+
+    proxy.clear_exchanges();
+    setenv("no_proxy", "other.example,.LOCALHOST", 1);
+    EXPECT_GT(get("localhost", port_, "/a b"), 0u);
+    EXPECT_EQ(only_target(server_), "/a b");
+    EXPECT_EQ(proxy.exchanges().size(), 0u);
+
+    server_.clear_exchanges();
+    setenv("no_proxy", "*", 1);
+    EXPECT_GT(get("localhost", port_, "/c"), 0u);
+    EXPECT_EQ(only_target(server_), "/c");
+}
+
+TEST(SubstituteAggregator, AnswersAMachineOrderSignedWithTheMachineKey) {
+    aggregator::Aggregator service;
+    service.add_machine("M1", "machine-key");
+    const std::uint16_t port = service.start();
+
+    vortal::Address address;
+    ASSERT_TRUE(vortal::build_machine_order({"/pay/api", "M1", "03070905001", "1.00", "8", "", "machine-key"},
+                                            address));
+    char body[vortal::kBodySize] = {};
+    const std::uint32_t length = vortal::http_get("127.0.0.1", port, address, "", body, sizeof body);
+    ASSERT_GT(length, 0u);
+
+    const vortal::Answer answer = vortal::parse_answer(std::string_view(body, length));
+    EXPECT_TRUE(vortal::signature_valid(answer, "machine-key"));
+    EXPECT_TRUE(vortal::succeeded(answer));
+    char url[vortal::kConversionSize];
+    vortal::read_data_text(answer, "url", url);
+    EXPECT_EQ(std::string(url), "http://127.0.0.1:" + std::to_string(port) + "/pay/qr/03070905001");
+    EXPECT_EQ(service.order("03070905001")->agent_no, "M1");
+}

@@ -1,0 +1,405 @@
+// The real libvortal.so against the substitute aggregator over loopback.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "aggregator.h"
+#include "library_fixture.h"
+
+using aggregator::Fault;
+using aggregator::Order;
+using test_support::LoadedLibrary;
+using test_support::Settings;
+
+namespace {
+
+// Result messages as GBK bytes.
+constexpr char kBadInput[] = "\xb4\xab\xc8\xeb\xb2\xce\xca\xfd\xb4\xed\xce\xf3";
+constexpr char kNotBuilt[] = "\xd7\xe9\xb0\xfc\xca\xa7\xb0\xdc\xa3\xac\xb2\xce\xca\xfd\xd2\xec\xb3\xa3";
+constexpr char kNetwork[] =
+    "\xcd\xf8\xc2\xe7\xc7\xeb\xc7\xf3\xb7\xa2\xcb\xcd\xca\xa7\xb0\xdc\xa3\xac\xc7\xeb\xc8\xb7\xc8\xcf"
+    "\xb5\xb1\xc7\xb0\xcd\xf8\xc2\xe7\xbb\xb7\xbe\xb3";
+constexpr char kSignature[] =
+    "\xc7\xa9\xc3\xfb\xca\xfd\xbe\xdd\xb2\xbb\xc6\xa5\xc5\xe4\xa3\xac\xd1\xcf\xd6\xd8\xb4\xed\xce\xf3";
+constexpr char kNoData[] = "\xc7\xeb\xc7\xf3\xbd\xe1\xb9\xfb\xb7\xb5\xbb\xd8\xd0\xc5\xcf\xa2\xce\xaa\xbf\xd5";
+constexpr char kUnknownStatus[] = "\xce\xb4\xd6\xaa\xd5\xcb\xb5\xa5\xc0\xe0\xd0\xcd";
+constexpr char kScanPaid[] = "\xce\xa2\xd0\xc5\xb1\xbb\xc9\xa8\xd6\xa7\xb8\xb6\xb3\xc9\xb9\xa6";
+constexpr char kNotPaid[] = "\xd3\xc3\xbb\xa7\xb3\xac\xca\xb1\xce\xb4\xd6\xa7\xb8\xb6";
+constexpr char kRefunded[] = "\xcd\xcb\xbf\xee\xb3\xc9\xb9\xa6";
+constexpr char kQueried[] = "|\xb2\xe9\xd1\xaf\xb6\xa9\xb5\xa5\xcf\xea\xc7\xe9\xb3\xc9\xb9\xa6";
+constexpr char kRefundErrorCode[] = "\xcd\xcb\xbf\xee\xd2\xec\xb3\xa3\xa3\xac\xb4\xed\xce\xf3\xc2\xeb\xa3\xba";
+constexpr char kMerchant[] = "\xd4\xf3\xc8\xf0\xc5\xb5\xba\xe6\xb1\xba";  // 泽瑞诺烘焙
+constexpr char kRefusal[] = "\xbd\xbb\xd2\xd7\xb1\xbb\xbe\xdc\xbe\xf8";   // 交易被拒绝
+constexpr char kModuleNotFound[] =
+    "\xbb\xf1\xc8\xa1\xb5\xb1\xc7\xb0\x44\x4c\x4c\xbe\xe4\xb1\xfa\xca\xa7\xb0\xdc";
+
+const std::string kKey = "k3y";
+
+class VortalTest : public testing::Test {
+protected:
+    void SetUp() override {
+        service_.add_agent("A1", kKey);
+        settings_.port = service_.start();
+        library_.configure(settings_);
+    }
+
+    void reconfigure(const std::function<void(Settings&)>& change) {
+        change(settings_);
+        library_.configure(settings_);
+    }
+
+    void put_order(const std::string& request_id, const std::string& status,
+                   const std::string& amount = "12.50") {
+        Order order;
+        order.request_id = request_id;
+        order.agent_no = "A1";
+        order.shop_no = "S1";
+        order.amount = amount;
+        order.status = status;
+        order.order_time = "2026-03-03 09:05:07";
+        order.refund_time = status == "REFUND" ? "2026-03-04 10:00:00" : "";
+        order.bank_order_no = "420000000777";
+        service_.put_order(order);
+    }
+
+    // The commands the service received, in order.
+    std::vector<std::string> commands() const {
+        std::vector<std::string> names;
+        static const std::regex kCommand("cmd=([A-Z]+)");
+        for (const std::string& target : service_.targets()) {
+            std::smatch match;
+            names.push_back(std::regex_search(target, match, kCommand) ? match[1].str() : "?");
+        }
+        return names;
+    }
+
+    std::string query_target(const std::string& request_id) const {
+        return settings_.path + "?cmd=AGENTQUERY&agentNo=A1&shopNo=S1&requestId=" + request_id +
+               "&hmac=" + aggregator::hmac_md5_hex("AGENTQUERYA1S1" + request_id, kKey);
+    }
+
+    aggregator::Aggregator service_;
+    Settings settings_;
+    LoadedLibrary library_;
+};
+
+}  // namespace
+
+TEST_F(VortalTest, QueryFillsTheRecordFromThePaidOrder) {
+    put_order("R1", "SUCCESS");
+    const TransResult& result = *library_.call("Z4|A1|k3y|R1|");
+
+    EXPECT_STREQ(result.code, "00");
+    EXPECT_EQ(std::string(result.message), std::string("SUCCESS") + kQueried);
+    EXPECT_STREQ(result.merchant_name, kMerchant);
+    EXPECT_STREQ(result.shop_no, "S1");
+    EXPECT_STREQ(result.bank_order_no, "420000000777");
+    EXPECT_STREQ(result.request_id, "R1");
+    EXPECT_STREQ(result.status, "SUCCESS");
+    EXPECT_STREQ(result.order_amount, "12.50");
+    EXPECT_STREQ(result.save_amount, "0.00");
+    EXPECT_STREQ(result.amount, "12.50");
+    EXPECT_STREQ(result.order_time, "2026-03-03 09:05:07");
+    EXPECT_STREQ(result.trade_time, "");
+    EXPECT_STREQ(result.refund_time, "");
+    EXPECT_EQ(service_.targets(), std::vector<std::string>{query_target("R1")});
+}
+
+TEST_F(VortalTest, QueryReportsRefundedUnknownEmptyAndMissingOrders) {
+    put_order("R2", "REFUND");
+    EXPECT_STREQ(library_.call("Z4|A1|k3y|R2|")->code, "00");
+    EXPECT_EQ(std::string(library_.call("Z4|A1|k3y|R2|")->message), std::string("REFUND") + kQueried);
+
+    service_.set_fault("AGENTQUERY", Fault::unknown_status);
+    TransResult* result = library_.call("Z4|A1|k3y|R2|");
+    EXPECT_STREQ(result->code, "06");
+    EXPECT_STREQ(result->message, kUnknownStatus);
+
+    service_.set_fault("AGENTQUERY", Fault::empty_data);
+    result = library_.call("Z4|A1|k3y|R2|");
+    EXPECT_STREQ(result->code, "05");
+    EXPECT_STREQ(result->message, kNoData);
+
+    service_.set_fault("AGENTQUERY", Fault::none);
+    result = library_.call("Z4|A1|k3y|no such order|");
+    EXPECT_STREQ(result->code, "04");
+    EXPECT_STREQ(result->message, "\xb6\xa9\xb5\xa5\xb2\xbb\xb4\xe6\xd4\xda");  // 订单不存在
+}
+
+TEST_F(VortalTest, AnswersFailingTheSignatureCheckAreNotBelievedByAnyOperation) {
+    put_order("R1", "SUCCESS");
+    const std::vector<std::string> inputs = {"Z4|A1|k3y|R1|", "Z1|A1|k3y|1300|0.01|C7|",
+                                             "Z2|A1|k3y|R1|C7|", "Z3|A1|k3y|1.00|cake||"};
+    for (Fault fault : {Fault::bad_signature, Fault::unsigned_answer}) {
+        service_.set_fault("", fault);
+        put_order("R1", "SUCCESS");
+        // Scan-pay ids are unique per second and terminal: a new terminal for each round.
+        reconfigure([fault](Settings& s) { s.terminal_no = "T" + std::to_string(static_cast<int>(fault)); });
+        for (const std::string& input : inputs) {
+            const TransResult& result = *library_.call(input);
+            EXPECT_STREQ(result.code, "03") << input;
+            EXPECT_STREQ(result.message, kSignature) << input;
+        }
+    }
+    EXPECT_EQ(service_.order("R1")->status, "REFUND") << "the service did refund";
+    // No query follows a scan-pay whose acceptance could not be believed.
+    const std::vector<std::string> sent = commands();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "AGENTQUERY"), 2);
+
+    service_.set_fault("", Fault::none);
+    EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "00") << "the lock is free again";
+}
+
+TEST_F(VortalTest, UnsignedRefusalsStillBringTheServiceMessage) {
+    service_.set_fault("AGENTQUERY", Fault::refuse_with_message);
+    const TransResult& result = *library_.call("Z4|A1|k3y|R1|");
+    EXPECT_STREQ(result.code, "04");
+    EXPECT_STREQ(result.message, kRefusal);
+}
+
+TEST_F(VortalTest, TransportFailuresAreNetworkFailures) {
+    put_order("R1", "SUCCESS");
+    service_.set_fault("AGENTQUERY", Fault::server_error);
+    EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "02");
+    EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->message, kNetwork);
+
+    service_.stop();
+    EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "02");
+}
+
+TEST_F(VortalTest, BadInputNeverReachesTheService) {
+    EXPECT_STREQ(library_.call(nullptr)->code, "");
+    for (const std::string& input : {std::string("Z9|A1|k3y|R1|"), std::string("z4|A1|k3y|R1|"),
+                                     std::string(), std::string(4097, 'Z'), std::string("Z4")}) {
+        const TransResult& result = *library_.call(input);
+        EXPECT_STREQ(result.code, "01") << input.substr(0, 20);
+        EXPECT_STREQ(result.message, kBadInput);
+    }
+    for (const std::string& input : {std::string("Z4|A1|k3y|R1"),
+                                     "Z4|" + std::string(50, 'A') + "|k3y|R1|", std::string("Z2|A1||R1|C7|")}) {
+        const TransResult& result = *library_.call(input);
+        EXPECT_STREQ(result.code, "01") << input;
+        EXPECT_STREQ(result.message, kNotBuilt);
+    }
+    library_.remove_configuration();
+    EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->message, kNotBuilt) << "no server path";
+    EXPECT_TRUE(service_.targets().empty());
+}
+
+TEST_F(VortalTest, RecordBelongsToTheThreadAndIsOverwrittenByItsNextCall) {
+    put_order("R1", "SUCCESS");
+    TransResult* first = library_.call("Z4|A1|k3y|R1|");
+    ASSERT_STREQ(first->code, "00");
+    TransResult* second = library_.call("Z9|");
+    EXPECT_EQ(first, second);
+    EXPECT_STREQ(first->code, "01");
+    EXPECT_STREQ(first->status, "") << "the record is cleared at every call";
+}
+
+TEST_F(VortalTest, ScanPayPollsHalfASecondApartUntilPaid) {
+    service_.set_paid_after_queries(3);
+    const TransResult& result = *library_.call("Z1|A1|k3y|130000000001|0.01|C7|");
+
+    EXPECT_STREQ(result.code, "00");
+    EXPECT_STREQ(result.message, kScanPaid);
+    EXPECT_STREQ(result.status, "SUCCESS");
+    EXPECT_STREQ(result.cashier_no, "C7");
+    EXPECT_STREQ(result.merchant_name, kMerchant);
+    EXPECT_TRUE(std::regex_match(result.trade_time, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d)")))
+        << result.trade_time;
+
+    const auto exchanges = service_.exchanges();
+    ASSERT_EQ(exchanges.size(), 4u);
+    std::smatch match;
+    const std::string& pay = exchanges[0].request.target;
+    ASSERT_TRUE(std::regex_match(pay, match,
+                                 std::regex(R"(/pay/api\?cmd=AGENTWXSCANPAY&agentNo=A1&authCode=130000000001)"
+                                            R"(&shopNo=S1&requestId=(\d{11}T1)&amount=0\.01&hmac=([0-9a-f]{32}))")))
+        << pay;
+    const std::string request_id = match[1];
+    EXPECT_EQ(match[2], aggregator::hmac_md5_hex("AGENTWXSCANPAYA1130000000001S1" + request_id + "0.01", kKey));
+    EXPECT_STREQ(result.request_id, request_id.c_str());
+    for (std::size_t i = 1; i < exchanges.size(); ++i) {
+        EXPECT_EQ(exchanges[i].request.target, query_target(request_id));
+        if (i > 1) {
+            EXPECT_GE(exchanges[i].received - exchanges[i - 1].answered, std::chrono::milliseconds(450));
+        }
+    }
+}
+
+TEST_F(VortalTest, ScanPayGivesUpAfterTwiceTheTimeoutInQueries) {
+    reconfigure([](Settings& s) { s.timeout = "1"; });
+    service_.set_paid_after_queries(0);
+    const TransResult& result = *library_.call("Z1|A1|k3y|1300|0.01|C7|");
+    EXPECT_STREQ(result.code, "04");
+    EXPECT_STREQ(result.message, kNotPaid);
+    EXPECT_STREQ(result.status, "INIT");
+    EXPECT_STRNE(result.trade_time, "");
+    EXPECT_EQ(commands(), (std::vector<std::string>{"AGENTWXSCANPAY", "AGENTQUERY", "AGENTQUERY"}));
+}
+
+TEST_F(VortalTest, ScanPayWithoutTimeoutOrRefusedMakesNoQuery) {
+    reconfigure([](Settings& s) { s.timeout = "0"; });
+    const TransResult& unpolled = *library_.call("Z1|A1|k3y|1300|0.01|C7|");
+    EXPECT_STREQ(unpolled.code, "");
+    EXPECT_STREQ(unpolled.message, "");
+    EXPECT_STRNE(unpolled.trade_time, "");
+
+    service_.set_fault("AGENTWXSCANPAY", Fault::refuse_with_message);
+    const TransResult& refused = *library_.call("Z1|A1|k3y|1301|0.01|C7|");
+    EXPECT_STREQ(refused.code, "04");
+    EXPECT_STREQ(refused.message, kRefusal);
+    EXPECT_STREQ(refused.trade_time, "");
+    EXPECT_EQ(commands(), (std::vector<std::string>{"AGENTWXSCANPAY", "AGENTWXSCANPAY"}));
+}
+
+TEST_F(VortalTest, RefundQueriesTheOrderAfterwards) {
+    put_order("R1", "SUCCESS");
+    const TransResult& result = *library_.call("Z2|A1|k3y|R1|C7|");
+    EXPECT_STREQ(result.code, "00");
+    EXPECT_STREQ(result.message, kRefunded);
+    EXPECT_STREQ(result.status, "REFUND");
+    EXPECT_STRNE(result.refund_time, "");
+    EXPECT_STREQ(result.cashier_no, "C7");
+    EXPECT_EQ(service_.targets().front(),
+              "/pay/api?cmd=AGENTREFUND&agentNo=A1&shopNo=S1&requestId=R1&hmac=" +
+                  aggregator::hmac_md5_hex("AGENTREFUNDA1S1R1", kKey));
+    EXPECT_EQ(service_.targets().back(), query_target("R1"));
+}
+
+TEST_F(VortalTest, RefundFailuresNameTheCauseOrTheErrorCode) {
+    put_order("R1", "SUCCESS");
+    service_.set_fault("AGENTREFUND", Fault::refuse_with_code);
+    TransResult* result = library_.call("Z2|A1|k3y|R1|C7|");
+    EXPECT_STREQ(result->code, "04");
+    EXPECT_EQ(std::string(result->message), std::string(kRefundErrorCode) + "E12");
+
+    service_.set_fault("AGENTREFUND", Fault::none);
+    service_.set_fault("AGENTQUERY", Fault::server_error);
+    result = library_.call("Z2|A1|k3y|R1|C7|");
+    EXPECT_STREQ(result->code, "02") << "refunded, but the follow-up query failed";
+    EXPECT_EQ(service_.order("R1")->status, "REFUND");
+}
+
+TEST_F(VortalTest, CreateOrderReturnsThePaymentAddressAndItsNewRequestId) {
+    const std::string input = "Z3|A1|k3y|1.00|蛋糕 桌8|extra|";
+    const TransResult& first = *library_.call(input);
+    ASSERT_STREQ(first.code, "00");
+    const std::string first_id = first.request_id;
+    EXPECT_TRUE(std::regex_match(first_id, std::regex(R"(\d{10}T1001)"))) << first_id;
+    EXPECT_EQ(std::string(first.message),
+              "http://127.0.0.1:" + std::to_string(settings_.port) + "/pay/qr/" + first_id);
+
+    const std::string target = service_.targets().front();
+    EXPECT_EQ(target, "/pay/api?cmd=AGENTCREATEORDER&agentNo=A1&shopNo=S1&requestId=" + first_id +
+                          "&amount=1.00&callbackUrl=http://shop.example/cb"
+                          "&description=\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38&extraInfo=extra&hmac=" +
+                          aggregator::hmac_md5_hex("AGENTCREATEORDERA1S1" + first_id +
+                                                       "1.00http://shop.example/cb\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38"
+                                                       "extra",
+                                                   kKey));
+
+    const TransResult& second = *library_.call(input);
+    EXPECT_TRUE(std::regex_match(second.request_id, std::regex(R"(\d{10}T1002)"))) << second.request_id;
+}
+
+TEST_F(VortalTest, CreateOrderTellsTheDebuggerWhatHappened) {
+    setenv("VORTAL_DEBUG", "1", 1);
+    testing::internal::CaptureStderr();
+    EXPECT_STREQ(library_.call("Z3|A1|k3y|1.00|cake||")->code, "00");
+    service_.set_fault("AGENTCREATEORDER", Fault::refuse_with_message);
+    EXPECT_STREQ(library_.call("Z3|A1|k3y|1.00|cake||")->message, kRefusal);
+    const std::string debug = testing::internal::GetCapturedStderr();
+    unsetenv("VORTAL_DEBUG");
+    // "发送成功" after each exchange, "返回数据错误" after the refusal
+    EXPECT_EQ(debug, "\xb7\xa2\xcb\xcd\xb3\xc9\xb9\xa6\xb7\xa2\xcb\xcd\xb3\xc9\xb9\xa6"
+                     "\xb7\xb5\xbb\xd8\xca\xfd\xbe\xdd\xb4\xed\xce\xf3");
+}
+
+TEST_F(VortalTest, CreateOrderWithAnIdTooLongForTheRecordIsNotSent) {
+    reconfigure([](Settings& s) { s.terminal_no = std::string(18, 'T'); });
+    const TransResult& result = *library_.call("Z3|A1|k3y|1.00|cake||");
+    EXPECT_STREQ(result.code, "01");
+    EXPECT_TRUE(service_.targets().empty());
+}
+
+TEST_F(VortalTest, ConfiguredProxyCarriesTheRequestInAbsoluteForm) {
+    put_order("R1", "SUCCESS");
+    const std::uint16_t proxy_port = settings_.port;
+    reconfigure([proxy_port](Settings& s) {
+        s.host = "pay.vortal.invalid";
+        s.port = 8080;
+        s.proxy = "127.0.0.1:" + std::to_string(proxy_port);
+    });
+    EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "00");
+    EXPECT_EQ(service_.targets(), std::vector<std::string>{"http://pay.vortal.invalid:8080" + query_target("R1")});
+}
+
+TEST_F(VortalTest, ConcurrentCallsKeepTheirRecordsAndTheirExchangesApart) {
+    constexpr int kThreads = 4;
+    constexpr int kCallsEach = 3;
+    for (int t = 0; t < kThreads; ++t) put_order("R" + std::to_string(t), "SUCCESS", std::to_string(t) + ".00");
+    service_.set_delay(std::chrono::milliseconds(20));
+    service_.set_fault("AGENTQUERY", Fault::slow);
+
+    std::vector<TransResult*> records(kThreads);
+    std::vector<std::vector<std::string>> created(kThreads);
+    std::vector<int> mismatches(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            const std::string id = "R" + std::to_string(t);
+            for (int call = 0; call < kCallsEach; ++call) {
+                TransResult* result = library_.call("Z4|A1|k3y|" + id + "|");
+                records[t] = result;
+                if (std::string(result->code) != "00" || result->request_id != id ||
+                    std::string(result->amount) != std::to_string(t) + ".00") {
+                    ++mismatches[t];
+                }
+                created[t].push_back(library_.call("Z3|A1|k3y|1.00|cake||")->request_id);
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+
+    std::set<std::string> ids;
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+        ids.insert(created[t].begin(), created[t].end());
+    }
+    EXPECT_EQ(std::set<TransResult*>(records.begin(), records.end()).size(), std::size_t{kThreads});
+    EXPECT_EQ(ids.size(), std::size_t{kThreads * kCallsEach}) << "request ids are never alike";
+
+    auto exchanges = service_.exchanges();
+    ASSERT_EQ(exchanges.size(), std::size_t{2 * kThreads * kCallsEach});
+    std::sort(exchanges.begin(), exchanges.end(),
+              [](const auto& a, const auto& b) { return a.received < b.received; });
+    for (std::size_t i = 1; i < exchanges.size(); ++i) {
+        EXPECT_GT(exchanges[i].received, exchanges[i - 1].answered) << "exchange " << i << " overlaps";
+    }
+}
+
+TEST(LibraryLoading, UnderAnotherNameTheIniIsLookedUpInTheSystemFolder) {
+    if (std::filesystem::exists("/etc/korvane/Z_AllITrans.ini")) {
+        GTEST_SKIP() << "this machine has a system-wide Z_AllITrans.ini";
+    }
+    setenv("VORTAL_DEBUG", "1", 1);
+    testing::internal::CaptureStderr();
+    LoadedLibrary renamed("libvortal-renamed.so");
+    const std::string debug = testing::internal::GetCapturedStderr();
+    unsetenv("VORTAL_DEBUG");
+    EXPECT_EQ(debug, kModuleNotFound);
+
+    renamed.configure(Settings{});  // beside the library, where it is not looked for
+    const TransResult& result = *renamed.call("Z4|A1|k3y|R1|");
+    EXPECT_STREQ(result.code, "01");
+    EXPECT_STREQ(result.message, kNotBuilt);
+}

@@ -1,0 +1,69 @@
+// Loads the real shared library the way the point-of-sale program does: a copy in the
+// test's own temporary folder, with that test's Z_AllITrans.ini beside it.
+#pragma once
+
+#include <dlfcn.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "test_support.h"
+#include "vortal.h"
+
+namespace test_support {
+
+struct Settings {
+    std::string host = "127.0.0.1";
+    std::uint16_t port = 80;
+    std::string path = "/pay/api";
+    std::string proxy;
+    std::string timeout = "45";
+    std::string shop_no = "S1";
+    std::string terminal_no = "T1";
+    std::string callback = "http://shop.example/cb";
+};
+
+// The INI text in GBK: this file is compiled with GBK literals.
+inline std::string ini_text(const Settings& settings) {
+    std::string text = "[接口信息]\r\n版本=1.0\r\n[服务器信息]\r\n";
+    text += "域名=" + settings.host + "\r\n";
+    text += "端口=" + std::to_string(settings.port) + "\r\n";
+    text += "地址=" + settings.path + "\r\n";
+    if (!settings.proxy.empty()) text += "代理=" + settings.proxy + "\r\n";
+    text += "[功能选择]\r\n开启打印=0\r\n超时时间=" + settings.timeout + "\r\n";
+    text += "主扫回调=" + settings.callback + "\r\n";
+    text += "[商户信息]\r\n店铺编号=" + settings.shop_no + "\r\n终端编号=" + settings.terminal_no + "\r\n";
+    return text;
+}
+
+class LoadedLibrary {
+public:
+    using Transact = TransResult* (*)(const char*);
+
+    explicit LoadedLibrary(const std::string& file_name = "libvortal.so") {
+        const std::string copy = dir_.file(file_name);
+        std::filesystem::copy_file(VORTAL_LIBRARY_PATH, copy);
+        handle_ = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle_ == nullptr) throw std::runtime_error(dlerror());
+        transact_ = reinterpret_cast<Transact>(dlsym(handle_, "Z_ALITrans"));
+        if (transact_ == nullptr) throw std::runtime_error("Z_ALITrans not exported");
+    }
+    ~LoadedLibrary() { dlclose(handle_); }
+    LoadedLibrary(const LoadedLibrary&) = delete;
+    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+
+    void configure(const Settings& settings) { write_file(dir_.file("Z_AllITrans.ini"), ini_text(settings)); }
+    void remove_configuration() { std::filesystem::remove(dir_.file("Z_AllITrans.ini")); }
+
+    TransResult* call(const char* input) const { return transact_(input); }
+    TransResult* call(const std::string& input) const { return transact_(input.c_str()); }
+
+private:
+    TempDir dir_;
+    void* handle_ = nullptr;
+    Transact transact_ = nullptr;
+};
+
+}  // namespace test_support

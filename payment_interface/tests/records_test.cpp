@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "records.h"
+
+using namespace vortal;
+
+TEST(BoundedFormatting, CutsToSizeLessOneAndAlwaysEndsWithNul) {
+    char field[6];
+    std::memset(field, 'x', sizeof field);
+    format_bounded(field, sizeof field, "%s-%d", "abcdef", 42);
+    EXPECT_STREQ(field, "abcde");
+
+    char exact[4];
+    copy_bounded(exact, "abcdef");
+    EXPECT_STREQ(exact, "abc");
+    copy_bounded(exact, "");
+    EXPECT_STREQ(exact, "");
+}
+
+TEST(BoundedFormatting, FitsMeansAtMostWidthLessOneBytes) {
+    char field[5];
+    EXPECT_TRUE(fits(field, "abcd"));
+    EXPECT_FALSE(fits(field, "abcde"));
+}
+
+TEST(PaymentAddress, RunsOnOverMerchantAndShopFieldsUpTo259Bytes) {
+    TransResult result;
+    std::memset(&result, 0, sizeof result);
+    std::memset(result.bank_order_no, 'B', sizeof result.bank_order_no - 1);
+    const std::string address = "http://pay.example/" + std::string(300, 'a');
+
+    store_address(result, address);
+
+    const char* text = reinterpret_cast<const char*>(&result) + 3;
+    EXPECT_EQ(std::string(text), address.substr(0, 259));
+    EXPECT_STREQ(result.bank_order_no, "BBBBBBBBBBBB") << "the field after the area stays";
+}

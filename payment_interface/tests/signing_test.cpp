@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+
+#include "aggregator.h"
+#include "signing.h"
+
+using namespace vortal;
+
+namespace {
+
+TransRequest base_request() {
+    TransRequest request;
+    std::memset(&request, 0, sizeof request);
+    copy_bounded(request.server_path, "/pay/api");
+    copy_bounded(request.agent_no, "A1");
+    copy_bounded(request.shop_no, "S1");
+    copy_bounded(request.sign_key, "k3y");
+    copy_bounded(request.request_id, "R1");
+    copy_bounded(request.auth_code, "1300");
+    copy_bounded(request.amount, "0.01");
+    copy_bounded(request.description, "cake");
+    return request;
+}
+
+constexpr platform::LocalTime kMarch3rd{2026, 3, 3, 9, 5, 7, 250};
+
+}  // namespace
+
+TEST(Signature, IsHmacMd5InLowercaseHex) {
+    char signature[kSignatureSize];
+    ASSERT_TRUE(sign("what do ya want for nothing?", "Jefe", signature));
+    EXPECT_STREQ(signature, "750c783e6ab0b503eaa86e310a5db738");  // RFC 2202, case 2
+    EXPECT_FALSE(sign("", "Jefe", signature));
+    EXPECT_FALSE(sign("text", "", signature));
+
+    const unsigned char bytes[] = {0x00, 0xAB, 0x7F};
+    char hex[7];
+    EXPECT_EQ(hex_encode(bytes, sizeof bytes, hex), 6u);
+    EXPECT_STREQ(hex, "00ab7f");
+}
+
+TEST(RequestBuilders, QueryAndRefundAddressesCarryTheSignatureOfTheirValues) {
+    Address address;
+    ASSERT_TRUE(build_query(base_request(), address));
+    EXPECT_EQ(std::string(address), "/pay/api?cmd=AGENTQUERY&agentNo=A1&shopNo=S1&requestId=R1&hmac=" +
+                                        aggregator::hmac_md5_hex("AGENTQUERYA1S1R1", "k3y"));
+    ASSERT_TRUE(build_refund(base_request(), address));
+    EXPECT_EQ(std::string(address), "/pay/api?cmd=AGENTREFUND&agentNo=A1&shopNo=S1&requestId=R1&hmac=" +
+                                        aggregator::hmac_md5_hex("AGENTREFUNDA1S1R1", "k3y"));
+}
+
+TEST(RequestBuilders, ScanPayIdsTakeTheTerminalNumberOrDoubleZero) {
+    TransRequest request = base_request();
+    copy_bounded(request.terminal_no, "T1");
+    Address address;
+    RequestId id;
+    ASSERT_TRUE(build_scan_pay(request, kMarch3rd, address, id));
+    EXPECT_STREQ(id, "03030905007T1");
+    EXPECT_EQ(std::string(address),
+              "/pay/api?cmd=AGENTWXSCANPAY&agentNo=A1&authCode=1300&shopNo=S1&requestId=03030905007T1"
+              "&amount=0.01&hmac=" +
+                  aggregator::hmac_md5_hex("AGENTWXSCANPAYA11300S103030905007T10.01", "k3y"));
+
+    request.terminal_no[0] = '\0';
+    ASSERT_TRUE(build_scan_pay(request, kMarch3rd, address, id));
+    EXPECT_STREQ(id, "0303090500700");
+
+    copy_bounded(request.terminal_no, std::string(49, 'T'));
+    ASSERT_TRUE(build_scan_pay(request, kMarch3rd, address, id));
+    EXPECT_EQ(std::strlen(id), 47u);
+}
+
+TEST(RequestBuilders, CreateOrderDrawsTheCounterOnlyOnceItsValuesAreThere) {
+    TransRequest request = base_request();
+    copy_bounded(request.terminal_no, "T1");
+    std::atomic<std::uint32_t> sequence{1};
+    Address address;
+    RequestId id;
+
+    ASSERT_TRUE(build_create_order(request, kMarch3rd, sequence, address, id));
+    EXPECT_STREQ(id, "0303090507T1001");
+    EXPECT_EQ(std::string(address),
+              "/pay/api?cmd=AGENTCREATEORDER&agentNo=A1&shopNo=S1&requestId=0303090507T1001"
+              "&amount=0.01&callbackUrl=&description=cake&extraInfo=&hmac=" +
+                  aggregator::hmac_md5_hex("AGENTCREATEORDERA1S10303090507T10010.01cake", "k3y"));
+    ASSERT_TRUE(build_create_order(request, kMarch3rd, sequence, address, id));
+    EXPECT_STREQ(id, "0303090507T1002");
+
+    request.description[0] = '\0';
+    EXPECT_FALSE(build_create_order(request, kMarch3rd, sequence, address, id));
+    EXPECT_EQ(sequence.load(), 3u) << "a build refused for a missing value uses no number";
+
+    copy_bounded(request.description, "cake");
+    request.terminal_no[0] = '\0';
+    sequence = 1000;
+    ASSERT_TRUE(build_create_order(request, kMarch3rd, sequence, address, id));
+    EXPECT_STREQ(id, "03030905071000");
+}
+
+TEST(RequestBuilders, ValuesGoOutRawAndTheSignTextIsCutAt255Bytes) {
+    TransRequest request = base_request();
+    copy_bounded(request.description, "蛋糕 桌8");
+    const std::string extra(140, 'x');
+    copy_bounded(request.extra_info, extra);
+    const std::string callback = "http://shop.example/" + std::string(80, 'c');
+    copy_bounded(request.callback_url, callback);
+    std::atomic<std::uint32_t> sequence{1};
+    Address address;
+    RequestId id;
+    ASSERT_TRUE(build_create_order(request, kMarch3rd, sequence, address, id));
+
+    const std::string sign_text =
+        std::string("AGENTCREATEORDERA1S1") + id + "0.01" + callback + "\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38" + extra;
+    ASSERT_GT(sign_text.size(), 255u);
+    const std::string text(address);
+    EXPECT_NE(text.find("&description=\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38&"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 32), aggregator::hmac_md5_hex(sign_text.substr(0, 255), "k3y"));
+}
+
+TEST(RequestBuilders, RefuseEmptyRequiredValuesAndLineBreaks) {
+    Address address;
+    for (auto clear : {+[](TransRequest& r) { r.sign_key[0] = '\0'; },
+                       +[](TransRequest& r) { r.server_path[0] = '\0'; },
+                       +[](TransRequest& r) { r.shop_no[0] = '\0'; },
+                       +[](TransRequest& r) { r.request_id[0] = '\0'; },
+                       +[](TransRequest& r) { copy_bounded(r.agent_no, "A1\r\nX-Injected: 1"); }}) {
+        TransRequest request = base_request();
+        clear(request);
+        EXPECT_FALSE(build_query(request, address));
+    }
+}
+
+TEST(RequestBuilders, MachineOrderPutsADoubleAmpersandBeforeTheDescription) {
+    Address address;
+    MachineOrder order{"/pay/api", "M1", "03070905001", "1.00", "8", "", "pk"};
+    ASSERT_TRUE(build_machine_order(order, address));
+    EXPECT_EQ(std::string(address),
+              "/pay/api?cmd=MACHINECREATEORDER&machineNo=M1&requestId=03070905001&amount=1.00"
+              "&&description=8&extraInfo=&hmac=" +
+                  aggregator::hmac_md5_hex("MACHINECREATEORDERM1030709050011.008", "pk"));
+    order.description = "";
+    EXPECT_FALSE(build_machine_order(order, address));
+}

@@ -1,0 +1,307 @@
+#include "aggregator.h"
+
+#include <json/value.h>
+#include <json/writer.h>
+#include <openssl/evp.h>
+
+#include <cstdio>
+#include <ctime>
+#include <string_view>
+
+namespace aggregator {
+
+namespace {
+
+// The values each command signs, in order, after the command word.
+const std::map<std::string, std::vector<std::string>>& sign_orders() {
+    static const std::map<std::string, std::vector<std::string>> kOrders = {
+        {"AGENTWXSCANPAY", {"agentNo", "authCode", "shopNo", "requestId", "amount"}},
+        {"AGENTQUERY", {"agentNo", "shopNo", "requestId"}},
+        {"AGENTREFUND", {"agentNo", "shopNo", "requestId"}},
+        {"AGENTCREATEORDER",
+         {"agentNo", "shopNo", "requestId", "amount", "callbackUrl", "description", "extraInfo"}},
+        {"MACHINECREATEORDER", {"machineNo", "requestId", "amount", "description", "extraInfo"}},
+    };
+    return kOrders;
+}
+
+constexpr std::size_t kMaxSignText = 255;
+
+std::string now_text() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    localtime_r(&now, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+    return text;
+}
+
+std::string compact_json(const Json::Value& value) {
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    builder["emitUTF8"] = true;
+    return Json::writeString(builder, value);
+}
+
+// Splits "name=value&name=value"; values stay raw, as the library sends them unencoded.
+std::map<std::string, std::string> parse_query(std::string_view query) {
+    std::map<std::string, std::string> parameters;
+    while (!query.empty()) {
+        const std::size_t amp = query.find('&');
+        const std::string_view piece = query.substr(0, amp);
+        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+        if (piece.empty()) continue;
+        const std::size_t equals = piece.find('=');
+        const std::string name(piece.substr(0, equals));
+        parameters.emplace(name, equals == std::string_view::npos ? std::string()
+                                                                  : std::string(piece.substr(equals + 1)));
+    }
+    return parameters;
+}
+
+std::string value_of(const std::map<std::string, std::string>& parameters, const std::string& name) {
+    const auto found = parameters.find(name);
+    return found == parameters.end() ? std::string() : found->second;
+}
+
+}  // namespace
+
+std::string hmac_md5_hex(const std::string& text, const std::string& key) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    std::size_t length = 0;
+    if (EVP_Q_mac(nullptr, "HMAC", nullptr, "MD5", nullptr, key.data(), key.size(),
+                  reinterpret_cast<const unsigned char*>(text.data()), text.size(), digest,
+                  sizeof digest, &length) == nullptr) {
+        return std::string();
+    }
+    std::string hex;
+    char pair[3];
+    for (std::size_t i = 0; i < length; ++i) {
+        std::snprintf(pair, sizeof pair, "%02x", digest[i]);
+        hex += pair;
+    }
+    return hex;
+}
+
+Aggregator::Aggregator() : server_([this](const HttpRequest& request) { return handle(request); }) {}
+
+std::uint16_t Aggregator::start(std::uint16_t port) { return server_.start(port); }
+
+void Aggregator::stop() { server_.stop(); }
+
+void Aggregator::add_agent(const std::string& agent_no, const std::string& key,
+                           const std::string& merchant_name) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    agents_[agent_no] = Agent{key, merchant_name};
+}
+
+void Aggregator::add_machine(const std::string& machine_no, const std::string& key) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    machines_[machine_no] = key;
+}
+
+void Aggregator::set_paid_after_queries(int queries) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    paid_after_queries_ = queries;
+}
+
+void Aggregator::set_fault(const std::string& command, Fault fault) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    faults_[command] = fault;
+}
+
+void Aggregator::set_refusal(const std::string& error_message, const std::string& error_code) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    refusal_message_ = error_message;
+    refusal_code_ = error_code;
+}
+
+void Aggregator::set_delay(std::chrono::milliseconds delay) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    delay_ = delay;
+}
+
+void Aggregator::put_order(const Order& order) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    orders_[order.request_id] = order;
+}
+
+std::optional<Order> Aggregator::order(const std::string& request_id) const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = orders_.find(request_id);
+    if (found == orders_.end()) return std::nullopt;
+    return found->second;
+}
+
+std::vector<std::string> Aggregator::targets() const {
+    std::vector<std::string> targets;
+    for (const RecordedExchange& exchange : server_.exchanges()) {
+        targets.push_back(exchange.request.target);
+    }
+    return targets;
+}
+
+Fault Aggregator::fault_for(const std::string& command) const {
+    for (const std::string& key : {command, std::string()}) {
+        const auto found = faults_.find(key);
+        if (found != faults_.end() && found->second != Fault::none) return found->second;
+    }
+    return Fault::none;
+}
+
+HttpResponse Aggregator::refusal(const std::string& message, const std::string& code) const {
+    Json::Value body;
+    body["result"] = "0";
+    body["errorMsg"] = message;
+    if (!code.empty()) body["errorCode"] = code;
+    return HttpResponse{200, compact_json(body), {}};
+}
+
+// The envelope the service signs: "data" as raw text, directly followed by ",\"hmac\":".
+HttpResponse Aggregator::answer(const std::string& command, const std::string& key,
+                                std::string data_json) {
+    const Fault fault = fault_for(command);
+    if (fault == Fault::empty_data) data_json = "{}";
+    std::string signature = hmac_md5_hex(data_json, key);
+    if (fault == Fault::bad_signature) signature[0] = signature[0] == '0' ? '1' : '0';
+    std::string body = "{\"result\":\"1\",\"data\":" + data_json;
+    if (fault != Fault::unsigned_answer) body += ",\"hmac\":\"" + signature + "\"";
+    body += "}";
+    HttpResponse response{200, body, {}};
+    if (fault == Fault::slow) response.delay = delay_;
+    return response;
+}
+
+std::string Aggregator::order_details(const Order& order, const std::string& merchant) const {
+    Json::Value data;
+    data["status"] = fault_for("AGENTQUERY") == Fault::unknown_status ? "CLOSED" : order.status;
+    data["customerName"] = merchant;
+    data["requestId"] = order.request_id;
+    data["orderAmount"] = order.amount;
+    data["amount"] = order.amount;
+    data["saveAmount"] = "0.00";
+    data["orderTime"] = order.order_time;
+    data["refundTime"] = order.refund_time;
+    data["bankOrderNo"] = order.bank_order_no;
+    return compact_json(data);
+}
+
+HttpResponse Aggregator::handle(const HttpRequest& request) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    // Through a proxy the target comes in absolute form; the service part is the same.
+    std::string_view target(request.target);
+    if (target.rfind("http://", 0) == 0) {
+        const std::size_t path = target.find('/', 7);
+        target = path == std::string_view::npos ? std::string_view("/") : target.substr(path);
+    }
+    const std::size_t question = target.find('?');
+    const Parameters parameters =
+        parse_query(question == std::string_view::npos ? std::string_view() : target.substr(question + 1));
+    const std::string command = value_of(parameters, "cmd");
+    const auto sign_order = sign_orders().find(command);
+    if (sign_order == sign_orders().end()) return refusal(u8"未知命令", "CMD");
+
+    std::string key;
+    std::string merchant;
+    if (command == "MACHINECREATEORDER") {
+        const auto machine = machines_.find(value_of(parameters, "machineNo"));
+        if (machine == machines_.end()) return refusal(u8"机具不存在", "MACHINE");
+        key = machine->second;
+    } else {
+        const auto agent = agents_.find(value_of(parameters, "agentNo"));
+        if (agent == agents_.end()) return refusal(u8"商户不存在", "AGENT");
+        key = agent->second.key;
+        merchant = agent->second.merchant_name;
+    }
+
+    std::string sign_text = command;
+    for (const std::string& name : sign_order->second) sign_text += value_of(parameters, name);
+    if (sign_text.size() > kMaxSignText) sign_text.resize(kMaxSignText);
+    if (value_of(parameters, "hmac") != hmac_md5_hex(sign_text, key)) {
+        return refusal(u8"签名错误", "SIGN");
+    }
+
+    switch (fault_for(command)) {
+        case Fault::server_error: return HttpResponse{500, "{}", {}};
+        case Fault::refuse_with_message: return refusal(refusal_message_, refusal_code_);
+        case Fault::refuse_with_code: return refusal("", refusal_code_);
+        default: break;
+    }
+    if (command == "AGENTWXSCANPAY") return scan_pay(parameters, key);
+    if (command == "AGENTQUERY") return query(parameters, key, merchant);
+    if (command == "AGENTREFUND") return refund(parameters, key, merchant);
+    return create_order(parameters, key, command == "MACHINECREATEORDER" ? "machineNo" : "agentNo");
+}
+
+HttpResponse Aggregator::scan_pay(const Parameters& parameters, const std::string& key) {
+    const std::string request_id = value_of(parameters, "requestId");
+    if (orders_.count(request_id) != 0) return refusal(u8"订单号重复", "DUPLICATE");
+    if (value_of(parameters, "authCode").empty()) return refusal(u8"付款码无效", "AUTHCODE");
+    Order order;
+    order.request_id = request_id;
+    order.agent_no = value_of(parameters, "agentNo");
+    order.shop_no = value_of(parameters, "shopNo");
+    order.amount = value_of(parameters, "amount");
+    order.status = "INIT";
+    order.order_time = now_text();
+    orders_[request_id] = order;
+
+    Json::Value data;
+    data["requestId"] = request_id;
+    data["status"] = order.status;
+    return answer("AGENTWXSCANPAY", key, compact_json(data));
+}
+
+HttpResponse Aggregator::query(const Parameters& parameters, const std::string& key,
+                               const std::string& merchant) {
+    const auto found = orders_.find(value_of(parameters, "requestId"));
+    if (found == orders_.end() || found->second.agent_no != value_of(parameters, "agentNo")) {
+        return refusal(u8"订单不存在", "NOTFOUND");
+    }
+    Order& order = found->second;
+    ++order.queries;
+    if (order.status == "INIT" && order.url.empty() && paid_after_queries_ > 0 &&
+        order.queries >= paid_after_queries_) {
+        char bank_order[16];
+        std::snprintf(bank_order, sizeof bank_order, "42000%07d", next_bank_order_++);
+        order.status = "SUCCESS";
+        order.bank_order_no = bank_order;
+    }
+    return answer("AGENTQUERY", key, order_details(order, merchant));
+}
+
+HttpResponse Aggregator::refund(const Parameters& parameters, const std::string& key,
+                                const std::string& merchant) {
+    const auto found = orders_.find(value_of(parameters, "requestId"));
+    if (found == orders_.end() || found->second.agent_no != value_of(parameters, "agentNo")) {
+        return refusal(u8"订单不存在", "NOTFOUND");
+    }
+    Order& order = found->second;
+    if (order.status != "SUCCESS") return refusal(u8"订单状态不允许退款", "E20");
+    order.status = "REFUND";
+    order.refund_time = now_text();
+    return answer("AGENTREFUND", key, order_details(order, merchant));
+}
+
+HttpResponse Aggregator::create_order(const Parameters& parameters, const std::string& key,
+                                      const std::string& owner_field) {
+    const std::string request_id = value_of(parameters, "requestId");
+    if (orders_.count(request_id) != 0) return refusal(u8"订单号重复", "DUPLICATE");
+    Order order;
+    order.request_id = request_id;
+    order.agent_no = value_of(parameters, owner_field);
+    order.shop_no = value_of(parameters, "shopNo");
+    order.amount = value_of(parameters, "amount");
+    order.description = value_of(parameters, "description");
+    order.status = "INIT";
+    order.order_time = now_text();
+    order.url = "http://127.0.0.1:" + std::to_string(server_.port()) + "/pay/qr/" + request_id;
+    orders_[request_id] = order;
+
+    Json::Value data;
+    data["requestId"] = request_id;
+    data["url"] = order.url;
+    return answer(value_of(parameters, "cmd"), key, compact_json(data));
+}
+
+}  // namespace aggregator

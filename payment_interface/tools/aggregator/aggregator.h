@@ -1,0 +1,106 @@
+// The substitute payment aggregator: a stand-in for the payment service for development,
+// tests and the demonstration. It keeps agents, machines and orders in memory, answers the
+// five commands signed the way the service signs them, and can be switched to answer
+// wrongly. Usable inside a test (start on port 0, stop) and as a program.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "http_server.h"
+
+namespace aggregator {
+
+enum class Fault {
+    none,
+    bad_signature,        // "hmac" that does not match "data"
+    unsigned_answer,      // no "hmac" member
+    server_error,         // HTTP 500
+    refuse_with_message,  // "result" "0" with "errorMsg"
+    refuse_with_code,     // "result" "0", empty "errorMsg", "errorCode"
+    slow,                 // the right answer, after the configured delay
+    empty_data,           // "result" "1" with "data" {}
+    unknown_status,       // orders report the status "CLOSED"
+};
+
+struct Order {
+    std::string request_id;
+    std::string agent_no;  // or the machine number of a machine order
+    std::string shop_no;
+    std::string amount;
+    std::string status;    // "INIT", "SUCCESS" or "REFUND"
+    std::string order_time;
+    std::string refund_time;
+    std::string bank_order_no;
+    std::string description;
+    std::string url;       // payment address of a created order
+    int queries = 0;
+};
+
+// Sign text as the service computes it: the command word and the values in its order.
+std::string hmac_md5_hex(const std::string& text, const std::string& key);
+
+class Aggregator {
+public:
+    Aggregator();
+    std::uint16_t start(std::uint16_t port = 0);
+    void stop();
+    std::uint16_t port() const { return server_.port(); }
+
+    void add_agent(const std::string& agent_no, const std::string& key,
+                   const std::string& merchant_name = u8"泽瑞诺烘焙");
+    void add_machine(const std::string& machine_no, const std::string& key);
+
+    // Scan-pay orders turn from INIT to SUCCESS at their n-th query; 0 keeps them unpaid.
+    void set_paid_after_queries(int queries);
+    // An empty command switches every command.
+    void set_fault(const std::string& command, Fault fault);
+    void set_refusal(const std::string& error_message, const std::string& error_code);
+    void set_delay(std::chrono::milliseconds delay);
+
+    void put_order(const Order& order);
+    std::optional<Order> order(const std::string& request_id) const;
+
+    std::vector<RecordedExchange> exchanges() const { return server_.exchanges(); }
+    std::vector<std::string> targets() const;
+    void clear_exchanges() { server_.clear_exchanges(); }
+
+    HttpResponse handle(const HttpRequest& request);
+
+private:
+    using Parameters = std::map<std::string, std::string>;
+
+    Fault fault_for(const std::string& command) const;
+    HttpResponse answer(const std::string& command, const std::string& key, std::string data_json);
+    HttpResponse refusal(const std::string& message, const std::string& code = "") const;
+    std::string order_details(const Order& order, const std::string& merchant) const;
+
+    HttpResponse scan_pay(const Parameters& parameters, const std::string& key);
+    HttpResponse query(const Parameters& parameters, const std::string& key, const std::string& merchant);
+    HttpResponse refund(const Parameters& parameters, const std::string& key, const std::string& merchant);
+    HttpResponse create_order(const Parameters& parameters, const std::string& key,
+                              const std::string& owner_field);
+
+    struct Agent {
+        std::string key;
+        std::string merchant_name;
+    };
+
+    HttpServer server_;
+    mutable std::mutex mutex_;
+    std::map<std::string, Agent> agents_;
+    std::map<std::string, std::string> machines_;  // machine number -> key
+    std::map<std::string, Order> orders_;
+    std::map<std::string, Fault> faults_;
+    std::string refusal_message_ = u8"交易被拒绝";
+    std::string refusal_code_ = "E12";
+    std::chrono::milliseconds delay_{200};
+    int paid_after_queries_ = 1;
+    int next_bank_order_ = 1;
+};
+
+}  // namespace aggregator

@@ -1,0 +1,72 @@
+// A small HTTP/1.0 server on loopback for the substitute aggregator. It takes the request
+// target exactly as it arrives, raw spaces and GBK bytes included, which general-purpose
+// servers refuse, and records every exchange.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace aggregator {
+
+struct HttpRequest {
+    std::string method;
+    std::string target;  // byte for byte as received
+    std::string version;
+    std::string head;    // the whole request head, request line and header lines
+};
+
+struct HttpResponse {
+    int status = 200;
+    std::string body;
+    std::chrono::milliseconds delay{0};  // before the answer goes out
+};
+
+struct RecordedExchange {
+    HttpRequest request;
+    std::chrono::steady_clock::time_point received;
+    std::chrono::steady_clock::time_point answered;  // just before the answer went out
+};
+
+class HttpServer {
+public:
+    using Handler = std::function<HttpResponse(const HttpRequest&)>;
+
+    explicit HttpServer(Handler handler);
+    ~HttpServer();
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
+
+    // Listens on 127.0.0.1; port 0 takes a free one. Returns the port; throws on failure.
+    std::uint16_t start(std::uint16_t port = 0);
+    void stop();
+    std::uint16_t port() const { return port_; }
+
+    std::vector<RecordedExchange> exchanges() const;
+    void clear_exchanges();
+
+private:
+    void accept_loop();
+    void serve(int client);
+    void wait_before_answer(std::chrono::milliseconds delay);
+
+    Handler handler_;
+    int listener_ = -1;
+    int wake_pipe_[2] = {-1, -1};
+    std::uint16_t port_ = 0;
+    std::thread acceptor_;
+    std::atomic<bool> stopping_{false};
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    int active_clients_ = 0;
+    std::vector<RecordedExchange> exchanges_;
+};
+
+}  // namespace aggregator

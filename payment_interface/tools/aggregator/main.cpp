@@ -1,0 +1,78 @@
+// vortal-aggregator: the substitute payment aggregator as a program, for the demonstration
+// and for trying the library by hand. Runs until SIGINT or SIGTERM.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "aggregator.h"
+
+namespace {
+
+void usage() {
+    std::fprintf(stderr,
+                 "usage: vortal-aggregator [--port N] [--agent NO:KEY]... [--machine NO:KEY]...\n"
+                 "                         [--paid-after QUERIES]\n"
+                 "Prints the port it listens on (127.0.0.1), then serves until interrupted.\n");
+}
+
+bool split_pair(const char* text, std::string& first, std::string& second) {
+    const char* colon = std::strchr(text, ':');
+    if (colon == nullptr || colon == text) return false;
+    first.assign(text, colon);
+    second.assign(colon + 1);
+    return !second.empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    aggregator::Aggregator service;
+    long port = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (i + 1 >= argc) {
+            usage();
+            return 2;
+        }
+        const char* value = argv[++i];
+        std::string number;
+        std::string key;
+        if (option == "--port") {
+            port = std::strtol(value, nullptr, 10);
+        } else if (option == "--agent" && split_pair(value, number, key)) {
+            service.add_agent(number, key);
+        } else if (option == "--machine" && split_pair(value, number, key)) {
+            service.add_machine(number, key);
+        } else if (option == "--paid-after") {
+            service.set_paid_after_queries(static_cast<int>(std::strtol(value, nullptr, 10)));
+        } else {
+            usage();
+            return 2;
+        }
+    }
+    if (port < 0 || port > 65535) {
+        usage();
+        return 2;
+    }
+
+    // Block the signals before any thread starts, then wait for one of them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    try {
+        std::printf("%u\n", static_cast<unsigned>(service.start(static_cast<std::uint16_t>(port))));
+        std::fflush(stdout);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "vortal-aggregator: %s\n", error.what());
+        return 1;
+    }
+    int received = 0;
+    sigwait(&signals, &received);
+    service.stop();
+    return 0;
+}
