@@ -61,15 +61,26 @@ void WDbUpgrade::open() {
     }
     show();
     controls_.cb_1->setFocus();
-    // After open has returned and the window is on screen.
+    // ue_postopen runs once open has returned and the window is on screen; until it has
+    // connected, the window takes no input.
+    begin_busy();
     QMetaObject::invokeMethod(
-        this, [this] { run_in_background(ue_postopen); }, Qt::QueuedConnection);
+        this, [this] { start_worker(ue_postopen); }, Qt::QueuedConnection);
 }
 
 void WDbUpgrade::run_in_background(std::function<void(UpgradeWindow&)> event) {
     if (busy()) return;
+    begin_busy();
+    start_worker(std::move(event));
+}
+
+void WDbUpgrade::begin_busy() {
+    busy_ = true;
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     QCoreApplication::instance()->installEventFilter(this);
+}
+
+void WDbUpgrade::start_worker(std::function<void(UpgradeWindow&)> event) {
     worker_ = QThread::create([this, event = std::move(event)] { run_guarded(event); });
     connect(worker_, &QThread::finished, this, &WDbUpgrade::background_finished);
     worker_->start();
@@ -93,6 +104,7 @@ void WDbUpgrade::background_finished() {
     runtime_.end_of_event();
     QCoreApplication::instance()->removeEventFilter(this);
     QGuiApplication::restoreOverrideCursor();
+    busy_ = false;
 }
 
 void WDbUpgrade::wait_until_idle() {

@@ -40,7 +40,8 @@ class WDbUpgrade final : public QWidget {
 
     // Runs `event` of the core on a worker thread. Ignored while another one runs.
     void run_in_background(std::function<void(UpgradeWindow&)> event);
-    bool busy() const { return worker_ != nullptr; }
+    // Whether an event of the core runs or is about to.
+    bool busy() const { return busy_; }
     // Handles the GUI's events until no event of the core runs.
     void wait_until_idle();
 
@@ -53,6 +54,8 @@ class WDbUpgrade final : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void begin_busy();
+    void start_worker(std::function<void(UpgradeWindow&)> event);
     void run_guarded(const std::function<void(UpgradeWindow&)>& event);
     void background_finished();
 
@@ -61,6 +64,7 @@ class WDbUpgrade final : public QWidget {
     QtRuntime runtime_;
     UpgradeWindow core_;
     QThread* worker_ = nullptr;
+    bool busy_ = false;
 };
 
 }  // namespace tessary::gui

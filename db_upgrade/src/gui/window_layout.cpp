@@ -128,7 +128,7 @@ Controls lay_out_window(QWidget* window) {
     c.cb_1 = place(button(window, QStringLiteral("数据库升级(&U)")), "cb_1", 155, 1620, 439, 96);
     c.gb_1 = place(new QGroupBox(window), "gb_1", 23, 320, 2194, 804);
 
-    for (QLabel* text : {c.st_4, c.st_3, c.st_2, c.st_1}) fit_line_height(text);
+    for (QLabel* text : {c.st_4, c.st_8, c.st_3, c.st_2, c.st_1}) fit_line_height(text);
 
     // Tab order 10: cb_1, cb_2; 20: lb_1, cb_put, cb_get; 30: lb_2.
     QWidget::setTabOrder(c.cb_1, c.cb_2);
