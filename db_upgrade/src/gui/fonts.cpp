@@ -25,13 +25,13 @@ QString family_for(Face face) {
     return kNotoSerifCjk;
 }
 
-QFont window_font(const FontSpec& spec) {
-    const QString family = family_for(spec.face);
+QFont window_font(const FontLook& look) {
+    const QString family = family_for(look.face);
     QFont font(family);
-    font.setPixelSize(font_pixels(spec.points));
-    const bool bold_fallback = spec.face == Face::kClerical && family == kNotoSerifCjk;
-    font.setBold(spec.bold || bold_fallback);
-    font.setUnderline(spec.underline);
+    font.setPixelSize(font_pixels(look.points));
+    const bool bold_fallback = look.face == Face::kClerical && family == kNotoSerifCjk;
+    font.setBold(look.bold || bold_fallback);
+    font.setUnderline(look.underline);
     return font;
 }
 

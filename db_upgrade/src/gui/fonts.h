@@ -15,7 +15,7 @@ enum class Face { kSong, kClerical };
 // The installed family that stands for `face`.
 QString family_for(Face face);
 
-struct FontSpec {
+struct FontLook {
     Face face = Face::kSong;
     int points = 10;
     bool bold = false;
@@ -23,6 +23,6 @@ struct FontSpec {
 };
 
 // A font of the window; its size is in pixels (see layout_units.h).
-QFont window_font(const FontSpec& spec);
+QFont window_font(const FontLook& look);
 
 }  // namespace tessary::gui

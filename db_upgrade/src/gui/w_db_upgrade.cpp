@@ -1,6 +1,5 @@
 #include "w_db_upgrade.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>

@@ -36,7 +36,7 @@ void set_colours(QWidget* control, const QColor& text, const QColor* background 
     control->setPalette(palette);
 }
 
-QLabel* static_text(QWidget* window, const QString& text, const FontSpec& font) {
+QLabel* static_text(QWidget* window, const QString& text, const FontLook& font) {
     auto* label = new QLabel(text, window);
     label->setTextFormat(Qt::PlainText);
     label->setFont(window_font(font));
