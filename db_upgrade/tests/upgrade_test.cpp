@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/package.h"
 #include "core/statements.h"
 #include "core_fixture.h"
 
@@ -136,6 +137,31 @@ TEST_F(Upgrade, EveryStatementOfANewDatabaseSucceedsAndTheVersionPassesThroughEa
     EXPECT_NE(versions[0].find("'V8 20140722'"), std::string::npos);
     EXPECT_NE(versions[1].find("'V8 20150825'"), std::string::npos);
     EXPECT_NE(versions[2].find("'V8 20191014'"), std::string::npos);
+}
+
+TEST_F(Upgrade, TheRebuildRunsBeforeTheGrantInsertAndThePackageBetweenTheAutocommitSwitches) {
+    server.add_database(store_database("store", "20200117"));
+    put_file(scripts_dir() / "p_a_MS.sql",
+             "create procedure p_a_MS as\r\nbegin\r\nselect 1\r\nend\r\nGO\r\n");
+    put_file(
+        work_dir.path() / "db.dat",
+        package::record("p_b_MS.sql",
+                        "drop procedure p_b_MS\r\ngo\r\ncreate procedure p_b_MS as\r\nbegin\r\n"
+                        "select 2\r\nend") +
+            "@@@@");
+    run_upgrade();
+
+    auto expected = expected_pass("20200117");
+    expected.insert(expected.end() - 4,
+                    "execute \ncreate procedure p_a_MS as\nbegin\nselect 1\nend");
+    expected.insert(expected.end() - 2,
+                    {"autocommit off", "execute drop procedure p_b_MS",
+                     "execute create procedure p_b_MS  with ENCRYPTION as\r\nbegin\r\nselect "
+                     "2\r\nend",
+                     "commit", "autocommit on"});
+    EXPECT_EQ(operations(timeline.events()), expected);
+    EXPECT_EQ(timeline.texts(Kind::kMessage), (std::vector<std::string>{kRebuilt, kApplied}));
+    EXPECT_EQ(db("store").routines.size(), 2u);
 }
 
 TEST_F(Upgrade, AMissingDateRowIsCreatedWithItsEightValues) {
