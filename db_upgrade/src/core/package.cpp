@@ -1,6 +1,5 @@
 #include "package.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "files.h"
@@ -159,6 +158,13 @@ PackOutcome pack_folder(const std::string& folder, const std::string& package_pa
     outcome.scripts = std::move(*listed);
 
     files::ReplacingFile out(package_path);
+    const auto cannot_write = [&] {
+        return "不能写入程序包：" + out.error() + unchanged(package_path);
+    };
+    if (!out.error().empty()) {
+        outcome.error = cannot_write();
+        return outcome;
+    }
     for (const std::string& ls_file : outcome.scripts) {
         const auto ls_source = files::read_file(files::join(folder, ls_file));
         if (!ls_source) {
@@ -173,7 +179,7 @@ PackOutcome pack_folder(const std::string& folder, const std::string& package_pa
         out.write(record(ls_file, *ls_source));
     }
     out.write(kPackageEnd);
-    if (!out.commit()) outcome.error = "不能写入程序包：" + out.error() + unchanged(package_path);
+    if (!out.commit()) outcome.error = cannot_write();
     return outcome;
 }
 
