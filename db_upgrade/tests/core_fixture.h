@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,14 +16,22 @@
 namespace tessary::testing {
 
 // A window over the recording runtime and the SQL Server double, whose registry names the
-// server "storesrv" and the store database "store".
+// server "storesrv" and the store database "store". The installation folder (registry PATH)
+// has an empty script folder "32k", and the working directory an empty package db.dat.
 class CoreFixture : public ::testing::Test {
   protected:
     CoreFixture() {
         runtime.registry["DATABASE"] = "store";
         runtime.registry["SERVERNAME"] = "storesrv";
+        runtime.registry["PATH"] = install_dir.path().string();
         runtime.program_dir = program_dir.path().string();
+        runtime.current_dir = work_dir.path().string();
+        std::filesystem::create_directory(scripts_dir());
+        std::ofstream(work_dir.file("db.dat"), std::ios::binary) << "@@@@";
     }
+
+    // The folder wf_exec_sql runs the scripts of.
+    std::filesystem::path scripts_dir() const { return install_dir.path() / "32k"; }
 
     // Connects as the window does after it opens; true when the upgrade button stays enabled.
     bool open_window() {
@@ -47,6 +57,8 @@ class CoreFixture : public ::testing::Test {
     }
 
     TempDir program_dir;
+    TempDir install_dir;
+    TempDir work_dir;
     Timeline timeline;
     SqlServerDouble server{timeline};
     RecordingRuntime runtime{server, timeline};

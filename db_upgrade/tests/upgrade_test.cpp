@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/package.h"
 #include "core/statements.h"
 #include "core_fixture.h"
 
@@ -53,9 +54,14 @@ void add_committed(std::vector<std::string>& ops, const st::StatementList& list)
     }
 }
 
+// The closing messages of the procedure rebuild and of the package applier.
+const std::string kRebuilt =
+    "\xb4\xe6\xb4\xa2\xb9\xfd\xb3\xcc\xd6\xd8\xbd\xa8\xb3\xc9\xb9\xa6";  // 存储过程重建成功
+const std::string kApplied = "\xb8\xfc\xd0\xc2\xb3\xc9\xb9\xa6\xa3\xa1";  // 更新成功！
+
 // What one pass over a database sends when it reads `date`. The rebuild (between the
 // version label and the grant insert) and the package applier (between autocommit on and
-// off) send nothing here: the runtime names no script folder and holds no package.
+// off) send nothing here: the script folder is empty and the package holds no script.
 std::vector<std::string> expected_pass(const std::string& date) {
     std::vector<std::string> ops{"select " + kSelectDate};
     if (date == "00000000") {
@@ -105,7 +111,7 @@ TEST_P(UpgradeStateTable, RunsEveryBatchFromTheRecordedDateAndEndsAt20200117) {
     EXPECT_EQ(operations(timeline.events()), expected_pass(GetParam().read));
     EXPECT_EQ(system_value(db("store"), "UPGRADE_DATE"), "20200117");
     EXPECT_EQ(system_value(db("store"), "DataBase_Version"), "V8 20191014");
-    EXPECT_TRUE(timeline.texts(Kind::kMessage).empty());
+    EXPECT_EQ(timeline.texts(Kind::kMessage), (std::vector<std::string>{kRebuilt, kApplied}));
     EXPECT_FALSE(runtime.upgrade_enabled);
 }
 
@@ -131,6 +137,31 @@ TEST_F(Upgrade, EveryStatementOfANewDatabaseSucceedsAndTheVersionPassesThroughEa
     EXPECT_NE(versions[0].find("'V8 20140722'"), std::string::npos);
     EXPECT_NE(versions[1].find("'V8 20150825'"), std::string::npos);
     EXPECT_NE(versions[2].find("'V8 20191014'"), std::string::npos);
+}
+
+TEST_F(Upgrade, TheRebuildRunsBeforeTheGrantInsertAndThePackageBetweenTheAutocommitSwitches) {
+    server.add_database(store_database("store", "20200117"));
+    put_file(scripts_dir() / "p_a_MS.sql",
+             "create procedure p_a_MS as\r\nbegin\r\nselect 1\r\nend\r\nGO\r\n");
+    put_file(
+        work_dir.path() / "db.dat",
+        package::record("p_b_MS.sql",
+                        "drop procedure p_b_MS\r\ngo\r\ncreate procedure p_b_MS as\r\nbegin\r\n"
+                        "select 2\r\nend") +
+            "@@@@");
+    run_upgrade();
+
+    auto expected = expected_pass("20200117");
+    expected.insert(expected.end() - 4,
+                    "execute \ncreate procedure p_a_MS as\nbegin\nselect 1\nend");
+    expected.insert(expected.end() - 2,
+                    {"autocommit off", "execute drop procedure p_b_MS",
+                     "execute create procedure p_b_MS  with ENCRYPTION as\r\nbegin\r\nselect "
+                     "2\r\nend",
+                     "commit", "autocommit on"});
+    EXPECT_EQ(operations(timeline.events()), expected);
+    EXPECT_EQ(timeline.texts(Kind::kMessage), (std::vector<std::string>{kRebuilt, kApplied}));
+    EXPECT_EQ(db("store").routines.size(), 2u);
 }
 
 TEST_F(Upgrade, AMissingDateRowIsCreatedWithItsEightValues) {
@@ -174,11 +205,13 @@ TEST_F(Upgrade, ADateThatIsNoGateShowsTheMessageAndRunsNoBatch) {
     server.add_database(store_database("store", "20191014"));
     run_upgrade();
 
+    // The package is still applied.
     const auto messages = events_of(Kind::kMessage);
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0].detail, std::string("\xcc\xe1\xca\xbe"));  // 提示
     EXPECT_EQ(messages[0].text, "数据库升级程序不全，升级操作被中断。");
     EXPECT_EQ(messages[0].text, kUpgradeIncompleteText);
+    EXPECT_EQ(messages[1].text, kApplied);
     EXPECT_EQ(operations(timeline.events()), expected_pass("20191014"));
     EXPECT_EQ(system_value(db("store"), "UPGRADE_DATE"), "20191014");
     EXPECT_EQ(system_value(db("store"), "DataBase_Version"), "V8 20130601");
@@ -190,7 +223,8 @@ TEST_F(Upgrade, AFailingDateSelectIsNoGateEither) {
     broken.tables.erase("t_sys_system");
     server.add_database(broken);
     run_upgrade();
-    EXPECT_EQ(timeline.texts(Kind::kMessage), (std::vector<std::string>{kUpgradeIncompleteText}));
+    EXPECT_EQ(timeline.texts(Kind::kMessage),
+              (std::vector<std::string>{kUpgradeIncompleteText, kApplied}));
     EXPECT_TRUE(executed().empty());
 }
 
@@ -233,8 +267,9 @@ TEST_F(Upgrade, TheSecondDatabaseIsUpgradedNextWithAutocommitOff) {
     EXPECT_EQ(system_value(db("Sorvanth"), "UPGRADE_DATE"), "20200117");
     EXPECT_EQ(system_value(db("Sorvanth"), "DataBase_Version"), "V8 20191014");
     EXPECT_EQ(system_value(db("store"), "UPGRADE_DATE"), "20200117");
+    // The package applier asks for the wait cursor too, and leaves it to the run.
     EXPECT_EQ(timeline.texts(Kind::kWaitCursor),
-              (std::vector<std::string>{"on", "off", "on", "off"}));
+              (std::vector<std::string>{"on", "on", "off", "on", "on", "off"}));
     EXPECT_FALSE(runtime.wait_cursor());
 }
 

@@ -7,7 +7,7 @@
 namespace tessary::cli {
 
 void CliRuntime::message_box(const std::string& title, const std::string& text) {
-    messages_.push_back(text);
+    messages_.push_back({title, text});
     std::cerr << host::gbk_to_utf8(title) << ": " << host::gbk_to_utf8(text) << std::endl;
 }
 

@@ -29,16 +29,21 @@ class CliRuntime final : public Runtime {
     void set_upgrade_enabled(bool enabled) override { upgrade_enabled_ = enabled; }
     Transaction& sqlca() override { return sqlca_; }
 
+    struct Message {
+        std::string title;
+        std::string text;
+    };
+
     bool upgrade_enabled() const { return upgrade_enabled_; }
-    // The texts of the message boxes shown so far (GBK).
-    const std::vector<std::string>& messages() const { return messages_; }
+    // The message boxes shown so far (GBK).
+    const std::vector<Message>& messages() const { return messages_; }
 
   private:
     Transaction& sqlca_;
     bool read_registry_;
     bool wait_cursor_ = false;
     bool upgrade_enabled_ = true;
-    std::vector<std::string> messages_;
+    std::vector<Message> messages_;
 };
 
 }  // namespace tessary::cli

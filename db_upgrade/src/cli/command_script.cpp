@@ -2,6 +2,8 @@
 
 #include "cli_runtime.h"
 #include "commands.h"
+#include "core/files.h"
+#include "core/package.h"
 #include "core/upgrade.h"
 #include "core/window.h"
 #include "host/host.h"
@@ -45,18 +47,36 @@ class StatementPrinter final : public Transaction {
 
 int script_command(const Arguments& arguments) {
     std::map<std::string, std::string> options;
-    if (auto error = parse_options(arguments, {"--from"}, options))
+    if (auto error = parse_options(arguments, {"--from", "--scripts", "--package"}, options))
         return fail(*error, kUsageError);
     const std::string from = options.count("--from") != 0 ? options["--from"] : "00000000";
 
     StatementPrinter printer(std::cout, host::utf8_to_gbk(from));
+    printer.settings().dbms = kShippedClientInterface;
     CliRuntime runtime(printer, /*read_registry=*/false);
     UpgradeWindow window(runtime);
+    if (options.count("--scripts") != 0) {
+        // The run would pass over a folder it cannot read; a preview asked for it.
+        const auto listed = files::list_files(options["--scripts"], "*.sql");
+        if (!listed) return fail("cannot read " + options["--scripts"] + ": " + listed.error);
+        window.is_sql_dir = options["--scripts"];
+    }
+
+    // The package follows the batches, as in the upgrade run.
     wf_dbupgrade_2007(window);
+    bool package_applied = true;
+    if (options.count("--package") != 0) {
+        package_applied =
+            package::apply_package(window, options["--package"]) == package::ApplyOutcome::kApplied;
+    }
     std::cout << std::flush;
 
     if (!is_gate_date(host::utf8_to_gbk(from))) {
         return fail(from + " is not an upgrade date of this program; nothing to print");
+    }
+    if (!package_applied) {
+        return fail("the package " + options["--package"] +
+                    " was not printed to its end; see the message above");
     }
     return std::cout ? kSuccess : fail("cannot write the statements to standard output");
 }

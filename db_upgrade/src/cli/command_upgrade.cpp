@@ -29,10 +29,17 @@ int upgrade_command(const Arguments& arguments) {
     sqlca.disconnect();
 
     const auto& messages = runtime.messages();
-    if (std::find(messages.begin(), messages.end(), kUpgradeIncompleteText) != messages.end()) {
+    const bool unknown_date =
+        std::any_of(messages.begin(), messages.end(), [](const CliRuntime::Message& message) {
+            return message.title == kNoticeTitle && message.text == kUpgradeIncompleteText;
+        });
+    if (unknown_date) {
         return fail(
             "a database records an upgrade date this program does not know; its batches did not "
             "run");
+    }
+    if (window.ib_package_incomplete) {
+        return fail("the script package db.dat was not applied to its end; see the messages above");
     }
     return kSuccess;
 }

@@ -17,6 +17,13 @@ inline constexpr int kUsageError = 2;
 
 int script_command(const Arguments& arguments);   // command_script.cpp
 int upgrade_command(const Arguments& arguments);  // command_upgrade.cpp
+int pack_command(const Arguments& arguments);     // command_package.cpp
+int unpack_command(const Arguments& arguments);   // command_package.cpp
+int list_command(const Arguments& arguments);     // command_package.cpp
+
+// The client interface the shipped program connects with; the package's engine filter
+// reads it.
+inline constexpr const char* kShippedClientInterface = "MSS";
 
 // Writes "tessary-cli: <reason>" (UTF-8) to stderr and returns `code`.
 int fail(const std::string& reason, int code = kFailure);

@@ -14,10 +14,17 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"script", "script [--from DATE]    print the statements of the batches for a database at DATE",
+    {"script",
+     "script [--from DATE] [--scripts DIR] [--package FILE]    print the statements an upgrade "
+     "of a database at DATE sends",
      script_command},
     {"upgrade", "upgrade [--connection STRING]    upgrade the store database of the registry",
      upgrade_command},
+    {"pack", "pack DIR [-o FILE]    build the script package (default ./db.dat) from DIR/*.sql",
+     pack_command},
+    {"unpack", "unpack FILE DIR    write every script of a package back to DIR", unpack_command},
+    {"list", "list FILE    show the scripts of a package and what an upgrade does with them",
+     list_command},
 };
 
 int usage() {

@@ -1,8 +1,119 @@
+#include <string>
+#include <vector>
+
+#include "files.h"
+#include "text.h"
+#include "upgrade.h"
 #include "window.h"
 
 namespace tessary {
+namespace {
 
-// TODO(#5): rebuild the procedures from the scripts of the folder "32k" under PATH.
-void wf_exec_sql(UpgradeWindow&) {}
+const char kRegistryKey[] = "SOFTWARE\\korvane";
+
+// The script folder: "32k" under the store software's installation folder, which the
+// registry value PATH names. Empty when PATH is missing or blank.
+std::string script_folder(UpgradeWindow& w) {
+    if (!w.is_sql_dir.empty()) return files::join(w.is_sql_dir, "");
+    const auto path = w.runtime().registry_string(kRegistryKey, "PATH");
+    if (!path || text::trim_blanks(*path).empty()) return {};
+    return *path + kPathSeparator + "32k" + kPathSeparator;
+}
+
+bool is_go_line(const std::string& line) {
+    return line.size() == 2 && text::upper(line) == "GO";
+}
+
+// Runs one script batch by batch: a line "GO" (any letter case, nothing else on it) ends a
+// batch; every other line joins the batch after a line feed.
+void run_script(Transaction& sqlca, const std::vector<std::string>& lines) {
+    std::string ls_sql;
+    for (const std::string& ls_source : lines) {
+        if (is_go_line(ls_source)) {
+            sqlca.execute_immediate(ls_sql);
+            ls_sql.clear();
+        } else {
+            ls_sql += '\n';
+            ls_sql += ls_source;
+        }
+    }
+    // Text after the last GO line is the script's own last batch, not the start of the
+    // next script's first one.
+    if (!text::is_blank(ls_sql)) sqlca.execute_immediate(ls_sql);
+}
+
+// Where the last occurrence of a word in a text begins, counted from the text's end: the
+// number of bytes from the word's first byte to the end. Takes the text and the word both
+// reversed; npos when the word does not occur.
+std::size_t from_end(const std::string& backwards, std::string_view word_backwards) {
+    const std::size_t at = backwards.find(word_backwards);
+    return at == std::string::npos ? std::string::npos : at + word_backwards.size();
+}
+
+}  // namespace
+
+void wf_exec_sql(UpgradeWindow& w) {
+    Runtime& runtime = w.runtime();
+    const std::string ls_sql_dir = script_folder(w);
+    if (ls_sql_dir.empty()) {
+        runtime.insert_progress_line(
+            "注册表 HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane 中缺少 PATH "
+            "的值，存储过程和触发器未重建");
+        return;
+    }
+    const auto listed = files::list_files(ls_sql_dir, "*.sql");
+    if (!listed) {
+        runtime.insert_progress_line("不能读取脚本目录 " + ls_sql_dir + "：" + listed.error +
+                                     "，存储过程和触发器未重建");
+        return;
+    }
+    runtime.show_file_list(*listed);
+
+    for (const std::string& ls_file : *listed) {
+        runtime.insert_progress_line(ls_file);
+        const auto lines = files::read_lines(files::join(ls_sql_dir, ls_file));
+        if (!lines) {
+            runtime.insert_progress_line(ls_file + " 不能读取：" + lines.error);
+            continue;
+        }
+        run_script(w.sqlca(), *lines);
+        runtime.insert_progress_line(ls_file + "完成");
+    }
+    runtime.message_box(kNoticeTitle, "存储过程重建成功");
+}
+
+bool wf_get_sql_go(std::string& as_create, std::string& as_drop) {
+    // Positions below are 0-based offsets; the comments give the 1-based ones of the steps.
+    const std::string ls_source(text::trim_blanks(as_create));
+    std::string ls_tmp = text::lower(std::string_view(ls_source).substr(0, 200));
+
+    const std::size_t create_at = ls_tmp.find("create ");  // li_pos - 1
+    if (create_at == std::string::npos) return false;
+    as_create = ls_source.substr(create_at);
+
+    const std::size_t begin_at = text::lower(as_create).find("begin");  // li_pos_begin - 1
+    if (begin_at == std::string::npos) return false;
+    const std::string ls_encryption = as_create.substr(0, begin_at);
+
+    // The header is lower-cased before it is reversed, so that double-byte characters are
+    // still whole when their letters are left alone.
+    const std::string backwards = text::reverse_bytes(text::lower(ls_encryption));
+    const std::size_t li_pos_as = from_end(backwards, "sa");
+    if (li_pos_as == std::string::npos) return false;
+    const std::size_t li_pos_for = from_end(backwards, "rof");
+
+    // Trigger headers name their events after "for"; procedure headers end in "as".
+    const std::size_t keep = li_pos_for != std::string::npos ? li_pos_for : li_pos_as;
+    const std::size_t split = ls_encryption.size() - keep;
+    as_create = ls_encryption.substr(0, split) + " with ENCRYPTION " + ls_encryption.substr(split) +
+                as_create.substr(begin_at);
+
+    // The drop statement ends at the first line break followed by "go" before "create ".
+    ls_tmp.resize(create_at);
+    const std::size_t drop_length = ls_tmp.find("\r\ngo");  // li_pos
+    if (drop_length == std::string::npos || drop_length < 1) return false;
+    as_drop = ls_source.substr(0, drop_length);
+    return true;
+}
 
 }  // namespace tessary

@@ -10,6 +10,7 @@
 namespace tessary {
 
 const char* const kUpgradeIncompleteText = "数据库升级程序不全，升级操作被中断。";
+const char* const kNoticeTitle = "提示";
 
 namespace {
 
@@ -120,7 +121,7 @@ void wf_dbupgrade_2007(UpgradeWindow& w) {
     const std::optional<std::string> ls_upgrade_date = select_upgrade_date(w.sqlca());
     const std::size_t first = ls_upgrade_date ? gate_index(*ls_upgrade_date) : kGateCount;
     if (first == kGateCount) {
-        w.runtime().message_box("提示", kUpgradeIncompleteText);
+        w.runtime().message_box(kNoticeTitle, kUpgradeIncompleteText);
         return;
     }
     for (std::size_t i = first; i < kGateCount; ++i) kGates[i].run(w);

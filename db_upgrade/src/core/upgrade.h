@@ -9,7 +9,12 @@ namespace tessary {
 // Whether a recorded upgrade date selects a batch (the four gate dates, exact match).
 bool is_gate_date(std::string_view upgrade_date);
 
-// The text of the message box shown when the recorded date selects no batch (GBK).
+// The text of the message box shown when the recorded date selects no batch (GBK); the
+// package applier shows it too, when db.dat is missing.
 extern const char* const kUpgradeIncompleteText;
+
+// Title of the run's notices (GBK): the date that selects no batch, the end of the
+// procedure rebuild.
+extern const char* const kNoticeTitle;
 
 }  // namespace tessary

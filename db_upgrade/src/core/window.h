@@ -46,6 +46,14 @@ class UpgradeWindow {
     bool ib_sorvanth = false;
     std::string is_sorvanth;
 
+    // The folder wf_exec_sql takes its scripts from instead of the one the registry names
+    // (tessary-cli script --scripts); empty in a real run.
+    std::string is_sql_dir;
+    // Set once an application of the script package stopped short of its end (package
+    // missing, unreadable or malformed, or a script failed). The window shows this in its
+    // message boxes alone; tessary-cli upgrade also turns it into its exit code.
+    bool ib_package_incomplete = false;
+
   private:
     Runtime& runtime_;
     Transaction* sqlca_;

@@ -353,6 +353,64 @@ std::optional<std::string> insert_values(Reader& reader, Database& database) {
     return insert_row(*table, std::move(full));
 }
 
+// "procedure" or "trigger" after drop or create.
+std::optional<std::string> routine_kind(Reader& reader) {
+    if (reader.take("procedure") || reader.take("proc")) return std::string("procedure");
+    if (reader.take("trigger")) return std::string("trigger");
+    return std::nullopt;
+}
+
+std::optional<std::string> drop_routine(Reader& reader, Database& database,
+                                        const std::string& kind) {
+    const auto name = reader.take_object_name();
+    if (!name || !reader.done()) return "Incorrect syntax near '" + kind + "'.";
+    const auto found = database.routines.find(lower(*name));
+    if (found == database.routines.end() || found->second.kind != kind) {
+        return "Cannot drop the " + kind + " '" + *name +
+               "', because it does not exist or you do not have permission.";
+    }
+    database.routines.erase(found);
+    database.objects.erase(lower(*name));
+    return std::nullopt;
+}
+
+// create procedure NAME [parameters] [with encryption] as ...
+// create trigger NAME on TABLE [with encryption] {for | after | instead of} EVENTS as ...
+// The body after "as" is taken as it stands.
+std::optional<std::string> create_routine(Reader& reader, Database& database,
+                                          const std::string& kind, const std::string& statement) {
+    const auto name = reader.take_object_name();
+    if (!name) return "Incorrect syntax near '" + kind + "'.";
+    if (kind == "trigger") {
+        if (!reader.take("on")) return "Incorrect syntax near '" + *name + "'.";
+        const auto table = reader.take_object_name();
+        if (!table || database.table(*table) == nullptr) return invalid_object(table.value_or(""));
+    }
+    bool header_done = false;
+    while (!header_done) {
+        const auto token = reader.take_any();
+        if (!token) return std::string("Incorrect syntax: AS expected.");
+        if (token->type == Token::Type::kString) continue;
+        if (same(token->text, "with")) {
+            if (!reader.take("encryption")) return std::string("Incorrect syntax near 'with'.");
+            const bool placed =
+                kind == "procedure"
+                    ? reader.next_is("as")
+                    : reader.next_is("for") || reader.next_is("after") || reader.next_is("instead");
+            if (!placed) {
+                const Token* after = reader.peek();
+                return "Incorrect syntax near '" + (after ? after->text : std::string()) + "'.";
+            }
+        } else if (same(token->text, "as")) {
+            header_done = true;
+        }
+    }
+    if (database.objects.count(lower(*name)) != 0) return object_exists(*name);
+    database.routines[lower(*name)] = {kind, statement};
+    database.objects.insert(lower(*name));
+    return std::nullopt;
+}
+
 std::optional<std::string> grant_missing_menus(Database& database) {
     Table* grants = database.table("t_sys_oper_grant");
     const Table* menus = database.table("t_sys_menu");
@@ -409,7 +467,8 @@ int SqlServerDouble::Table::column(const std::string& wanted) const {
 }
 
 bool SqlServerDouble::Database::operator==(const Database& other) const {
-    return name == other.name && tables == other.tables && objects == other.objects;
+    return name == other.name && tables == other.tables && objects == other.objects &&
+           routines == other.routines;
 }
 
 const SqlServerDouble::Table* SqlServerDouble::Database::table(const std::string& wanted) const {
@@ -433,11 +492,12 @@ SqlServerDouble::Table make_table(std::string name, std::vector<std::string> col
 
 SqlServerDouble::SqlServerDouble(Timeline& timeline, std::string server_name)
     : timeline_(timeline), server_name_(std::move(server_name)) {
-    add_database(Database{"master", {}, {}});
+    add_database(Database{"master", {}, {}, {}});
 }
 
 void SqlServerDouble::add_database(Database database) {
     for (const auto& entry : database.tables) database.objects.insert(entry.first);
+    for (const auto& entry : database.routines) database.objects.insert(entry.first);
     const std::string key = lower(database.name);
     committed_[key] = database;
     working_[key] = std::move(database);
@@ -507,7 +567,17 @@ std::optional<std::string> SqlServerDouble::apply(const std::string& statement, 
         current_ = found->second.name;
         return std::nullopt;
     }
-    if (reader.take("create") && reader.take("table")) return create_table(reader, database);
+    if (reader.take("create")) {
+        if (reader.take("table")) return create_table(reader, database);
+        if (const auto kind = routine_kind(reader)) {
+            return create_routine(reader, database, *kind, statement);
+        }
+        return not_understood(statement);
+    }
+    if (reader.take("drop")) {
+        if (const auto kind = routine_kind(reader)) return drop_routine(reader, database, *kind);
+        return not_understood(statement);
+    }
     if (reader.take("alter") && reader.take("table")) return alter_table(reader, database);
     if (reader.take("insert")) return insert_values(reader, database);
     if (reader.take("update")) {

@@ -15,8 +15,9 @@ namespace tessary::testing {
 // knows its databases, their tables with columns, primary keys and named constraints, and
 // the rows of the tables the upgrade fills. It understands the statement shapes the upgrade
 // sends (use, create table, alter table ... add, positional and named inserts, the
-// single-value updates of t_sys_system, the grant insert, and the two selects of the run),
-// refuses what already exists as SQL Server does, and refuses whatever else it is sent.
+// single-value updates of t_sys_system, the grant insert, the two selects of the run, and
+// drop and create of procedures and triggers), refuses what already exists or is missing as
+// SQL Server does, and refuses whatever else it is sent.
 // Every operation goes into the timeline with its outcome.
 //
 // Transactions: with autocommit on each statement that succeeds is kept at once; with it
@@ -37,10 +38,20 @@ class SqlServerDouble final : public Transaction {
         int column(const std::string& name) const;  // index, or -1
     };
 
+    // A stored procedure or trigger, with the statement that created it.
+    struct Routine {
+        std::string kind;  // "procedure" or "trigger"
+        std::string creation;
+        bool operator==(const Routine& other) const {
+            return kind == other.kind && creation == other.creation;
+        }
+    };
+
     struct Database {
         std::string name;
         std::map<std::string, Table> tables;  // by lower-case name
-        std::set<std::string> objects;        // lower-case names of tables and constraints
+        std::set<std::string> objects;  // lower-case names of tables, constraints and routines
+        std::map<std::string, Routine> routines;  // by lower-case name
         bool operator==(const Database& other) const;
         const Table* table(const std::string& name) const;
         Table* table(const std::string& name);

@@ -22,7 +22,7 @@ Row text_row(std::initializer_list<const char*> values) {
 SqlServerDouble::Database store_database(const std::string& name,
                                          std::optional<std::string> upgrade_date,
                                          std::string version) {
-    SqlServerDouble::Database database{name, {}, {}};
+    SqlServerDouble::Database database{name, {}, {}, {}};
     const auto add = [&](SqlServerDouble::Table table) {
         database.tables[table.name] = std::move(table);
     };

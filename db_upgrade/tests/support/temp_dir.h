@@ -20,4 +20,9 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+// Writes `bytes` as the whole file at `path`, creating missing folders; reads a whole file
+// ("" when there is none).
+void put_file(const std::filesystem::path& path, const std::string& bytes);
+std::string file_bytes(const std::filesystem::path& path);
+
 }  // namespace tessary::testing

@@ -1,0 +1,51 @@
+#include "text.h"
+
+namespace tessary::text {
+namespace {
+
+// A GBK lead byte; the byte after it belongs to the same character.
+bool lead_byte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+template <typename Convert>
+std::string single_byte_letters(std::string_view text, Convert convert) {
+    std::string out(text);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (lead_byte(out[i])) {
+            ++i;
+        } else {
+            out[i] = convert(out[i]);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string lower(std::string_view text) {
+    return single_byte_letters(
+        text, [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+}
+
+std::string upper(std::string_view text) {
+    return single_byte_letters(
+        text, [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+}
+
+std::string reverse_bytes(std::string_view text) {
+    return std::string(text.rbegin(), text.rend());
+}
+
+std::string_view trim_blanks(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+bool is_blank(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n\f\v") == std::string_view::npos;
+}
+
+}  // namespace tessary::text

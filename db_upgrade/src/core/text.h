@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Byte-string functions over GBK text, as the window's code counts: positions and lengths
+// in bytes, letter case changed for single-byte letters only.
+
+namespace tessary::text {
+
+// The text with its single-byte letters A-Z in lower (upper) case. The two bytes of a
+// double-byte character stay as they are, even where the second one has the value of a
+// letter.
+std::string lower(std::string_view text);
+std::string upper(std::string_view text);
+
+// The bytes in reverse order: the last byte first. A double-byte character comes out with
+// its two bytes swapped, and reversing again restores it.
+std::string reverse_bytes(std::string_view text);
+
+// The text without its leading and trailing blanks (spaces only).
+std::string_view trim_blanks(std::string_view text);
+
+// Whether the text holds nothing but white space (blanks, tabs and line ends).
+bool is_blank(std::string_view text);
+
+}  // namespace tessary::text
