@@ -41,7 +41,8 @@ WDbUpgrade::WDbUpgrade(Transaction& sqlca, WindowSetup setup)
     connect(controls_.cb_2, &QPushButton::clicked, this, &QWidget::close);
     connect(controls_.cb_put, &QPushButton::clicked, this,
             [this] { run_in_background(cb_put_clicked); });
-    // TODO(#5): cb_get builds the script package once cb_get_clicked is in the core.
+    connect(controls_.cb_get, &QPushButton::clicked, this,
+            [this] { run_in_background(cb_get_clicked); });
 }
 
 WDbUpgrade::~WDbUpgrade() {
