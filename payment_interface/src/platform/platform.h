@@ -1,6 +1,5 @@
-// The library's one interface to the operating system. posix.cpp (with posix_profile.cpp,
-// posix_http.cpp and posix_hooks.cpp) implements it on Linux, win32.cpp on Windows; no
-// other source of the library includes an operating-system header.
+// The library's one interface to the operating system. posix.cpp implements it on Linux,
+// win32.cpp on Windows; no other source of the library includes an operating-system header.
 #pragma once
 
 #include <cstddef>
