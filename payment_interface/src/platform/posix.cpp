@@ -1,9 +1,14 @@
 // POSIX implementation of the platform layer: clock, debugger output, the library's own
-// path, text conversion, INI reads with the rules of the Windows profile functions, the HTTP
+// path, text conversion, INI reads with the rules of the Windows profile functions, the
+// registry file, files and directories, the box service's shared record and event, the HTTP
 // exchange on libcurl, and the load and unload hooks that stand in for DllMain.
 #include <curl/curl.h>
 #include <dlfcn.h>
 #include <iconv.h>
+#include <fcntl.h>
+#include <semaphore.h>
+#include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -306,6 +311,183 @@ int ProfileFile::number(const char* section, const char* key, int fallback) cons
         readable_ ? find_value(content_, section, key) : std::nullopt;
     if (!value || value->empty()) return fallback;
     return parse_profile_number(*value);
+}
+
+// The registry, a text file on POSIX. Its format is shared with every program of the
+// installation that reads it.
+namespace {
+
+constexpr char kRegistryFileVariable[] = "KORVANE_REGISTRY_FILE";
+constexpr char kDefaultRegistryFile[] = "/etc/korvane/registry.ini";
+constexpr char kLocalMachine[] = "HKEY_LOCAL_MACHINE\\";
+
+// The first entry of that name in a section of that key path; comments start with ';' or '#'.
+std::optional<std::string> find_registry_value(std::string_view content, std::string_view key_path,
+                                               std::string_view value_name) {
+    bool in_key = false;
+    std::string_view rest(content);
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view line = trim(rest.substr(0, end));
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+
+        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+        if (line.front() == '[' && line.back() == ']') {
+            in_key = equal_ignoring_ascii_case(trim(line.substr(1, line.size() - 2)), key_path);
+            continue;
+        }
+        if (!in_key) continue;
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos) continue;
+        if (equal_ignoring_ascii_case(trim(line.substr(0, equals)), value_name)) {
+            return std::string(trim(line.substr(equals + 1)));
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool local_machine_string(const char* key_path, const char* value_name, char* dest,
+                          std::size_t size) {
+    if (size == 0) return false;
+    dest[0] = '\0';
+    const char* file = std::getenv(kRegistryFileVariable);
+    if (file == nullptr || *file == '\0') file = kDefaultRegistryFile;
+    std::string content;
+    if (!read_whole_file(file, content)) return false;
+    const std::optional<std::string> value =
+        find_registry_value(content, std::string(kLocalMachine) + key_path, value_name);
+    if (!value || value->size() >= size) return false;
+    copy_bounded(dest, size, *value);
+    return true;
+}
+
+// Files and directories.
+
+bool executable_path(std::string& path) {
+    std::string buffer(PATH_MAX, '\0');
+    for (;;) {
+        const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0) return false;
+        if (static_cast<std::size_t>(length) < buffer.size()) {
+            path.assign(buffer.data(), static_cast<std::size_t>(length));
+            return true;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool is_directory(const char* path) {
+    struct stat status {};
+    return ::stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool create_directory(const char* path) { return ::mkdir(path, 0777) == 0; }
+
+bool file_exists(const char* path) {
+    struct stat status {};
+    return ::stat(path, &status) == 0;
+}
+
+bool delete_file(const char* path) { return ::unlink(path) == 0; }
+
+namespace {
+
+int open_retrying(const char* path, int flags) {
+    int descriptor = -1;
+    do {
+        descriptor = ::open(path, flags | O_CLOEXEC, 0644);
+    } while (descriptor < 0 && errno == EINTR);
+    return descriptor;
+}
+
+}  // namespace
+
+OutputFile::~OutputFile() {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+bool OutputFile::create(const char* path) {
+    if (handle_ >= 0) return false;
+    handle_ = open_retrying(path, O_WRONLY | O_CREAT | O_TRUNC);
+    return handle_ >= 0;
+}
+
+// The lock is advisory: it keeps out every writer that appends through this function, in
+// this process and in others, until the file is closed.
+bool OutputFile::open_for_append(const char* path) {
+    if (handle_ >= 0) return false;
+    const int descriptor = open_retrying(path, O_WRONLY | O_APPEND | O_CREAT);
+    if (descriptor < 0) return false;
+    int locked = -1;
+    do {
+        locked = ::flock(descriptor, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        ::close(descriptor);
+        return false;
+    }
+    handle_ = descriptor;
+    return true;
+}
+
+bool OutputFile::write(std::string_view bytes) {
+    if (handle_ < 0) return false;
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// The box service's shared record and event: a POSIX shared-memory object and a named
+// semaphore, named as on Windows less the "Global\" prefix.
+namespace {
+
+constexpr char kBoxRecordName[] = "/Z_Map";
+constexpr char kBoxUploadEventName[] = "/EVENT_Upload";
+
+std::uint32_t last_error() { return static_cast<std::uint32_t>(errno); }
+
+}  // namespace
+
+BoxRecord::~BoxRecord() {
+    if (view_ != nullptr) ::munmap(view_, size_);
+    if (section_ >= 0) ::close(static_cast<int>(section_));
+}
+
+std::uint32_t BoxRecord::open() {
+    const int descriptor = ::shm_open(kBoxRecordName, O_RDWR, 0);
+    if (descriptor < 0) return last_error();
+    section_ = descriptor;
+    return 0;
+}
+
+std::uint32_t BoxRecord::map(std::size_t size) {
+    if (section_ < 0 || view_ != nullptr) return EINVAL;
+    // Touching a mapping beyond the end of the object would kill the process: a record that
+    // is too small is refused instead.
+    struct stat status {};
+    if (::fstat(static_cast<int>(section_), &status) != 0) return last_error();
+    if (status.st_size < static_cast<off_t>(size)) return EINVAL;
+    void* view = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, static_cast<int>(section_), 0);
+    if (view == MAP_FAILED) return last_error();
+    view_ = view;
+    size_ = size;
+    return 0;
+}
+
+UploadSignal signal_box_upload() {
+    sem_t* event = ::sem_open(kBoxUploadEventName, 0);
+    if (event == SEM_FAILED) return UploadSignal::not_opened;
+    const bool posted = ::sem_post(event) == 0;
+    ::sem_close(event);
+    return posted ? UploadSignal::set : UploadSignal::set_failed;
 }
 
 // The HTTP exchange. It keeps what the Windows client does: the request address goes out
