@@ -80,7 +80,7 @@ void exchange_with_record(const TransRequest& request, BoxOrder& order) {
     write_log("[NET]:打开文件映射获取私钥%s\n", masked_key(order.key).c_str());
 }
 
-// The first part of both operations. False when the box gave no machine number or no key:
+// The opening steps of both operations. False when the box gave no machine number or no key:
 // the operation then ends without a result.
 bool read_box(const TransRequest& request, BoxOrder& order) {
     std::memset(&order, 0, sizeof order);

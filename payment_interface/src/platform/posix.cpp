@@ -208,6 +208,23 @@ std::string_view strip_one_pair_of_quotes(std::string_view value) {
     return value;
 }
 
+// Takes the next line off rest, without its surrounding blanks.
+std::string_view take_line(std::string_view& rest) {
+    const std::size_t end = rest.find('\n');
+    const std::string_view line = trim(rest.substr(0, end));
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    return line;
+}
+
+// The value of a "name=value" line when its name is the one asked for, blanks removed.
+std::optional<std::string_view> entry_value(std::string_view line, std::string_view name) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos || !equal_ignoring_ascii_case(trim(line.substr(0, equals)), name)) {
+        return std::nullopt;
+    }
+    return trim(line.substr(equals + 1));
+}
+
 // The value of key in the first section of that name; nothing when the section or the key
 // is missing.
 std::optional<std::string> find_value(std::string_view content, std::string_view section,
@@ -216,10 +233,7 @@ std::optional<std::string> find_value(std::string_view content, std::string_view
     bool section_seen = false;
     std::string_view rest(content);
     while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        const std::string_view line = trim(rest.substr(0, end));
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-
+        const std::string_view line = take_line(rest);
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
             if (section_seen) return std::nullopt;
@@ -232,10 +246,8 @@ std::optional<std::string> find_value(std::string_view content, std::string_view
             continue;
         }
         if (!in_section) continue;
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos) continue;
-        if (equal_ignoring_ascii_case(trim(line.substr(0, equals)), key)) {
-            return std::string(strip_one_pair_of_quotes(trim(line.substr(equals + 1))));
+        if (const auto value = entry_value(line, key)) {
+            return std::string(strip_one_pair_of_quotes(*value));
         }
     }
     return std::nullopt;
@@ -327,21 +339,14 @@ std::optional<std::string> find_registry_value(std::string_view content, std::st
     bool in_key = false;
     std::string_view rest(content);
     while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        const std::string_view line = trim(rest.substr(0, end));
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-
+        const std::string_view line = take_line(rest);
         if (line.empty() || line.front() == ';' || line.front() == '#') continue;
         if (line.front() == '[' && line.back() == ']') {
             in_key = equal_ignoring_ascii_case(trim(line.substr(1, line.size() - 2)), key_path);
             continue;
         }
         if (!in_key) continue;
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos) continue;
-        if (equal_ignoring_ascii_case(trim(line.substr(0, equals)), value_name)) {
-            return std::string(trim(line.substr(equals + 1)));
-        }
+        if (const auto value = entry_value(line, value_name)) return std::string(*value);
     }
     return std::nullopt;
 }
