@@ -102,9 +102,15 @@ bool read_box(const TransRequest& request, BoxOrder& order) {
 // cannot be told does not undo the operation.
 void announce_order(std::string_view address) {
     switch (platform::signal_box_upload()) {
-        case platform::UploadSignal::set: write_log("[NET]:设置上传订单信息变量---成功\n"); break;
-        case platform::UploadSignal::set_failed: write_log("[NET]:设置上传订单信息变量---失败\n"); break;
-        case platform::UploadSignal::not_opened: write_log("[NET]:上传订单信息互斥量无效:\n"); break;
+        case platform::UploadSignal::set:
+            write_log("[NET]:设置上传订单信息变量---成功\n");
+            break;
+        case platform::UploadSignal::set_failed:
+            write_log("[NET]:设置上传订单信息变量---失败\n");
+            break;
+        case platform::UploadSignal::not_opened:
+            write_log("[NET]:上传订单信息互斥量无效:\n");
+            break;
     }
     write_log("[NET]:组建二维码地址为%.*s:\n", static_cast<int>(address.size()), address.data());
 }
@@ -118,11 +124,14 @@ bool read_qr_host(char (&host)[kQrHostSize], std::string& config_path) {
                       ? std::string(folder) + platform::kPathSeparator + kBoxConfigFileName
                       : std::string(kBoxConfigFileName);
     if (config_path.size() >= kPathSize) return false;
-    platform::ProfileFile(config_path.c_str()).text("HOSTINFO", "TwoCodeAddr", "", host, sizeof host);
+    platform::ProfileFile(config_path.c_str())
+        .text("HOSTINFO", "TwoCodeAddr", "", host, sizeof host);
     return host[0] != '\0';
 }
 
-std::unique_ptr<char[]> work_buffer() { return std::unique_ptr<char[]>(new (std::nothrow) char[kWorkSize]()); }
+std::unique_ptr<char[]> work_buffer() {
+    return std::unique_ptr<char[]>(new (std::nothrow) char[kWorkSize]());
+}
 
 }  // namespace
 
@@ -188,17 +197,17 @@ bool build_box_qr_address(TransRequest request, TransResult& result) {
     // Cutting the payload or the address would give an address that looks right but cannot be
     // paid at: a text too long for its buffer ends the operation instead.
     char address[kConversionSize];
-    const bool fits =
-        base64_encode(signed_text, payload.get(), kWorkSize) > 0 &&
-        percent_encode(payload.get(), encoded.get(), kWorkSize) > 0 &&
-        std::snprintf(address, sizeof address, "http://%s/pay/n/%s", qr_host, encoded.get()) <
-            static_cast<int>(sizeof address);
+    const bool fits = base64_encode(signed_text, payload.get(), kWorkSize) > 0 &&
+                      percent_encode(payload.get(), encoded.get(), kWorkSize) > 0 &&
+                      std::snprintf(address, sizeof address, "http://%s/pay/n/%s", qr_host,
+                                    encoded.get()) < static_cast<int>(sizeof address);
     if (!fits) {
         write_log("[NET]:组建二维码地址失败 二维码地址超长 !\n");
         return false;
     }
     announce_order(address);
-    debug_trace("加密二维码信息串 时间[%d]\n", static_cast<int>(platform::tick_count_ms() - started));
+    debug_trace("加密二维码信息串 时间[%d]\n",
+                static_cast<int>(platform::tick_count_ms() - started));
 
     store_address(result, address);
     copy_bounded(result.code, "00");
@@ -213,9 +222,9 @@ bool create_box_order(TransRequest request, TransResult& result) {
     copy_bounded(request.sign_key, order.key);
 
     Address address;
-    const MachineOrder machine_order{request.server_path, order.machine_no, order.request_id,
-                                     request.amount,      request.description, request.extra_info,
-                                     order.key};
+    const MachineOrder machine_order{
+        request.server_path, order.machine_no,   order.request_id, request.amount,
+        request.description, request.extra_info, order.key};
     if (!build_machine_order(machine_order, address)) {
         set_outcome(result, "01", msg::kRequestNotBuilt);
         return false;

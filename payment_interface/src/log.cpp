@@ -18,11 +18,15 @@ constexpr std::size_t kLongestDebugText = 65535;
 // current directory.
 std::string log_directory() {
     char folder[kPathSize];
-    if (box_service_folder(folder)) return std::string(folder) + platform::kPathSeparator + kLogFolderName;
+    if (box_service_folder(folder)) {
+        return std::string(folder) + platform::kPathSeparator + kLogFolderName;
+    }
     std::string program;
     if (platform::executable_path(program)) {
         const std::size_t separator = program.rfind(platform::kPathSeparator);
-        if (separator != std::string::npos) return program.substr(0, separator + 1) + kLogFolderName;
+        if (separator != std::string::npos) {
+            return program.substr(0, separator + 1) + kLogFolderName;
+        }
     }
     return kLogFolderName;
 }

@@ -104,8 +104,12 @@ void write_receipt(const TransRequest& request, const TransResult& result) {
     switch (request.operation) {
         case kCreateOrder:
         case kMachineOrder:
-        case kBoxQrAddress: write_qr_code_receipt(receipt, result); break;
-        default: write_payment_receipt(receipt, result); break;
+        case kBoxQrAddress:
+            write_qr_code_receipt(receipt, result);
+            break;
+        default:
+            write_payment_receipt(receipt, result);
+            break;
     }
 }
 

@@ -27,7 +27,8 @@ namespace {
 // The address area spans the message, merchant-name and shop-number fields.
 constexpr std::size_t kAddressAreaStart = offsetof(TransResult, message);
 constexpr std::size_t kAddressAreaEnd = offsetof(TransResult, bank_order_no);
-static_assert(kAddressAreaEnd - kAddressAreaStart > kConversionSize, "an address of 260 bytes fits");
+static_assert(kAddressAreaEnd - kAddressAreaStart > kConversionSize,
+              "an address of 260 bytes fits");
 
 }  // namespace
 

@@ -30,9 +30,11 @@ const std::string kBoxKey = "SECRETKEY123";
 const std::string kQrHost = "qr.example:8080";
 
 // Log messages and result texts as GBK bytes.
-const std::string kNotBuilt = "\xd7\xe9\xb0\xfc\xca\xa7\xb0\xdc\xa3\xac\xb2\xce\xca\xfd\xd2\xec\xb3\xa3";
-const std::string kMachineNoLog = "[NET]:\xb4\xf2\xbf\xaa\xce\xc4\xbc\xfe\xd3\xb3\xc9\xe4\xbb\xf1\xc8\xa1"
-                                  "\xbb\xfa\xbe\xdf\xba\xc5";  // 打开文件映射获取机具号
+const std::string kNotBuilt =
+    "\xd7\xe9\xb0\xfc\xca\xa7\xb0\xdc\xa3\xac\xb2\xce\xca\xfd\xd2\xec\xb3\xa3";
+const std::string kMachineNoLog =
+    "[NET]:\xb4\xf2\xbf\xaa\xce\xc4\xbc\xfe\xd3\xb3\xc9\xe4\xbb\xf1\xc8\xa1"
+    "\xbb\xfa\xbe\xdf\xba\xc5";  // 打开文件映射获取机具号
 const std::string kKeyLog = "[NET]:打开文件映射获取私钥";
 const std::string kUploadSet = "[NET]:设置上传订单信息变量---成功";
 const std::string kNoMachineNo = "[NET]:组建二维码地址失败 MachineNo为空 !";
@@ -80,9 +82,11 @@ protected:
         settings_.port = service_.start();
         settings_.receipt_file = receipts_.file("receipt.txt");
         library_.configure(settings_);
-        write_file(box_folder_.file("Z_Config.ini"), "[HOSTINFO]\r\nTwoCodeAddr=" + kQrHost + "\r\n");
-        write_file(box_folder_.file("registry.ini"), "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix]\r\nPath=" +
-                                                         box_folder_.path().string() + "\r\n");
+        write_file(box_folder_.file("Z_Config.ini"),
+                   "[HOSTINFO]\r\nTwoCodeAddr=" + kQrHost + "\r\n");
+        write_file(box_folder_.file("registry.ini"),
+                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix]\r\nPath=" + box_folder_.path().string() +
+                       "\r\n");
         setenv("KORVANE_REGISTRY_FILE", box_folder_.file("registry.ini").c_str(), 1);
     }
 
@@ -103,7 +107,9 @@ protected:
         library_.configure(settings_);
     }
 
-    std::vector<std::string> log() const { return test_support::log_messages_in(box_folder_.path() / "log"); }
+    std::vector<std::string> log() const {
+        return test_support::log_messages_in(box_folder_.path() / "log");
+    }
     std::string receipt() const { return test_support::read_file(settings_.receipt_file); }
 
     // Runs the call with the debugger output captured.
@@ -150,13 +156,16 @@ TEST_F(BoxTest, Z6BuildsASignedPaymentAddressAndHandsTheOrderToTheBox) {
     EXPECT_TRUE(std::regex_match(encoded, std::regex("[A-Za-z0-9%]+"))) << encoded;
     const std::string parameters = "M1|0.01|" + id + "|8";
     const std::string signature = aggregator::hmac_md5_hex(parameters, kBoxKey);
-    const std::string signed_text = signature.substr(0, 5) + signature.substr(27) + "|" + parameters;
+    const std::string signed_text =
+        signature.substr(0, 5) + signature.substr(27) + "|" + parameters;
     EXPECT_EQ(base64_decode(percent_decode(encoded)), signed_text);
 
     EXPECT_EQ(box->order().order_no, id);
     EXPECT_EQ(box->order().amount, "0.01");
-    EXPECT_TRUE(std::all_of(box->record() + id.size(), box->record() + 48, [](unsigned char b) { return b == 0; }));
-    EXPECT_TRUE(std::all_of(box->record() + 52, box->record() + 96, [](unsigned char b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(box->record() + id.size(), box->record() + 48,
+                            [](unsigned char b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(box->record() + 52, box->record() + 96,
+                            [](unsigned char b) { return b == 0; }));
     EXPECT_EQ(box->pending_uploads(), 1);
 
     EXPECT_EQ(log(), (std::vector<std::string>{
@@ -183,7 +192,8 @@ TEST_F(BoxTest, Z6AllowsAnEmptyDeskNumber) {
     const std::string address = result.message;
     // The signed text is 31 bytes long, so its Base64 form ends in "==".
     EXPECT_EQ(address.substr(address.size() - 6), "%3d%3d") << address;
-    EXPECT_NE(log().at(3).find("M1|0.01|" + std::string(result.request_id) + "|!"), std::string::npos);
+    EXPECT_NE(log().at(3).find("M1|0.01|" + std::string(result.request_id) + "|!"),
+              std::string::npos);
 }
 
 TEST_F(BoxTest, Z5HasTheServiceCreateAMachineOrder) {
@@ -197,9 +207,10 @@ TEST_F(BoxTest, Z5HasTheServiceCreateAMachineOrder) {
     const std::string url = "http://127.0.0.1:" + std::to_string(settings_.port) + "/pay/qr/" + id;
     EXPECT_EQ(std::string(result.message), url);
     EXPECT_EQ(service_.targets(),
-              std::vector<std::string>{"/pay/api?cmd=MACHINECREATEORDER&machineNo=M1&requestId=" + id +
-                                       "&amount=12.50&&description=8&extraInfo=&hmac=" +
-                                       aggregator::hmac_md5_hex("MACHINECREATEORDERM1" + id + "12.508", kBoxKey)});
+              std::vector<std::string>{
+                  "/pay/api?cmd=MACHINECREATEORDER&machineNo=M1&requestId=" + id +
+                  "&amount=12.50&&description=8&extraInfo=&hmac=" +
+                  aggregator::hmac_md5_hex("MACHINECREATEORDERM1" + id + "12.508", kBoxKey)});
     EXPECT_EQ(box->order().order_no, id);
     EXPECT_EQ(box->order().amount, "12.50");
     EXPECT_EQ(box->pending_uploads(), 1);
@@ -218,7 +229,8 @@ TEST_F(BoxTest, Z5HasTheServiceCreateAMachineOrder) {
 TEST_F(BoxTest, RequestIdsComeFromTheCounterThatCreatedOrdersUse) {
     auto box = start_box();
     std::vector<std::string> ids;
-    for (const char* input : {"Z3|A1|k3y|1.00|cake||", "Z6|0.01|8|", "Z5|0.01|8|", "Z3|A1|k3y|1.00|cake||"}) {
+    for (const char* input :
+         {"Z3|A1|k3y|1.00|cake||", "Z6|0.01|8|", "Z5|0.01|8|", "Z3|A1|k3y|1.00|cake||"}) {
         const TransResult& result = *library_.call(input);
         ASSERT_STREQ(result.code, "00") << input;
         ids.push_back(result.request_id);
@@ -253,10 +265,12 @@ TEST_F(BoxTest, Z5FailuresOfTheExchangeAreReportedAndTheBoxIsNotTold) {
     };
     const std::vector<Case> cases = {
         {Fault::server_error, "02",
-         "\xcd\xf8\xc2\xe7\xc7\xeb\xc7\xf3\xb7\xa2\xcb\xcd\xca\xa7\xb0\xdc\xa3\xac\xc7\xeb\xc8\xb7\xc8\xcf"
+         "\xcd\xf8\xc2\xe7\xc7\xeb\xc7\xf3\xb7\xa2\xcb\xcd\xca\xa7\xb0\xdc\xa3\xac\xc7\xeb\xc8\xb7"
+         "\xc8\xcf"
          "\xb5\xb1\xc7\xb0\xcd\xf8\xc2\xe7\xbb\xb7\xbe\xb3"},
         {Fault::bad_signature, "03", "签名数据不匹配，严重错误"},
-        {Fault::refuse_with_message, "04", "\xbd\xbb\xd2\xd7\xb1\xbb\xbe\xdc\xbe\xf8"},  // 交易被拒绝
+        {Fault::refuse_with_message, "04",
+         "\xbd\xbb\xd2\xd7\xb1\xbb\xbe\xdc\xbe\xf8"},  // 交易被拒绝
     };
     for (const Case& c : cases) {
         service_.set_fault("MACHINECREATEORDER", c.fault);
@@ -280,7 +294,9 @@ TEST_F(BoxTest, WithoutAUsableBoxBothOperationsEndWithoutAResult) {
         EXPECT_FALSE(std::filesystem::exists(settings_.receipt_file)) << what;
     };
 
-    run_both({"[NET]:\xb4\xf2\xbf\xaa\xce\xc4\xbc\xfe\xd3\xb3\xc9\xe4\xca\xa7\xb0\xdc" "2", kNoMachineNo},
+    run_both({"[NET]:\xb4\xf2\xbf\xaa\xce\xc4\xbc\xfe\xd3\xb3\xc9\xe4\xca\xa7\xb0\xdc"
+              "2",
+              kNoMachineNo},
              "no box service");
 
     {
@@ -304,7 +320,8 @@ TEST_F(BoxTest, Z6WithoutAQrHostEndsWithoutAResultWhileZ5GoesOn) {
     auto box = start_box();
     const std::string config = box_folder_.file("Z_Config.ini");
     const std::string failure = "[NET]:获取二维码地址失败：Ini文件" + config + "!";
-    for (const std::string& content : {std::string("[HOSTINFO]\r\nTwoCodeAddr=\r\n"), std::string()}) {
+    for (const std::string& content :
+         {std::string("[HOSTINFO]\r\nTwoCodeAddr=\r\n"), std::string()}) {
         if (content.empty()) {
             std::filesystem::remove(config);
         } else {
@@ -320,8 +337,10 @@ TEST_F(BoxTest, Z6WithoutAQrHostEndsWithoutAResultWhileZ5GoesOn) {
 
 TEST_F(BoxTest, Z6WhoseAddressWouldNotFitEndsWithoutAResult) {
     auto box = start_box(std::string(47, 'M'));
-    write_file(box_folder_.file("Z_Config.ini"), "[HOSTINFO]\r\nTwoCodeAddr=" + std::string(127, 'q') + "\r\n");
-    expect_no_result(*library_.call("Z6|" + std::string(49, '1') + "|" + std::string(49, '8') + "|"));
+    write_file(box_folder_.file("Z_Config.ini"),
+               "[HOSTINFO]\r\nTwoCodeAddr=" + std::string(127, 'q') + "\r\n");
+    expect_no_result(
+        *library_.call("Z6|" + std::string(49, '1') + "|" + std::string(49, '8') + "|"));
     EXPECT_EQ(log().back(), "[NET]:组建二维码地址失败 二维码地址超长 !");
     EXPECT_EQ(box->pending_uploads(), 0);
 }

@@ -1,8 +1,8 @@
+#include "box_service.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "box_service.h"
 
 using namespace vortal;
 

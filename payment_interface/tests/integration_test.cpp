@@ -414,7 +414,8 @@ TEST_F(VortalTest, ReceiptsFollowSuccessfulOperationsOnlyWhenPrintingIsOn) {
     const TransResult& created = *library_.call("Z3|A1|k3y|1.00|cake||");
     ASSERT_STREQ(created.code, "00");
     const std::string qr_code = receipt();
-    EXPECT_NE(qr_code.find(std::string("\xa3\xba") + created.request_id + "\r\n"), std::string::npos);
+    EXPECT_NE(qr_code.find(std::string("\xa3\xba") + created.request_id + "\r\n"),
+              std::string::npos);
     EXPECT_EQ(qr_code.substr(qr_code.size() - std::strlen(created.message) - 2),
               std::string(created.message) + "\r\n") << "the address is the last line";
 }

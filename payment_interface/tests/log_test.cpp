@@ -1,3 +1,5 @@
+#include "log.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "log.h"
 #include "test_support.h"
 
 using namespace vortal;
@@ -41,8 +42,11 @@ protected:
     void TearDown() override { unsetenv("KORVANE_REGISTRY_FILE"); }
 
     void set_box_folder(const std::string& section, const std::string& entry) {
-        write_file(registry_, "; the box service\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\r\nPath=/elsewhere\r\n"
-                              "[" + section + "]\r\n" + entry + "\r\n");
+        write_file(
+            registry_,
+            "; the box service\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\r\nPath=/elsewhere\r\n"
+            "[" +
+                section + "]\r\n" + entry + "\r\n");
     }
 
     // Runs a copy of the probe program from folder, so that the folder is the host's.
@@ -73,9 +77,8 @@ TEST_F(LogTest, EntriesGoInOrderToTheDatedFileUnderTheBoxServiceFolder) {
     std::string log = read_file((folder / names[0]).string());
     if (log.empty() && names[1] != names[0]) log = read_file((folder / names[1]).string());
 
-    EXPECT_EQ(log_messages(log),
-              (std::vector<std::string>{"[NET]:first 1", "[NET]:" + long_message,
-                                        "[NET]:组建二维码地址为http://qr:"}));
+    EXPECT_EQ(log_messages(log), (std::vector<std::string>{"[NET]:first 1", "[NET]:" + long_message,
+                                                           "[NET]:组建二维码地址为http://qr:"}));
     // 组建二维码地址为 in GBK, after the time stamp; each line ends in CR LF.
     EXPECT_NE(log.find("[NET]:\xd7\xe9\xbd\xa8\xb6\xfe\xce\xac\xc2\xeb\xb5\xd8\xd6\xb7\xce\xaa"
                        "http://qr:\r\n"),
@@ -110,7 +113,8 @@ TEST_F(LogTest, AnEntryWhosePathWouldNotFitIsDropped) {
     const std::filesystem::path deep = dir_.path() / std::string(240, 'd');
     set_box_folder("HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix", "Path=" + deep.string());
     write_log("[NET]:lost\n");
-    EXPECT_FALSE(std::filesystem::exists(deep)) << "nothing is created for an entry that is dropped";
+    EXPECT_FALSE(std::filesystem::exists(deep))
+        << "nothing is created for an entry that is dropped";
 }
 
 TEST_F(LogTest, WithoutAUsableRegistryValueTheLogLiesBesideTheHostProgram) {

@@ -1,10 +1,11 @@
+#include "receipt.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 #include <string>
 
-#include "receipt.h"
 #include "test_support.h"
 
 using namespace vortal;
@@ -79,8 +80,9 @@ TEST_F(ReceiptTest, QrCodeReceiptShowsTheOrderAndTheAddress) {
         write_receipt(request(operation), result);
         EXPECT_EQ(written(), expected("qr_code.txt")) << operation;
     }
-    const std::string first_line = "\xd6\xf7\xc9\xa8\xb6\xfe\xce\xac\xd0\xc5\xcf\xa2\xc9\xfa\xb3\xc9"
-                                   "\xcd\xea\xb1\xcf\r\n";  // 主扫二维信息生成完毕
+    const std::string first_line =
+        "\xd6\xf7\xc9\xa8\xb6\xfe\xce\xac\xd0\xc5\xcf\xa2\xc9\xfa\xb3\xc9"
+        "\xcd\xea\xb1\xcf\r\n";  // 主扫二维信息生成完毕
     EXPECT_EQ(written().substr(0, first_line.size()), first_line);
 }
 

@@ -219,7 +219,8 @@ std::string_view take_line(std::string_view& rest) {
 // The value of a "name=value" line when its name is the one asked for, blanks removed.
 std::optional<std::string_view> entry_value(std::string_view line, std::string_view name) {
     const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos || !equal_ignoring_ascii_case(trim(line.substr(0, equals)), name)) {
+    if (equals == std::string_view::npos ||
+        !equal_ignoring_ascii_case(trim(line.substr(0, equals)), name)) {
         return std::nullopt;
     }
     return trim(line.substr(equals + 1));
@@ -480,7 +481,8 @@ std::uint32_t BoxRecord::map(std::size_t size) {
     struct stat status {};
     if (::fstat(static_cast<int>(section_), &status) != 0) return last_error();
     if (status.st_size < static_cast<off_t>(size)) return EINVAL;
-    void* view = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, static_cast<int>(section_), 0);
+    void* view =
+        ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, static_cast<int>(section_), 0);
     if (view == MAP_FAILED) return last_error();
     view_ = view;
     size_ = size;

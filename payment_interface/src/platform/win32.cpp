@@ -22,6 +22,7 @@ constexpr char kLibraryFileName[] = "Vortal.dll";
 constexpr char kBoxRecordName[] = "Global\\Z_Map";
 constexpr char kBoxUploadEventName[] = "Global\\EVENT_Upload";
 constexpr std::size_t kLongestPath = 32768;
+constexpr DWORD kLargestWrite = 0x10000000;
 
 struct InternetHandleCloser {
     void operator()(void* handle) const { InternetCloseHandle(static_cast<HINTERNET>(handle)); }
@@ -213,8 +214,10 @@ bool OutputFile::write(std::string_view bytes) {
     if (as_handle(handle_) == INVALID_HANDLE_VALUE) return false;
     while (!bytes.empty()) {
         DWORD written = 0;
-        const DWORD chunk = bytes.size() > 0x10000000 ? 0x10000000 : static_cast<DWORD>(bytes.size());
-        if (!WriteFile(as_handle(handle_), bytes.data(), chunk, &written, nullptr) || written == 0) {
+        const DWORD chunk =
+            bytes.size() > kLargestWrite ? kLargestWrite : static_cast<DWORD>(bytes.size());
+        if (!WriteFile(as_handle(handle_), bytes.data(), chunk, &written, nullptr) ||
+            written == 0) {
             return false;
         }
         bytes.remove_prefix(written);

@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
         while (g_stopping == 0) {
             if (!stand_in.wait_for_upload() || g_stopping != 0) continue;
             const box_service::UploadedOrder order = stand_in.order();
-            std::printf("upload: order %s amount %s\n", order.order_no.c_str(), order.amount.c_str());
+            std::printf("upload: order %s amount %s\n", order.order_no.c_str(),
+                        order.amount.c_str());
             std::fflush(stdout);
         }
         g_stand_in = nullptr;

@@ -78,7 +78,9 @@ UploadedOrder StandIn::order() const {
     return UploadedOrder{slot(kOrderNoOffset, kSlotSize), slot(kAmountOffset, kSlotSize)};
 }
 
-bool StandIn::wait_for_upload() { return event_ != SEM_FAILED && sem_wait(event_) == 0; }
+bool StandIn::wait_for_upload() {
+    return event_ != SEM_FAILED && sem_wait(event_) == 0;
+}
 
 int StandIn::pending_uploads() const {
     int value = 0;
