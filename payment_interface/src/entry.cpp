@@ -1,12 +1,15 @@
 // The export Z_ALITrans: parse the request text, read the configuration, run the one
-// operation and hand back the calling thread's result record.
+// operation, write the receipt when printing is on, and hand back the calling thread's
+// result record.
 #include <cstring>
 
+#include "box_service.h"
 #include "config.h"
 #include "library.h"
 #include "messages.h"
 #include "operations.h"
 #include "platform/platform.h"
+#include "receipt.h"
 #include "records.h"
 #include "request_parser.h"
 
@@ -24,6 +27,8 @@ Handler handler_for(std::int32_t operation) {
         case kRefund: return refund_order;
         case kCreateOrder: return create_order;
         case kQuery: return query_order;
+        case kMachineOrder: return create_box_order;
+        case kBoxQrAddress: return build_box_qr_address;
         default: return nullptr;
     }
 }
@@ -39,6 +44,7 @@ void run_transaction(const char* input, TransResult& result) {
     } else {
         set_outcome(result, "01", msg::kBadInput);
     }
+    if (has_code(result, "00") && request.print_flag != 0) write_receipt(request, result);
 }
 
 }  // namespace

@@ -190,11 +190,17 @@ bool create_order(TransRequest request, TransResult& result) {
         return false;
     }
     copy_bounded(request.request_id, request_id);
+    return obtain_payment_address(request, address, result, msg::kCreateOrderSent,
+                                  msg::kCreateOrderRefused);
+}
 
+bool obtain_payment_address(const TransRequest& request, const char* address,
+                            TransResult& result, const char* sent_text,
+                            const char* refused_text) {
     Reply reply;
-    if (!exchange(request, address, reply, result, msg::kCreateOrderSent)) return false;
+    if (!exchange(request, address, reply, result, sent_text)) return false;
     if (!succeeded(reply.answer)) {
-        platform::debug_output(msg::kCreateOrderRefused);
+        if (refused_text != nullptr) platform::debug_output(refused_text);
         report_refusal(reply.answer, result);
         return false;
     }
@@ -204,7 +210,7 @@ bool create_order(TransRequest request, TransResult& result) {
         return false;
     }
     store_address(result, url);
-    copy_bounded(result.request_id, request_id);
+    copy_bounded(result.request_id, request.request_id);
     copy_bounded(result.code, kSuccess);
     return true;
 }

@@ -22,14 +22,25 @@ void copy_bounded(char* dest, std::size_t size, std::string_view text) {
     dest[length] = '\0';
 }
 
+namespace {
+
+// The address area spans the message, merchant-name and shop-number fields.
+constexpr std::size_t kAddressAreaStart = offsetof(TransResult, message);
+constexpr std::size_t kAddressAreaEnd = offsetof(TransResult, bank_order_no);
+static_assert(kAddressAreaEnd - kAddressAreaStart > kConversionSize,
+              "an address of 260 bytes fits");
+
+}  // namespace
+
 void store_address(TransResult& result, std::string_view address) {
-    // The address area spans the message, merchant-name and shop-number fields.
-    constexpr std::size_t kAreaStart = offsetof(TransResult, message);
-    constexpr std::size_t kAreaEnd = offsetof(TransResult, bank_order_no);
-    static_assert(kAreaEnd - kAreaStart > kConversionSize, "an address of 260 bytes fits");
     auto* bytes = reinterpret_cast<unsigned char*>(&result);
-    std::memset(bytes + kAreaStart, 0, kAreaEnd - kAreaStart);
-    copy_bounded(reinterpret_cast<char*>(bytes + kAreaStart), kConversionSize, address);
+    std::memset(bytes + kAddressAreaStart, 0, kAddressAreaEnd - kAddressAreaStart);
+    copy_bounded(reinterpret_cast<char*>(bytes + kAddressAreaStart), kConversionSize, address);
+}
+
+std::string_view stored_address(const TransResult& result) {
+    const char* area = reinterpret_cast<const char*>(&result) + kAddressAreaStart;
+    return std::string_view(area, strnlen(area, kAddressAreaEnd - kAddressAreaStart));
 }
 
 void set_outcome(TransResult& result, const char* code, std::string_view message) {

@@ -81,6 +81,10 @@ bool fits(const char (&)[N], std::string_view text) {
 // return an address leave empty.
 void store_address(TransResult& result, std::string_view address);
 
+// The payment address stored by store_address: the text from the message offset, which may
+// run on over the next two fields.
+std::string_view stored_address(const TransResult& result);
+
 // The code and message of a result, the message cut to its field.
 void set_outcome(TransResult& result, const char* code, std::string_view message);
 

@@ -5,6 +5,7 @@
 #include <openssl/evp.h>
 #include <openssl/params.h>
 
+#include <climits>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -111,6 +112,17 @@ bool sign(std::string_view message, std::string_view key, char (&signature)[kSig
     }
     hex_encode(digest, digest_length, signature);
     return true;
+}
+
+std::size_t base64_encode(std::string_view bytes, char* out, std::size_t size) {
+    if (size == 0) return 0;
+    out[0] = '\0';
+    const std::size_t length = (bytes.size() + 2) / 3 * 4;
+    if (length >= size || bytes.size() > static_cast<std::size_t>(INT_MAX)) return 0;
+    const int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out),
+                                        reinterpret_cast<const unsigned char*>(bytes.data()),
+                                        static_cast<int>(bytes.size()));
+    return written < 0 ? 0 : static_cast<std::size_t>(written);
 }
 
 std::atomic<std::uint32_t>& order_sequence() { return g_order_sequence; }

@@ -1,5 +1,5 @@
-// Signing with HMAC-MD5, request ids, the order sequence counter and the builders of the
-// five signed request addresses.
+// Signing with HMAC-MD5, Base64, request ids, the order sequence counter and the builders of
+// the five signed request addresses.
 #pragma once
 
 #include <atomic>
@@ -20,6 +20,10 @@ bool sign(std::string_view message, std::string_view key, char (&signature)[kSig
 
 // Two lowercase hex digits per byte; returns the number of digits written (plus a NUL).
 std::size_t hex_encode(const unsigned char* bytes, std::size_t length, char* out);
+
+// Standard Base64 (RFC 4648, "=" padding, no line breaks) into out, with a NUL. Returns the
+// number of characters, 0 when the text or its NUL would not fit in size bytes.
+std::size_t base64_encode(std::string_view bytes, char* out, std::size_t size);
 
 // The process-wide order sequence counter: 1 at load, raised by every use.
 std::atomic<std::uint32_t>& order_sequence();

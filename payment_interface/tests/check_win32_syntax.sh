@@ -10,6 +10,7 @@ command -v "$compiler" >/dev/null || { echo "$compiler not installed: skipped"; 
 sources=(
   src/platform/win32.cpp src/entry.cpp src/config.cpp src/http_get.cpp src/records.cpp
   src/messages.cpp src/request_parser.cpp src/library_lock.cpp src/operations.cpp
+  src/box_service.cpp src/log.cpp src/receipt.cpp
 )
 for source in "${sources[@]}"; do
   "$compiler" -std=c++17 -fsyntax-only -Wall -Wextra -Wpedantic -Wshadow -Wconversion \

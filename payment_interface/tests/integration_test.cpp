@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -385,6 +386,38 @@ TEST_F(VortalTest, ConcurrentCallsKeepTheirRecordsAndTheirExchangesApart) {
     for (std::size_t i = 1; i < exchanges.size(); ++i) {
         EXPECT_GT(exchanges[i].received, exchanges[i - 1].answered) << "exchange " << i << " overlaps";
     }
+}
+
+TEST_F(VortalTest, ReceiptsFollowSuccessfulOperationsOnlyWhenPrintingIsOn) {
+    test_support::TempDir receipts;
+    const std::string file = receipts.file("receipt.txt");
+    auto receipt = [&file] { return test_support::read_file(file); };
+    put_order("R1", "SUCCESS");
+
+    reconfigure([&file](Settings& s) { s.receipt_file = file; });
+    ASSERT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "00");
+    EXPECT_FALSE(std::filesystem::exists(file)) << "printing is off";
+
+    reconfigure([](Settings& s) { s.print = "1"; });
+    ASSERT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "00");
+    const std::string paid = receipt();
+    EXPECT_EQ(paid.substr(0, 42), "\xd4\xf3\xc8\xf0\xc5\xb5\xce\xa2\xd0\xc5\xd6\xa7\xb8\xb6\xc7\xa9"
+                                  "\xb9\xba\xb5\xa5\xa3\xa8\xb4\xe6\xb8\xf9\xa3\xa9\xa3\xac\xc7\xeb"
+                                  "\xcd\xd7\xc9\xc6\xb1\xa3\xb9\xdc\r\n");
+    EXPECT_NE(paid.find("\xd2\xf8\xd0\xd0\xb5\xa5\xba\xc5\xa3\xba******420000000777\r\n"),
+              std::string::npos) << "银行单号：";
+
+    service_.set_fault("AGENTQUERY", Fault::refuse_with_message);
+    ASSERT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "04");
+    EXPECT_EQ(receipt(), paid) << "a failure leaves the last receipt";
+
+    const TransResult& created = *library_.call("Z3|A1|k3y|1.00|cake||");
+    ASSERT_STREQ(created.code, "00");
+    const std::string qr_code = receipt();
+    EXPECT_NE(qr_code.find(std::string("\xa3\xba") + created.request_id + "\r\n"),
+              std::string::npos);
+    EXPECT_EQ(qr_code.substr(qr_code.size() - std::strlen(created.message) - 2),
+              std::string(created.message) + "\r\n") << "the address is the last line";
 }
 
 TEST(LibraryLoading, UnderAnotherNameTheIniIsLookedUpInTheSystemFolder) {

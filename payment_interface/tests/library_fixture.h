@@ -23,6 +23,8 @@ struct Settings {
     std::string shop_no = "S1";
     std::string terminal_no = "T1";
     std::string callback = "http://shop.example/cb";
+    std::string print = "0";
+    std::string receipt_file;
 };
 
 // The INI text in GBK: this file is compiled with GBK literals.
@@ -32,7 +34,8 @@ inline std::string ini_text(const Settings& settings) {
     text += "端口=" + std::to_string(settings.port) + "\r\n";
     text += "地址=" + settings.path + "\r\n";
     if (!settings.proxy.empty()) text += "代理=" + settings.proxy + "\r\n";
-    text += "[功能选择]\r\n开启打印=0\r\n超时时间=" + settings.timeout + "\r\n";
+    text += "[功能选择]\r\n开启打印=" + settings.print + "\r\n超时时间=" + settings.timeout + "\r\n";
+    if (!settings.receipt_file.empty()) text += "打印文件=" + settings.receipt_file + "\r\n";
     text += "主扫回调=" + settings.callback + "\r\n";
     text += "[商户信息]\r\n店铺编号=" + settings.shop_no + "\r\n终端编号=" + settings.terminal_no + "\r\n";
     return text;

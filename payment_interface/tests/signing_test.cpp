@@ -42,6 +42,22 @@ TEST(Signature, IsHmacMd5InLowercaseHex) {
     EXPECT_STREQ(hex, "00ab7f");
 }
 
+TEST(Base64, IsTheStandardAlphabetWithPaddingAndNoLineBreaks) {
+    char out[128];
+    EXPECT_EQ(base64_encode("f", out, sizeof out), 4u);
+    EXPECT_STREQ(out, "Zg==");
+    base64_encode("\xfb\xff\xbf", out, sizeof out);
+    EXPECT_STREQ(out, "+/+/");
+    const std::string long_text(60, 'a');  // 80 characters: no line break after 64
+    EXPECT_EQ(base64_encode(long_text, out, sizeof out), 80u);
+    EXPECT_EQ(std::string(out).find('\n'), std::string::npos);
+
+    char small[5];
+    EXPECT_EQ(base64_encode("foo", small, sizeof small), 4u);
+    EXPECT_EQ(base64_encode("food", small, sizeof small), 0u) << "8 characters do not fit";
+    EXPECT_STREQ(small, "");
+}
+
 TEST(RequestBuilders, QueryAndRefundAddressesCarryTheSignatureOfTheirValues) {
     Address address;
     ASSERT_TRUE(build_query(base_request(), address));

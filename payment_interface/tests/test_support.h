@@ -1,11 +1,15 @@
-// Helpers shared by the test suites: per-test temporary folders and files.
+// Helpers shared by the test suites: per-test temporary folders, files and the daily log.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <regex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace test_support {
 
@@ -34,6 +38,39 @@ private:
 inline void write_file(const std::string& path, std::string_view bytes) {
     std::ofstream stream(path, std::ios::binary | std::ios::trunc);
     stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string read_file(const std::string& path) {
+    std::ifstream stream(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+}
+
+// The messages of the log entries in a log text, each without its time stamp "【HH-MM-SS】:"
+// (GBK brackets) and its CR LF. Bytes that are not an entry end the list as "unreadable: ".
+inline std::vector<std::string> log_messages(const std::string& log) {
+    static const std::regex kEntry("\xa1\xbe\\d\\d-\\d\\d-\\d\\d\xa1\xbf:([^\r\n]*)\r\n");
+    std::vector<std::string> messages;
+    std::string rest = log;
+    std::smatch match;
+    while (std::regex_search(rest, match, kEntry, std::regex_constants::match_continuous)) {
+        messages.push_back(match[1]);
+        rest = match.suffix();
+    }
+    if (!rest.empty()) messages.push_back("unreadable: " + rest);
+    return messages;
+}
+
+// The messages of every log file in the folder, the files taken in date order.
+inline std::vector<std::string> log_messages_in(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> files;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+        if (entry.path().extension() == ".log") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    std::string log;
+    for (const auto& file : files) log += read_file(file.string());
+    return log_messages(log);
 }
 
 }  // namespace test_support

@@ -1,7 +1,7 @@
 // vortal-cli: calls the payment library the way the point-of-sale program does. It loads
-// the shared library with dlopen, passes one request text (typed in UTF-8, handed over in
+// the shared library with dlopen, passes each request text (typed in UTF-8, handed over in
 // GBK) to Z_ALITrans and prints every result field by name (back in UTF-8), or with --raw
-// the 474 bytes of the record as they are.
+// the 474 bytes of each record as they are.
 #include <dlfcn.h>
 #include <iconv.h>
 
@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "vortal.h"
 
@@ -19,8 +20,9 @@ using Transact = TransResult* (*)(const char*);
 
 void usage() {
     std::fprintf(stderr,
-                 "usage: vortal-cli [--library PATH] [--raw] REQUEST\n"
-                 "  REQUEST  \"|\"-terminated fields, for example 'Z4|agent|key|request id|'\n"
+                 "usage: vortal-cli [--library PATH] [--raw] REQUEST...\n"
+                 "  REQUEST  \"|\"-terminated fields, for example 'Z4|agent|key|request id|';\n"
+                 "           several run in order in the one loaded library\n"
                  "  PATH     the library to load (default: libvortal.so on the library path)\n");
 }
 
@@ -73,30 +75,30 @@ void print_result(const TransResult& result) {
 int main(int argc, char** argv) {
     std::string library = "libvortal.so";
     bool raw = false;
-    const char* request = nullptr;
+    std::vector<std::string> requests;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--raw") {
             raw = true;
         } else if (argument == "--library" && i + 1 < argc) {
             library = argv[++i];
-        } else if (request == nullptr && argument.rfind("--", 0) != 0) {
-            request = argv[i];
+        } else if (argument.rfind("--", 0) != 0) {
+            std::string gbk_request;
+            if (!convert("CP936", "UTF-8", argument, gbk_request)) {
+                std::fprintf(stderr, "vortal-cli: a request is not UTF-8 text that GBK can hold\n");
+                return 2;
+            }
+            requests.push_back(gbk_request);
         } else {
             usage();
             return 2;
         }
     }
-    if (request == nullptr) {
+    if (requests.empty()) {
         usage();
         return 2;
     }
 
-    std::string gbk_request;
-    if (!convert("CP936", "UTF-8", request, gbk_request)) {
-        std::fprintf(stderr, "vortal-cli: the request is not UTF-8 text that GBK can hold\n");
-        return 2;
-    }
     void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         std::fprintf(stderr, "vortal-cli: %s\n", dlerror());
@@ -108,11 +110,16 @@ int main(int argc, char** argv) {
         dlclose(handle);
         return 1;
     }
-    const TransResult* result = transact(gbk_request.c_str());
-    if (raw) {
-        std::fwrite(result, 1, sizeof *result, stdout);
-    } else {
-        print_result(*result);
+    // One loaded library for all requests, as in the point-of-sale program: they share its
+    // order counter.
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        const TransResult* result = transact(requests[i].c_str());
+        if (raw) {
+            std::fwrite(result, 1, sizeof *result, stdout);
+        } else {
+            if (i > 0) std::printf("\n");
+            print_result(*result);
+        }
     }
     std::fflush(stdout);
     dlclose(handle);

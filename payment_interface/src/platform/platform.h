@@ -1,6 +1,5 @@
-// The library's one interface to the operating system. posix.cpp (with posix_profile.cpp,
-// posix_http.cpp and posix_hooks.cpp) implements it on Linux, win32.cpp on Windows; no
-// other source of the library includes an operating-system header.
+// The library's one interface to the operating system. posix.cpp implements it on Linux,
+// win32.cpp on Windows; no other source of the library includes an operating-system header.
 #pragma once
 
 #include <cstddef>
@@ -75,5 +74,78 @@ HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* addr
 
 // Gives back what the HTTP client set up for the process; called when the library unloads.
 void release_http();
+
+#if defined(_WIN32)
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// A string value of a key under HKEY_LOCAL_MACHINE, the key path written as in the registry
+// ("SOFTWARE\Varnix"). The key is opened with full access in the 64-bit view. False, with
+// dest empty, when the key or the value is missing, the key cannot be opened so, or the value
+// with its NUL does not fit in size bytes. On POSIX the registry is a text file named by
+// KORVANE_REGISTRY_FILE (default /etc/korvane/registry.ini): sections are full key paths,
+// entries are "Name=value" in GBK, key paths and names compared ignoring ASCII case.
+bool local_machine_string(const char* key_path, const char* value_name, char* dest,
+                          std::size_t size);
+
+// The full path of the program that loaded the library; false when it cannot be had.
+bool executable_path(std::string& path);
+
+bool is_directory(const char* path);
+// Creates one directory; false when it could not (it may already exist).
+bool create_directory(const char* path);
+
+bool file_exists(const char* path);
+bool delete_file(const char* path);
+
+// A file written by the library: either created anew (an existing one of that name is
+// emptied; other programs may read it meanwhile but not write it) or opened for appending
+// with every other writer kept out until it is closed. Closed when it goes.
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool create(const char* path);
+    bool open_for_append(const char* path);
+    // Writes all the bytes; false when they could not all be written.
+    bool write(std::string_view bytes);
+
+private:
+    std::intptr_t handle_ = -1;
+};
+
+// The box service's shared record: the named file mapping "Global\Z_Map" on Windows, the
+// shared-memory object "/Z_Map" on POSIX. The library only opens it, never creates it. The
+// view is unmapped and the record closed when it goes.
+class BoxRecord {
+public:
+    BoxRecord() = default;
+    ~BoxRecord();
+    BoxRecord(const BoxRecord&) = delete;
+    BoxRecord& operator=(const BoxRecord&) = delete;
+
+    // Each step returns 0 or the platform's error code (ENOENT and ERROR_FILE_NOT_FOUND are
+    // both 2). A record smaller than size cannot be mapped.
+    std::uint32_t open();
+    std::uint32_t map(std::size_t size);
+    unsigned char* view() const { return static_cast<unsigned char*>(view_); }
+
+private:
+    std::intptr_t section_ = -1;
+    void* view_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+enum class UploadSignal { set, set_failed, not_opened };
+
+// Sets the box service's named event "Global\EVENT_Upload" (on POSIX posts the named
+// semaphore "/EVENT_Upload" once), which tells the box service to upload the order in the
+// shared record.
+UploadSignal signal_box_upload();
 
 }  // namespace vortal::platform

@@ -1,10 +1,12 @@
-// Windows implementation of the platform layer: kernel services, the profile functions and
-// WinINet. DllMain is the library's load and unload hook here.
+// Windows implementation of the platform layer: kernel services, the profile functions, the
+// registry, the named file mapping and event, and WinINet. DllMain is the library's load and
+// unload hook here.
 #include <windows.h>
 #include <wininet.h>
 
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +19,10 @@ namespace vortal::platform {
 namespace {
 
 constexpr char kLibraryFileName[] = "Vortal.dll";
+constexpr char kBoxRecordName[] = "Global\\Z_Map";
+constexpr char kBoxUploadEventName[] = "Global\\EVENT_Upload";
+constexpr std::size_t kLongestPath = 32768;
+constexpr DWORD kLargestWrite = 0x10000000;
 
 struct InternetHandleCloser {
     void operator()(void* handle) const { InternetCloseHandle(static_cast<HINTERNET>(handle)); }
@@ -121,6 +127,132 @@ HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* addr
 }
 
 void release_http() {}
+
+bool local_machine_string(const char* key_path, const char* value_name, char* dest,
+                          std::size_t size) {
+    if (size == 0) return false;
+    dest[0] = '\0';
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD type = 0;
+    DWORD length = static_cast<DWORD>(size);
+    const LSTATUS status = RegQueryValueExA(key, value_name, nullptr, &type,
+                                            reinterpret_cast<BYTE*>(dest), &length);
+    RegCloseKey(key);
+    const bool text = type == REG_SZ || type == REG_EXPAND_SZ;
+    if (status != ERROR_SUCCESS || !text) {
+        dest[0] = '\0';
+        return false;
+    }
+    // A value may be stored without its NUL.
+    if (length == 0 || dest[length - 1] != '\0') {
+        if (length >= size) {
+            dest[0] = '\0';
+            return false;
+        }
+        dest[length] = '\0';
+    }
+    return true;
+}
+
+bool executable_path(std::string& path) {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return false;
+        if (length < buffer.size()) {
+            path.assign(buffer.data(), length);
+            return true;
+        }
+        if (buffer.size() >= kLongestPath) return false;
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool is_directory(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool create_directory(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+
+bool file_exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool delete_file(const char* path) { return DeleteFileA(path) != 0; }
+
+namespace {
+
+HANDLE as_handle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+std::intptr_t from_handle(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
+
+}  // namespace
+
+OutputFile::~OutputFile() {
+    if (as_handle(handle_) != INVALID_HANDLE_VALUE) CloseHandle(as_handle(handle_));
+}
+
+bool OutputFile::create(const char* path) {
+    if (as_handle(handle_) != INVALID_HANDLE_VALUE) return false;
+    handle_ = from_handle(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return as_handle(handle_) != INVALID_HANDLE_VALUE;
+}
+
+// Unshared: another writer, in this process or another, cannot open the file meanwhile.
+bool OutputFile::open_for_append(const char* path) {
+    if (as_handle(handle_) != INVALID_HANDLE_VALUE) return false;
+    handle_ = from_handle(CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    return as_handle(handle_) != INVALID_HANDLE_VALUE;
+}
+
+bool OutputFile::write(std::string_view bytes) {
+    if (as_handle(handle_) == INVALID_HANDLE_VALUE) return false;
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const DWORD chunk =
+            bytes.size() > kLargestWrite ? kLargestWrite : static_cast<DWORD>(bytes.size());
+        if (!WriteFile(as_handle(handle_), bytes.data(), chunk, &written, nullptr) ||
+            written == 0) {
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+BoxRecord::~BoxRecord() {
+    if (view_ != nullptr) UnmapViewOfFile(view_);
+    if (section_ != -1) CloseHandle(as_handle(section_));
+}
+
+std::uint32_t BoxRecord::open() {
+    HANDLE section = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBoxRecordName);
+    if (section == nullptr) return GetLastError();
+    section_ = from_handle(section);
+    return 0;
+}
+
+std::uint32_t BoxRecord::map(std::size_t size) {
+    if (section_ == -1 || view_ != nullptr) return ERROR_INVALID_HANDLE;
+    void* view = MapViewOfFile(as_handle(section_), FILE_MAP_ALL_ACCESS, 0, 0, size);
+    if (view == nullptr) return GetLastError();
+    view_ = view;
+    size_ = size;
+    return 0;
+}
+
+UploadSignal signal_box_upload() {
+    HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, kBoxUploadEventName);
+    if (event == nullptr) return UploadSignal::not_opened;
+    const bool set = SetEvent(event) != 0;
+    CloseHandle(event);
+    return set ? UploadSignal::set : UploadSignal::set_failed;
+}
 
 }  // namespace vortal::platform
 

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/crypto.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -128,6 +129,9 @@ void HttpServer::accept_loop() {
         std::thread([this, client] {
             serve(client);
             ::close(client);
+            // The thread's OpenSSL state (from signing the answer) is released here: a detached
+            // thread's own end may come after the process has ended, and the state would leak.
+            OPENSSL_thread_stop();
             const std::lock_guard<std::mutex> lock(mutex_);
             --active_clients_;
             changed_.notify_all();
