@@ -6,9 +6,6 @@
 namespace tessary {
 namespace {
 
-const char kRegistryKey[] = "SOFTWARE\\korvane";
-const char kRegistryKeyShown[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane";
-
 bool blank(const std::string& text) {
     return text.find_first_not_of(' ') == std::string::npos;
 }
@@ -39,11 +36,11 @@ bool wf_connect_db(UpgradeWindow& w) {
     Transaction::Settings& settings = sqlca.settings();
 
     settings.dbms = "MSS";
-    if (auto database = runtime.registry_string(kRegistryKey, "DATABASE")) {
+    if (auto database = runtime.registry_string(kStoreRegistryKey, "DATABASE")) {
         settings.database = *database;
     }
     settings.log_pass = "tqzvbno";
-    if (auto server = runtime.registry_string(kRegistryKey, "SERVERNAME")) {
+    if (auto server = runtime.registry_string(kStoreRegistryKey, "SERVERNAME")) {
         settings.server_name = *server;
     }
     settings.log_id = "korvane";
@@ -56,8 +53,8 @@ bool wf_connect_db(UpgradeWindow& w) {
     // message, so say which value is missing instead.
     const std::string missing = missing_values(settings);
     if (!missing.empty()) {
-        report_connect_failure(
-            runtime, std::string("注册表 ") + kRegistryKeyShown + " 中缺少 " + missing + " 的值");
+        report_connect_failure(runtime, std::string("注册表 ") + kStoreRegistryKeyShown +
+                                            " 中缺少 " + missing + " 的值");
         return false;
     }
 

@@ -18,22 +18,6 @@ std::string unchanged(const std::string& package_path) {
     return "，程序包 " + package_path + " 未更改。";
 }
 
-// Shows the wait cursor while a handler runs and puts back what was there before.
-class WaitCursor {
-  public:
-    explicit WaitCursor(Runtime& runtime)
-        : runtime_(runtime), was_on_(runtime.set_wait_cursor(true)) {}
-    ~WaitCursor() {
-        if (!was_on_) runtime_.set_wait_cursor(false);
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-  private:
-    Runtime& runtime_;
-    bool was_on_;
-};
-
 // Drops and creates one script's object in one transaction, whatever autocommit the
 // handler found. Returns the database's error text when the creation (or its commit)
 // failed; the pair is then rolled back, so the old object is still there.
@@ -245,7 +229,7 @@ ApplyOutcome apply_package(UpgradeWindow& w, const std::string& package_path) {
 
 void cb_get_clicked(UpgradeWindow& w) {
     Runtime& runtime = w.runtime();
-    const package::WaitCursor hourglass(runtime);
+    const WaitCursor hourglass(runtime);
     const package::PackOutcome outcome =
         package::pack_folder(package::kDevelopmentScriptFolder, w.is_runpath + package::kFileName);
     runtime.show_file_list(outcome.scripts);

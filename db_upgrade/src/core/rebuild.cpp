@@ -9,13 +9,11 @@
 namespace tessary {
 namespace {
 
-const char kRegistryKey[] = "SOFTWARE\\korvane";
-
 // The script folder: "32k" under the store software's installation folder, which the
 // registry value PATH names. Empty when PATH is missing or blank.
 std::string script_folder(UpgradeWindow& w) {
     if (!w.is_sql_dir.empty()) return files::join(w.is_sql_dir, "");
-    const auto path = w.runtime().registry_string(kRegistryKey, "PATH");
+    const auto path = w.runtime().registry_string(kStoreRegistryKey, "PATH");
     if (!path || text::trim_blanks(*path).empty()) return {};
     return *path + kPathSeparator + "32k" + kPathSeparator;
 }
@@ -56,9 +54,8 @@ void wf_exec_sql(UpgradeWindow& w) {
     Runtime& runtime = w.runtime();
     const std::string ls_sql_dir = script_folder(w);
     if (ls_sql_dir.empty()) {
-        runtime.insert_progress_line(
-            "注册表 HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane 中缺少 PATH "
-            "的值，存储过程和触发器未重建");
+        runtime.insert_progress_line(std::string("注册表 ") + kStoreRegistryKeyShown +
+                                     " 中缺少 PATH 的值，存储过程和触发器未重建");
         return;
     }
     const auto listed = files::list_files(ls_sql_dir, "*.sql");

@@ -114,4 +114,20 @@ class Runtime {
     virtual Transaction& sqlca() = 0;
 };
 
+// Shows the wait cursor while a step runs and puts back what was there before.
+class WaitCursor {
+  public:
+    explicit WaitCursor(Runtime& runtime)
+        : runtime_(runtime), was_on_(runtime.set_wait_cursor(true)) {}
+    ~WaitCursor() {
+        if (!was_on_) runtime_.set_wait_cursor(false);
+    }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+  private:
+    Runtime& runtime_;
+    bool was_on_;
+};
+
 }  // namespace tessary

@@ -82,7 +82,7 @@ std::optional<std::string> select_upgrade_date(Transaction& sqlca) {
 void upgrade_current_database(UpgradeWindow& w) {
     Runtime& runtime = w.runtime();
     Transaction& sqlca = w.sqlca();
-    const bool oldpointer = runtime.set_wait_cursor(true);
+    const WaitCursor oldpointer(runtime);
 
     if (select_upgrade_date(sqlca) == std::string("00000000")) {
         sqlca.execute_immediate(kInsertUpgradeDate);
@@ -94,8 +94,6 @@ void upgrade_current_database(UpgradeWindow& w) {
     if (runtime.apply_package_checked()) cb_put_clicked(w);
     sqlca.set_autocommit(false);
     sqlca.commit();
-
-    runtime.set_wait_cursor(oldpointer);
 }
 
 // Every statement of the run goes through the run log while the log is in place.

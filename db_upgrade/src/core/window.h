@@ -16,6 +16,10 @@ namespace tessary {
 // Title of the program's message boxes.
 extern const char* const gs_appname;
 
+// The store software's registry key under HKEY_LOCAL_MACHINE, as read and as named to users.
+inline constexpr char kStoreRegistryKey[] = "SOFTWARE\\korvane";
+inline constexpr char kStoreRegistryKeyShown[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane";
+
 // Separator appended to directories (is_runpath, the run log's directory).
 #ifdef _WIN32
 inline constexpr char kPathSeparator = '\\';
