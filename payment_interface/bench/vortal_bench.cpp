@@ -26,7 +26,9 @@ constexpr int kMemoryCallsEarly = 1000;
 constexpr int kMemoryCallsMiddle = 10000;
 constexpr int kMemoryCallsLate = 20000;
 
-std::size_t discard(char*, std::size_t size, std::size_t count, void*) { return size * count; }
+std::size_t discard(char*, std::size_t size, std::size_t count, void*) {
+    return size * count;
+}
 
 bool bare_get(const std::string& url) {
     CURL* curl = curl_easy_init();
@@ -159,8 +161,8 @@ int main() {
     const long late = resident_kib();
     std::printf("resident after %5d calls:       %8ld KiB\n", kMemoryCallsEarly, early);
     std::printf("resident after %5d calls:       %8ld KiB\n", kMemoryCallsMiddle, middle);
-    std::printf("resident after %5d calls:       %8ld KiB (growth %ld KiB)\n", kMemoryCallsLate, late,
-                late - early);
+    std::printf("resident after %5d calls:       %8ld KiB (growth %ld KiB)\n", kMemoryCallsLate,
+                late, late - early);
     std::printf("failed calls:                    %8d\n", failures);
     curl_global_cleanup();
     return failures == 0 ? 0 : 1;

@@ -19,18 +19,18 @@ extern "C" {
 #endif
 
 typedef struct TransResult {
-    char code[3];           /* "00" success, "01" to "06" failures, empty when nothing ran */
-    char message[201];      /* for created orders the payment address, which may run on
-                               over the next two fields (up to 260 bytes from offset 3) */
+    char code[3];      /* "00" success, "01" to "06" failures, empty when nothing ran */
+    char message[201]; /* for created orders the payment address, which may run on
+                          over the next two fields (up to 260 bytes from offset 3) */
     char merchant_name[31];
     char shop_no[31];
     char bank_order_no[13];
     char request_id[31];
-    char status[11];        /* "SUCCESS", "INIT" or "REFUND" */
+    char status[11]; /* "SUCCESS", "INIT" or "REFUND" */
     char order_amount[13];
     char save_amount[13];
     char amount[13];
-    char trade_time[21];    /* local time at which a scan-pay was accepted */
+    char trade_time[21]; /* local time at which a scan-pay was accepted */
     char order_time[21];
     char cashier_no[51];
     char refund_time[21];

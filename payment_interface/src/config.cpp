@@ -23,7 +23,9 @@ void set_up_config_path() {
     format_bounded(g_config_path, sizeof g_config_path, "%s%s", folder, kConfigFileName);
 }
 
-const char* config_path() { return g_config_path; }
+const char* config_path() {
+    return g_config_path;
+}
 
 void read_config(const char* file, TransRequest& request) {
     const platform::ProfileFile profile(file);
@@ -39,7 +41,8 @@ void read_config(const char* file, TransRequest& request) {
     char proxy[kPathSize] = {};
     read_text("服务器信息", "代理", proxy);
     std::memset(request.proxy, 0, sizeof request.proxy);
-    if (proxy[0] != '\0') format_bounded(request.proxy, sizeof request.proxy, "HTTP=HTTP://%s", proxy);
+    if (proxy[0] != '\0')
+        format_bounded(request.proxy, sizeof request.proxy, "HTTP=HTTP://%s", proxy);
 
     request.print_flag = profile.number("功能选择", "开启打印", 0);
     read_text("功能选择", "打印文件", request.receipt_file);

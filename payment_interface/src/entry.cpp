@@ -23,13 +23,20 @@ using Handler = bool (*)(TransRequest, TransResult&);
 
 Handler handler_for(std::int32_t operation) {
     switch (operation) {
-        case kScanPay: return scan_pay;
-        case kRefund: return refund_order;
-        case kCreateOrder: return create_order;
-        case kQuery: return query_order;
-        case kMachineOrder: return create_box_order;
-        case kBoxQrAddress: return build_box_qr_address;
-        default: return nullptr;
+        case kScanPay:
+            return scan_pay;
+        case kRefund:
+            return refund_order;
+        case kCreateOrder:
+            return create_order;
+        case kQuery:
+            return query_order;
+        case kMachineOrder:
+            return create_box_order;
+        case kBoxQrAddress:
+            return build_box_qr_address;
+        default:
+            return nullptr;
     }
 }
 
@@ -49,9 +56,13 @@ void run_transaction(const char* input, TransResult& result) {
 
 }  // namespace
 
-void on_library_load() { set_up_config_path(); }
+void on_library_load() {
+    set_up_config_path();
+}
 
-void on_library_unload() { platform::release_http(); }
+void on_library_unload() {
+    platform::release_http();
+}
 
 }  // namespace vortal
 

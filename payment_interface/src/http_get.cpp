@@ -9,14 +9,22 @@ namespace {
 
 const char* failure_text(platform::HttpStep step) {
     switch (step) {
-        case platform::HttpStep::open: return msg::kHttpOpenFailed;
-        case platform::HttpStep::connect: return msg::kHttpConnectFailed;
-        case platform::HttpStep::open_request: return msg::kHttpOpenRequestFailed;
-        case platform::HttpStep::send: return msg::kHttpSendFailed;
-        case platform::HttpStep::query_info: return msg::kHttpQueryInfoFailed;
-        case platform::HttpStep::status: return msg::kHttpStatusNotOk;
-        case platform::HttpStep::read: return msg::kHttpReadFailed;
-        case platform::HttpStep::none: break;
+        case platform::HttpStep::open:
+            return msg::kHttpOpenFailed;
+        case platform::HttpStep::connect:
+            return msg::kHttpConnectFailed;
+        case platform::HttpStep::open_request:
+            return msg::kHttpOpenRequestFailed;
+        case platform::HttpStep::send:
+            return msg::kHttpSendFailed;
+        case platform::HttpStep::query_info:
+            return msg::kHttpQueryInfoFailed;
+        case platform::HttpStep::status:
+            return msg::kHttpStatusNotOk;
+        case platform::HttpStep::read:
+            return msg::kHttpReadFailed;
+        case platform::HttpStep::none:
+            break;
     }
     return nullptr;
 }

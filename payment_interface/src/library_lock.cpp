@@ -6,6 +6,8 @@ namespace {
 std::recursive_mutex g_library_lock;  // lives from load to unload
 }
 
-std::recursive_mutex& library_lock() { return g_library_lock; }
+std::recursive_mutex& library_lock() {
+    return g_library_lock;
+}
 
 }  // namespace vortal

@@ -37,8 +37,8 @@ struct Reply {
 // Sends the address under the library lock and checks the answer's signature. A failure
 // sets "02" or "03" and the answer is not used. sent_text goes to the debugger output after
 // a successful exchange, while the lock is still held.
-bool exchange(const TransRequest& request, const char* address, Reply& reply,
-              TransResult& result, const char* sent_text = nullptr) {
+bool exchange(const TransRequest& request, const char* address, Reply& reply, TransResult& result,
+              const char* sent_text = nullptr) {
     std::uint32_t length = 0;
     {
         const std::lock_guard<std::recursive_mutex> hold(library_lock());
@@ -70,8 +70,8 @@ bool is_status(const TransResult& result, const char* status) {
 
 void stamp_trade_time(TransResult& result) {
     const platform::LocalTime now = platform::local_time();
-    format_bounded(result.trade_time, sizeof result.trade_time, "%d-%02d-%02d %02d:%02d",
-                   now.year, now.month, now.day, now.hour, now.minute);
+    format_bounded(result.trade_time, sizeof result.trade_time, "%d-%02d-%02d %02d:%02d", now.year,
+                   now.month, now.day, now.hour, now.minute);
 }
 
 }  // namespace
@@ -194,9 +194,8 @@ bool create_order(TransRequest request, TransResult& result) {
                                   msg::kCreateOrderRefused);
 }
 
-bool obtain_payment_address(const TransRequest& request, const char* address,
-                            TransResult& result, const char* sent_text,
-                            const char* refused_text) {
+bool obtain_payment_address(const TransRequest& request, const char* address, TransResult& result,
+                            const char* sent_text, const char* refused_text) {
     Reply reply;
     if (!exchange(request, address, reply, result, sent_text)) return false;
     if (!succeeded(reply.answer)) {

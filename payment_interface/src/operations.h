@@ -17,8 +17,7 @@ bool query_order(TransRequest request, TransResult& result);   // "Z4"
 // on success "00" with the payment address of the answer as message and request.request_id
 // as the order's id; otherwise the failure's code and message. The debugger texts, when
 // given, tell of a sent request (while the lock is held) and of a refusal.
-bool obtain_payment_address(const TransRequest& request, const char* address,
-                            TransResult& result, const char* sent_text = nullptr,
-                            const char* refused_text = nullptr);
+bool obtain_payment_address(const TransRequest& request, const char* address, TransResult& result,
+                            const char* sent_text = nullptr, const char* refused_text = nullptr);
 
 }  // namespace vortal

@@ -16,7 +16,7 @@ constexpr std::size_t kLineSize = 4096;
 constexpr char kRule[] = "------------------------\r\n";
 
 class ReceiptFile {
-public:
+  public:
     // Always a new file: a receipt never shows anything of the one before.
     explicit ReceiptFile(const char* path) {
         if (path[0] == '\0') return;
@@ -40,7 +40,7 @@ public:
         if (writable_) writable_ = file_.write(text);
     }
 
-private:
+  private:
     platform::OutputFile file_;
     bool writable_ = false;
 };

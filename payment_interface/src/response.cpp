@@ -30,10 +30,14 @@ const Json::Value* member(const Json::Value& object, const char* name) {
 std::optional<std::string> as_text(const Json::Value* value) {
     if (value == nullptr) return std::string();
     switch (value->type()) {
-        case Json::nullValue: return std::string();
-        case Json::stringValue: return value->asString();
-        case Json::booleanValue: return std::string(value->asBool() ? "true" : "false");
-        default: return std::nullopt;
+        case Json::nullValue:
+            return std::string();
+        case Json::stringValue:
+            return value->asString();
+        case Json::booleanValue:
+            return std::string(value->asBool() ? "true" : "false");
+        default:
+            return std::nullopt;
     }
 }
 
@@ -49,9 +53,11 @@ Answer parse_answer(std::string_view body) {
     answer.raw = body;
     if (body.empty()) return answer;
     // A reader is not shared between threads; making one costs more than a small parse.
-    thread_local const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+    thread_local const std::unique_ptr<Json::CharReader> reader(
+        Json::CharReaderBuilder().newCharReader());
     try {
-        answer.parsed = reader->parse(body.data(), body.data() + body.size(), &answer.root, nullptr);
+        answer.parsed =
+            reader->parse(body.data(), body.data() + body.size(), &answer.root, nullptr);
     } catch (const std::exception&) {
         answer.parsed = false;  // nesting too deep for the reader
     }

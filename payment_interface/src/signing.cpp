@@ -1,7 +1,7 @@
 #include "signing.h"
 
-#include <openssl/crypto.h>
 #include <openssl/core_names.h>
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/params.h>
 
@@ -84,7 +84,8 @@ struct MacContextDeleter {
 
 // Fetched once for the process: the fetch is the costly part of a signature.
 EVP_MAC* hmac_algorithm() {
-    static const std::unique_ptr<EVP_MAC, MacDeleter> kHmac(EVP_MAC_fetch(nullptr, "HMAC", nullptr));
+    static const std::unique_ptr<EVP_MAC, MacDeleter> kHmac(
+        EVP_MAC_fetch(nullptr, "HMAC", nullptr));
     return kHmac.get();
 }
 
@@ -93,7 +94,8 @@ EVP_MAC* hmac_algorithm() {
 bool sign(std::string_view message, std::string_view key, char (&signature)[kSignatureSize]) {
     signature[0] = '\0';
     if (message.empty() || key.empty() || hmac_algorithm() == nullptr) return false;
-    const std::unique_ptr<EVP_MAC_CTX, MacContextDeleter> context(EVP_MAC_CTX_new(hmac_algorithm()));
+    const std::unique_ptr<EVP_MAC_CTX, MacContextDeleter> context(
+        EVP_MAC_CTX_new(hmac_algorithm()));
     if (!context) return false;
     char digest_name[] = "MD5";
     const OSSL_PARAM parameters[] = {
@@ -125,12 +127,14 @@ std::size_t base64_encode(std::string_view bytes, char* out, std::size_t size) {
     return written < 0 ? 0 : static_cast<std::size_t>(written);
 }
 
-std::atomic<std::uint32_t>& order_sequence() { return g_order_sequence; }
+std::atomic<std::uint32_t>& order_sequence() {
+    return g_order_sequence;
+}
 
-bool build_scan_pay(const TransRequest& request, const platform::LocalTime& now,
-                    Address& address, RequestId& request_id) {
-    for (const char* required : {request.agent_no, request.auth_code, request.shop_no,
-                                 request.amount}) {
+bool build_scan_pay(const TransRequest& request, const platform::LocalTime& now, Address& address,
+                    RequestId& request_id) {
+    for (const char* required :
+         {request.agent_no, request.auth_code, request.shop_no, request.amount}) {
         if (required[0] == '\0') return false;
     }
     // Month, day, hour, minute, the seconds in three digits, then the terminal number or "00".
@@ -153,8 +157,7 @@ bool build_scan_pay(const TransRequest& request, const platform::LocalTime& now,
 
 namespace {
 
-bool build_order_command(std::string_view command, const TransRequest& request,
-                         Address& address) {
+bool build_order_command(std::string_view command, const TransRequest& request, Address& address) {
     return build_signed_address(request.server_path, command,
                                 {{"agentNo", request.agent_no},
                                  {"shopNo", request.shop_no},

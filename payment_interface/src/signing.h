@@ -33,8 +33,8 @@ using RequestId = char[kRequestIdSize];
 
 // Each builder fails, delivering nothing, when a required value is empty, a value holds a
 // line break or the signature cannot be computed.
-bool build_scan_pay(const TransRequest& request, const platform::LocalTime& now,
-                    Address& address, RequestId& request_id);
+bool build_scan_pay(const TransRequest& request, const platform::LocalTime& now, Address& address,
+                    RequestId& request_id);
 bool build_query(const TransRequest& request, Address& address);
 bool build_refund(const TransRequest& request, Address& address);
 bool build_create_order(const TransRequest& request, const platform::LocalTime& now,

@@ -74,7 +74,7 @@ std::string base64_decode(const std::string& text) {
 }
 
 class BoxTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         box_service::remove_objects();
         service_.add_agent("A1", kAgentKey);

@@ -1,3 +1,5 @@
+#include "config.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -5,7 +7,6 @@
 #include <filesystem>
 #include <string>
 
-#include "config.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -114,11 +115,13 @@ TEST(Configuration, MissingFileGivesTheDefaults) {
 TEST(Configuration, EveryKeyReachesItsField) {
     TempDir dir;
     const std::string file = dir.file("Z_AllITrans.ini");
-    write_file(file,
-               "[接口信息]\n版本=2.1\n"
-               "[服务器信息]\n域名=pay.example\n地址=/pay/api\n端口=70000\n代理=10.0.0.1:8080\n"
-               "[功能选择]\n开启打印=1\n打印文件=/tmp/receipt.txt\n超时时间=0\n主扫回调=http://shop/cb\n"
-               "[商户信息]\n店铺编号=" + std::string(60, 'S') + "\n终端编号=T1\n");
+    write_file(
+        file,
+        "[接口信息]\n版本=2.1\n"
+        "[服务器信息]\n域名=pay.example\n地址=/pay/api\n端口=70000\n代理=10.0.0.1:8080\n"
+        "[功能选择]\n开启打印=1\n打印文件=/tmp/receipt.txt\n超时时间=0\n主扫回调=http://shop/cb\n"
+        "[商户信息]\n店铺编号=" +
+            std::string(60, 'S') + "\n终端编号=T1\n");
     const TransRequest request = configured(file);
     EXPECT_STREQ(request.version, "2.1");
     EXPECT_STREQ(request.server_host, "pay.example");
@@ -150,5 +153,6 @@ TEST(Configuration, PathFallsBackToTheBareNameOutsideTheNamedLibrary) {
     const std::string debug = testing::internal::GetCapturedStderr();
     unsetenv("VORTAL_DEBUG");
     EXPECT_STREQ(config_path(), "Z_AllITrans.ini");
-    EXPECT_EQ(debug, "\xbb\xf1\xc8\xa1\xb5\xb1\xc7\xb0\x44\x4c\x4c\xbe\xe4\xb1\xfa\xca\xa7\xb0\xdc");
+    EXPECT_EQ(debug,
+              "\xbb\xf1\xc8\xa1\xb5\xb1\xc7\xb0\x44\x4c\x4c\xbe\xe4\xb1\xfa\xca\xa7\xb0\xdc");
 }

@@ -1,3 +1,5 @@
+#include "http_get.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,7 +9,6 @@
 #include <string>
 
 #include "aggregator.h"
-#include "http_get.h"
 #include "http_server.h"
 #include "response.h"
 #include "signing.h"
@@ -22,7 +23,7 @@ constexpr char kStatusNotOk[] = "HTTP_STATUS_OK\xca\xa7\xb0\xdc";
 constexpr char kSendFailed[] = "HttpSendRequest\xc7\xeb\xc7\xf3\xca\xa7\xb0\xdc";
 
 class HttpGetTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* name : {"http_proxy", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
             unsetenv(name);
@@ -36,14 +37,16 @@ protected:
                       const char* proxy = "") {
         std::memset(body_, 0, sizeof body_);
         testing::internal::CaptureStderr();
-        const std::uint32_t length = vortal::http_get(host, port, address, proxy, body_, sizeof body_);
+        const std::uint32_t length =
+            vortal::http_get(host, port, address, proxy, body_, sizeof body_);
         debug_ = testing::internal::GetCapturedStderr();
         return length;
     }
 
     std::string only_target(const HttpServer& server) const {
         const auto exchanges = server.exchanges();
-        return exchanges.size() == 1 ? exchanges[0].request.target : "<" + std::to_string(exchanges.size()) + " requests>";
+        return exchanges.size() == 1 ? exchanges[0].request.target
+                                     : "<" + std::to_string(exchanges.size()) + " requests>";
     }
 
     std::function<HttpResponse(const HttpRequest&)> answer_ = [](const HttpRequest&) {
@@ -108,7 +111,8 @@ TEST_F(HttpGetTest, ConfiguredProxyGetsTheAbsoluteFormTarget) {
 
     server_.clear_exchanges();
     EXPECT_GT(get("pay.vortal.invalid", 80, "/pay/api?cmd=Q", proxy.c_str()), 0u);
-    EXPECT_EQ(only_target(server_), "http://pay.vortal.invalid/pay/api?cmd=Q") << "port 80 is implied";
+    EXPECT_EQ(only_target(server_), "http://pay.vortal.invalid/pay/api?cmd=Q")
+        << "port 80 is implied";
 }
 
 TEST_F(HttpGetTest, EnvironmentProxyIsUsedUnlessNoProxyCoversTheHost) {
@@ -140,10 +144,11 @@ TEST(SubstituteAggregator, AnswersAMachineOrderSignedWithTheMachineKey) {
     const std::uint16_t port = service.start();
 
     vortal::Address address;
-    ASSERT_TRUE(vortal::build_machine_order({"/pay/api", "M1", "03070905001", "1.00", "8", "", "machine-key"},
-                                            address));
+    ASSERT_TRUE(vortal::build_machine_order(
+        {"/pay/api", "M1", "03070905001", "1.00", "8", "", "machine-key"}, address));
     char body[vortal::kBodySize] = {};
-    const std::uint32_t length = vortal::http_get("127.0.0.1", port, address, "", body, sizeof body);
+    const std::uint32_t length =
+        vortal::http_get("127.0.0.1", port, address, "", body, sizeof body);
     ASSERT_GT(length, 0u);
 
     const vortal::Answer answer = vortal::parse_answer(std::string_view(body, length));

@@ -24,19 +24,24 @@ namespace {
 
 // Result messages as GBK bytes.
 constexpr char kBadInput[] = "\xb4\xab\xc8\xeb\xb2\xce\xca\xfd\xb4\xed\xce\xf3";
-constexpr char kNotBuilt[] = "\xd7\xe9\xb0\xfc\xca\xa7\xb0\xdc\xa3\xac\xb2\xce\xca\xfd\xd2\xec\xb3\xa3";
+constexpr char kNotBuilt[] =
+    "\xd7\xe9\xb0\xfc\xca\xa7\xb0\xdc\xa3\xac\xb2\xce\xca\xfd\xd2\xec\xb3\xa3";
 constexpr char kNetwork[] =
-    "\xcd\xf8\xc2\xe7\xc7\xeb\xc7\xf3\xb7\xa2\xcb\xcd\xca\xa7\xb0\xdc\xa3\xac\xc7\xeb\xc8\xb7\xc8\xcf"
+    "\xcd\xf8\xc2\xe7\xc7\xeb\xc7\xf3\xb7\xa2\xcb\xcd\xca\xa7\xb0\xdc\xa3\xac\xc7\xeb\xc8\xb7\xc8"
+    "\xcf"
     "\xb5\xb1\xc7\xb0\xcd\xf8\xc2\xe7\xbb\xb7\xbe\xb3";
 constexpr char kSignature[] =
-    "\xc7\xa9\xc3\xfb\xca\xfd\xbe\xdd\xb2\xbb\xc6\xa5\xc5\xe4\xa3\xac\xd1\xcf\xd6\xd8\xb4\xed\xce\xf3";
-constexpr char kNoData[] = "\xc7\xeb\xc7\xf3\xbd\xe1\xb9\xfb\xb7\xb5\xbb\xd8\xd0\xc5\xcf\xa2\xce\xaa\xbf\xd5";
+    "\xc7\xa9\xc3\xfb\xca\xfd\xbe\xdd\xb2\xbb\xc6\xa5\xc5\xe4\xa3\xac\xd1\xcf\xd6\xd8\xb4\xed\xce"
+    "\xf3";
+constexpr char kNoData[] =
+    "\xc7\xeb\xc7\xf3\xbd\xe1\xb9\xfb\xb7\xb5\xbb\xd8\xd0\xc5\xcf\xa2\xce\xaa\xbf\xd5";
 constexpr char kUnknownStatus[] = "\xce\xb4\xd6\xaa\xd5\xcb\xb5\xa5\xc0\xe0\xd0\xcd";
 constexpr char kScanPaid[] = "\xce\xa2\xd0\xc5\xb1\xbb\xc9\xa8\xd6\xa7\xb8\xb6\xb3\xc9\xb9\xa6";
 constexpr char kNotPaid[] = "\xd3\xc3\xbb\xa7\xb3\xac\xca\xb1\xce\xb4\xd6\xa7\xb8\xb6";
 constexpr char kRefunded[] = "\xcd\xcb\xbf\xee\xb3\xc9\xb9\xa6";
 constexpr char kQueried[] = "|\xb2\xe9\xd1\xaf\xb6\xa9\xb5\xa5\xcf\xea\xc7\xe9\xb3\xc9\xb9\xa6";
-constexpr char kRefundErrorCode[] = "\xcd\xcb\xbf\xee\xd2\xec\xb3\xa3\xa3\xac\xb4\xed\xce\xf3\xc2\xeb\xa3\xba";
+constexpr char kRefundErrorCode[] =
+    "\xcd\xcb\xbf\xee\xd2\xec\xb3\xa3\xa3\xac\xb4\xed\xce\xf3\xc2\xeb\xa3\xba";
 constexpr char kMerchant[] = "\xd4\xf3\xc8\xf0\xc5\xb5\xba\xe6\xb1\xba";  // 泽瑞诺烘焙
 constexpr char kRefusal[] = "\xbd\xbb\xd2\xd7\xb1\xbb\xbe\xdc\xbe\xf8";   // 交易被拒绝
 constexpr char kModuleNotFound[] =
@@ -45,7 +50,7 @@ constexpr char kModuleNotFound[] =
 const std::string kKey = "k3y";
 
 class VortalTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         service_.add_agent("A1", kKey);
         settings_.port = service_.start();
@@ -117,7 +122,8 @@ TEST_F(VortalTest, QueryFillsTheRecordFromThePaidOrder) {
 TEST_F(VortalTest, QueryReportsRefundedUnknownEmptyAndMissingOrders) {
     put_order("R2", "REFUND");
     EXPECT_STREQ(library_.call("Z4|A1|k3y|R2|")->code, "00");
-    EXPECT_EQ(std::string(library_.call("Z4|A1|k3y|R2|")->message), std::string("REFUND") + kQueried);
+    EXPECT_EQ(std::string(library_.call("Z4|A1|k3y|R2|")->message),
+              std::string("REFUND") + kQueried);
 
     service_.set_fault("AGENTQUERY", Fault::unknown_status);
     TransResult* result = library_.call("Z4|A1|k3y|R2|");
@@ -143,7 +149,9 @@ TEST_F(VortalTest, AnswersFailingTheSignatureCheckAreNotBelievedByAnyOperation) 
         service_.set_fault("", fault);
         put_order("R1", "SUCCESS");
         // Scan-pay ids are unique per second and terminal: a new terminal for each round.
-        reconfigure([fault](Settings& s) { s.terminal_no = "T" + std::to_string(static_cast<int>(fault)); });
+        reconfigure([fault](Settings& s) {
+            s.terminal_no = "T" + std::to_string(static_cast<int>(fault));
+        });
         for (const std::string& input : inputs) {
             const TransResult& result = *library_.call(input);
             EXPECT_STREQ(result.code, "03") << input;
@@ -184,8 +192,9 @@ TEST_F(VortalTest, BadInputNeverReachesTheService) {
         EXPECT_STREQ(result.code, "01") << input.substr(0, 20);
         EXPECT_STREQ(result.message, kBadInput);
     }
-    for (const std::string& input : {std::string("Z4|A1|k3y|R1"),
-                                     "Z4|" + std::string(50, 'A') + "|k3y|R1|", std::string("Z2|A1||R1|C7|")}) {
+    for (const std::string& input :
+         {std::string("Z4|A1|k3y|R1"), "Z4|" + std::string(50, 'A') + "|k3y|R1|",
+          std::string("Z2|A1||R1|C7|")}) {
         const TransResult& result = *library_.call(input);
         EXPECT_STREQ(result.code, "01") << input;
         EXPECT_STREQ(result.message, kNotBuilt);
@@ -221,17 +230,20 @@ TEST_F(VortalTest, ScanPayPollsHalfASecondApartUntilPaid) {
     ASSERT_EQ(exchanges.size(), 4u);
     std::smatch match;
     const std::string& pay = exchanges[0].request.target;
-    ASSERT_TRUE(std::regex_match(pay, match,
-                                 std::regex(R"(/pay/api\?cmd=AGENTWXSCANPAY&agentNo=A1&authCode=130000000001)"
-                                            R"(&shopNo=S1&requestId=(\d{11}T1)&amount=0\.01&hmac=([0-9a-f]{32}))")))
+    ASSERT_TRUE(std::regex_match(
+        pay, match,
+        std::regex(R"(/pay/api\?cmd=AGENTWXSCANPAY&agentNo=A1&authCode=130000000001)"
+                   R"(&shopNo=S1&requestId=(\d{11}T1)&amount=0\.01&hmac=([0-9a-f]{32}))")))
         << pay;
     const std::string request_id = match[1];
-    EXPECT_EQ(match[2], aggregator::hmac_md5_hex("AGENTWXSCANPAYA1130000000001S1" + request_id + "0.01", kKey));
+    EXPECT_EQ(match[2], aggregator::hmac_md5_hex(
+                            "AGENTWXSCANPAYA1130000000001S1" + request_id + "0.01", kKey));
     EXPECT_STREQ(result.request_id, request_id.c_str());
     for (std::size_t i = 1; i < exchanges.size(); ++i) {
         EXPECT_EQ(exchanges[i].request.target, query_target(request_id));
         if (i > 1) {
-            EXPECT_GE(exchanges[i].received - exchanges[i - 1].answered, std::chrono::milliseconds(450));
+            EXPECT_GE(exchanges[i].received - exchanges[i - 1].answered,
+                      std::chrono::milliseconds(450));
         }
     }
 }
@@ -303,13 +315,15 @@ TEST_F(VortalTest, CreateOrderReturnsThePaymentAddressAndItsNewRequestId) {
     EXPECT_EQ(target, "/pay/api?cmd=AGENTCREATEORDER&agentNo=A1&shopNo=S1&requestId=" + first_id +
                           "&amount=1.00&callbackUrl=http://shop.example/cb"
                           "&description=\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38&extraInfo=extra&hmac=" +
-                          aggregator::hmac_md5_hex("AGENTCREATEORDERA1S1" + first_id +
-                                                       "1.00http://shop.example/cb\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38"
-                                                       "extra",
-                                                   kKey));
+                          aggregator::hmac_md5_hex(
+                              "AGENTCREATEORDERA1S1" + first_id +
+                                  "1.00http://shop.example/cb\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38"
+                                  "extra",
+                              kKey));
 
     const TransResult& second = *library_.call(input);
-    EXPECT_TRUE(std::regex_match(second.request_id, std::regex(R"(\d{10}T1002)"))) << second.request_id;
+    EXPECT_TRUE(std::regex_match(second.request_id, std::regex(R"(\d{10}T1002)")))
+        << second.request_id;
 }
 
 TEST_F(VortalTest, CreateOrderTellsTheDebuggerWhatHappened) {
@@ -321,8 +335,9 @@ TEST_F(VortalTest, CreateOrderTellsTheDebuggerWhatHappened) {
     const std::string debug = testing::internal::GetCapturedStderr();
     unsetenv("VORTAL_DEBUG");
     // "发送成功" after each exchange, "返回数据错误" after the refusal
-    EXPECT_EQ(debug, "\xb7\xa2\xcb\xcd\xb3\xc9\xb9\xa6\xb7\xa2\xcb\xcd\xb3\xc9\xb9\xa6"
-                     "\xb7\xb5\xbb\xd8\xca\xfd\xbe\xdd\xb4\xed\xce\xf3");
+    EXPECT_EQ(debug,
+              "\xb7\xa2\xcb\xcd\xb3\xc9\xb9\xa6\xb7\xa2\xcb\xcd\xb3\xc9\xb9\xa6"
+              "\xb7\xb5\xbb\xd8\xca\xfd\xbe\xdd\xb4\xed\xce\xf3");
 }
 
 TEST_F(VortalTest, CreateOrderWithAnIdTooLongForTheRecordIsNotSent) {
@@ -341,13 +356,15 @@ TEST_F(VortalTest, ConfiguredProxyCarriesTheRequestInAbsoluteForm) {
         s.proxy = "127.0.0.1:" + std::to_string(proxy_port);
     });
     EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "00");
-    EXPECT_EQ(service_.targets(), std::vector<std::string>{"http://pay.vortal.invalid:8080" + query_target("R1")});
+    EXPECT_EQ(service_.targets(),
+              std::vector<std::string>{"http://pay.vortal.invalid:8080" + query_target("R1")});
 }
 
 TEST_F(VortalTest, ConcurrentCallsKeepTheirRecordsAndTheirExchangesApart) {
     constexpr int kThreads = 4;
     constexpr int kCallsEach = 3;
-    for (int t = 0; t < kThreads; ++t) put_order("R" + std::to_string(t), "SUCCESS", std::to_string(t) + ".00");
+    for (int t = 0; t < kThreads; ++t)
+        put_order("R" + std::to_string(t), "SUCCESS", std::to_string(t) + ".00");
     service_.set_delay(std::chrono::milliseconds(20));
     service_.set_fault("AGENTQUERY", Fault::slow);
 
@@ -384,7 +401,8 @@ TEST_F(VortalTest, ConcurrentCallsKeepTheirRecordsAndTheirExchangesApart) {
     std::sort(exchanges.begin(), exchanges.end(),
               [](const auto& a, const auto& b) { return a.received < b.received; });
     for (std::size_t i = 1; i < exchanges.size(); ++i) {
-        EXPECT_GT(exchanges[i].received, exchanges[i - 1].answered) << "exchange " << i << " overlaps";
+        EXPECT_GT(exchanges[i].received, exchanges[i - 1].answered)
+            << "exchange " << i << " overlaps";
     }
 }
 
@@ -401,11 +419,13 @@ TEST_F(VortalTest, ReceiptsFollowSuccessfulOperationsOnlyWhenPrintingIsOn) {
     reconfigure([](Settings& s) { s.print = "1"; });
     ASSERT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "00");
     const std::string paid = receipt();
-    EXPECT_EQ(paid.substr(0, 42), "\xd4\xf3\xc8\xf0\xc5\xb5\xce\xa2\xd0\xc5\xd6\xa7\xb8\xb6\xc7\xa9"
-                                  "\xb9\xba\xb5\xa5\xa3\xa8\xb4\xe6\xb8\xf9\xa3\xa9\xa3\xac\xc7\xeb"
-                                  "\xcd\xd7\xc9\xc6\xb1\xa3\xb9\xdc\r\n");
+    EXPECT_EQ(paid.substr(0, 42),
+              "\xd4\xf3\xc8\xf0\xc5\xb5\xce\xa2\xd0\xc5\xd6\xa7\xb8\xb6\xc7\xa9"
+              "\xb9\xba\xb5\xa5\xa3\xa8\xb4\xe6\xb8\xf9\xa3\xa9\xa3\xac\xc7\xeb"
+              "\xcd\xd7\xc9\xc6\xb1\xa3\xb9\xdc\r\n");
     EXPECT_NE(paid.find("\xd2\xf8\xd0\xd0\xb5\xa5\xba\xc5\xa3\xba******420000000777\r\n"),
-              std::string::npos) << "银行单号：";
+              std::string::npos)
+        << "银行单号：";
 
     service_.set_fault("AGENTQUERY", Fault::refuse_with_message);
     ASSERT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "04");
@@ -417,7 +437,8 @@ TEST_F(VortalTest, ReceiptsFollowSuccessfulOperationsOnlyWhenPrintingIsOn) {
     EXPECT_NE(qr_code.find(std::string("\xa3\xba") + created.request_id + "\r\n"),
               std::string::npos);
     EXPECT_EQ(qr_code.substr(qr_code.size() - std::strlen(created.message) - 2),
-              std::string(created.message) + "\r\n") << "the address is the last line";
+              std::string(created.message) + "\r\n")
+        << "the address is the last line";
 }
 
 TEST(LibraryLoading, UnderAnotherNameTheIniIsLookedUpInTheSystemFolder) {

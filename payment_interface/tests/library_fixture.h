@@ -34,15 +34,17 @@ inline std::string ini_text(const Settings& settings) {
     text += "端口=" + std::to_string(settings.port) + "\r\n";
     text += "地址=" + settings.path + "\r\n";
     if (!settings.proxy.empty()) text += "代理=" + settings.proxy + "\r\n";
-    text += "[功能选择]\r\n开启打印=" + settings.print + "\r\n超时时间=" + settings.timeout + "\r\n";
+    text +=
+        "[功能选择]\r\n开启打印=" + settings.print + "\r\n超时时间=" + settings.timeout + "\r\n";
     if (!settings.receipt_file.empty()) text += "打印文件=" + settings.receipt_file + "\r\n";
     text += "主扫回调=" + settings.callback + "\r\n";
-    text += "[商户信息]\r\n店铺编号=" + settings.shop_no + "\r\n终端编号=" + settings.terminal_no + "\r\n";
+    text += "[商户信息]\r\n店铺编号=" + settings.shop_no + "\r\n终端编号=" + settings.terminal_no +
+            "\r\n";
     return text;
 }
 
 class LoadedLibrary {
-public:
+  public:
     using Transact = TransResult* (*)(const char*);
 
     explicit LoadedLibrary(const std::string& file_name = "libvortal.so") {
@@ -57,13 +59,15 @@ public:
     LoadedLibrary(const LoadedLibrary&) = delete;
     LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 
-    void configure(const Settings& settings) { write_file(dir_.file("Z_AllITrans.ini"), ini_text(settings)); }
+    void configure(const Settings& settings) {
+        write_file(dir_.file("Z_AllITrans.ini"), ini_text(settings));
+    }
     void remove_configuration() { std::filesystem::remove(dir_.file("Z_AllITrans.ini")); }
 
     TransResult* call(const char* input) const { return transact_(input); }
     TransResult* call(const std::string& input) const { return transact_(input.c_str()); }
 
-private:
+  private:
     TempDir dir_;
     void* handle_ = nullptr;
     Transact transact_ = nullptr;

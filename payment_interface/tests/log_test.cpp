@@ -37,7 +37,7 @@ std::vector<std::string> todays_file_names(const std::function<void()>& write) {
 }
 
 class LogTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { setenv("KORVANE_REGISTRY_FILE", registry_.c_str(), 1); }
     void TearDown() override { unsetenv("KORVANE_REGISTRY_FILE"); }
 

@@ -39,7 +39,7 @@ TransResult queried_order(const char* status) {
 }
 
 class ReceiptTest : public testing::Test {
-protected:
+  protected:
     TransRequest request(std::int32_t operation) const {
         TransRequest request;
         std::memset(&request, 0, sizeof request);

@@ -1,9 +1,9 @@
+#include "records.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
-
-#include "records.h"
 
 using namespace vortal;
 

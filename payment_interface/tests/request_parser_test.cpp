@@ -1,9 +1,9 @@
+#include "request_parser.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
-
-#include "request_parser.h"
 
 using namespace vortal;
 

@@ -1,3 +1,5 @@
+#include "response.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -5,7 +7,6 @@
 
 #include "aggregator.h"
 #include "platform/platform.h"
-#include "response.h"
 
 using namespace vortal;
 
@@ -19,7 +20,9 @@ std::string signed_body(const std::string& data = kData, const std::string& resu
            aggregator::hmac_md5_hex(data, kKey) + "\"}";
 }
 
-bool passes(const std::string& body) { return signature_valid(parse_answer(body), kKey); }
+bool passes(const std::string& body) {
+    return signature_valid(parse_answer(body), kKey);
+}
 
 }  // namespace
 
@@ -78,29 +81,31 @@ TEST(AnswerFlags, SuccessIsTheExactText1AndDataNeedsAMember) {
 TEST(TextReaders, TopLevelTextsAreConvertedAndCutDataTextsDroppedWhenTooLong) {
     char message[201];
     const std::string chinese = u8"交易被拒绝";  // 15 bytes in UTF-8, 10 in GBK
-    read_top_text(parse_answer(R"({"errorMsg":")" + chinese + "\"}"), "errorMsg", message, sizeof message);
+    read_top_text(parse_answer(R"({"errorMsg":")" + chinese + "\"}"), "errorMsg", message,
+                  sizeof message);
     EXPECT_STREQ(message, "\xbd\xbb\xd2\xd7\xb1\xbb\xbe\xdc\xbe\xf8");
 
-    read_top_text(parse_answer(R"({"errorMsg":")" + std::string(230, 'e') + "\"}"), "errorMsg", message,
-                  sizeof message);
+    read_top_text(parse_answer(R"({"errorMsg":")" + std::string(230, 'e') + "\"}"), "errorMsg",
+                  message, sizeof message);
     EXPECT_EQ(std::string(message), std::string(200, 'e'));
-    read_top_text(parse_answer(R"({"errorMsg":")" + std::string(300, 'e') + "\"}"), "errorMsg", message,
-                  sizeof message);
+    read_top_text(parse_answer(R"({"errorMsg":")" + std::string(300, 'e') + "\"}"), "errorMsg",
+                  message, sizeof message);
     EXPECT_STREQ(message, "") << "does not fit the 260-byte conversion area";
 
     char bank_order[13];
-    EXPECT_EQ(read_data_text(parse_answer(R"({"data":{"bankOrderNo":"123456789012"}})"), "bankOrderNo",
-                             bank_order),
+    EXPECT_EQ(read_data_text(parse_answer(R"({"data":{"bankOrderNo":"123456789012"}})"),
+                             "bankOrderNo", bank_order),
               DataRead::done);
     EXPECT_STREQ(bank_order, "123456789012");
-    read_data_text(parse_answer(R"({"data":{"bankOrderNo":"1234567890123"}})"), "bankOrderNo", bank_order);
+    read_data_text(parse_answer(R"({"data":{"bankOrderNo":"1234567890123"}})"), "bankOrderNo",
+                   bank_order);
     EXPECT_STREQ(bank_order, "");
 }
 
 TEST(TextReaders, BooleansAndNullReadAsTextOtherTypesAreReported) {
     char field[13];
-    const Answer answer = parse_answer(
-        R"({"data":{"yes":true,"none":null,"number":12.5,"list":["a"],"object":{}}})");
+    const Answer answer =
+        parse_answer(R"({"data":{"yes":true,"none":null,"number":12.5,"list":["a"],"object":{}}})");
     EXPECT_EQ(read_data_text(answer, "yes", field), DataRead::done);
     EXPECT_STREQ(field, "true");
     EXPECT_EQ(read_data_text(answer, "none", field), DataRead::done);
@@ -109,7 +114,8 @@ TEST(TextReaders, BooleansAndNullReadAsTextOtherTypesAreReported) {
     EXPECT_EQ(read_data_text(answer, "number", field), DataRead::wrong_type);
     EXPECT_EQ(read_data_text(answer, "list", field), DataRead::wrong_type);
     EXPECT_EQ(read_data_text(answer, "object", field), DataRead::wrong_type);
-    EXPECT_EQ(read_data_text(parse_answer(R"({"data":["a"]})"), "status", field), DataRead::wrong_type);
+    EXPECT_EQ(read_data_text(parse_answer(R"({"data":["a"]})"), "status", field),
+              DataRead::wrong_type);
     EXPECT_EQ(read_data_text(parse_answer("nope"), "status", field), DataRead::unparsed);
 }
 
@@ -119,9 +125,15 @@ TEST(TextConversion, GoesThroughUtf16IntoAtMost260Bytes) {
     EXPECT_STREQ(area, "\xd4\xf3\xc8\xf0\xc5\xb5\xba\xe6\xb1\xba");
 
     // No GBK form (an emoji) and invalid UTF-8 both become "?", like the Windows conversion.
-    EXPECT_EQ(platform::utf8_to_ansi("a\xF0\x9F\x98\x80" "b", area, sizeof area), 3u);
+    EXPECT_EQ(platform::utf8_to_ansi("a\xF0\x9F\x98\x80"
+                                     "b",
+                                     area, sizeof area),
+              3u);
     EXPECT_STREQ(area, "a?b");
-    platform::utf8_to_ansi("a\xFF" "b", area, sizeof area);
+    platform::utf8_to_ansi(
+        "a\xFF"
+        "b",
+        area, sizeof area);
     EXPECT_STREQ(area, "a?b");
 
     EXPECT_EQ(platform::utf8_to_ansi(std::string(259, 'x'), area, sizeof area), 259u);

@@ -1,3 +1,5 @@
+#include "signing.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -5,7 +7,6 @@
 #include <string>
 
 #include "aggregator.h"
-#include "signing.h"
 
 using namespace vortal;
 
@@ -61,11 +62,13 @@ TEST(Base64, IsTheStandardAlphabetWithPaddingAndNoLineBreaks) {
 TEST(RequestBuilders, QueryAndRefundAddressesCarryTheSignatureOfTheirValues) {
     Address address;
     ASSERT_TRUE(build_query(base_request(), address));
-    EXPECT_EQ(std::string(address), "/pay/api?cmd=AGENTQUERY&agentNo=A1&shopNo=S1&requestId=R1&hmac=" +
-                                        aggregator::hmac_md5_hex("AGENTQUERYA1S1R1", "k3y"));
+    EXPECT_EQ(std::string(address),
+              "/pay/api?cmd=AGENTQUERY&agentNo=A1&shopNo=S1&requestId=R1&hmac=" +
+                  aggregator::hmac_md5_hex("AGENTQUERYA1S1R1", "k3y"));
     ASSERT_TRUE(build_refund(base_request(), address));
-    EXPECT_EQ(std::string(address), "/pay/api?cmd=AGENTREFUND&agentNo=A1&shopNo=S1&requestId=R1&hmac=" +
-                                        aggregator::hmac_md5_hex("AGENTREFUNDA1S1R1", "k3y"));
+    EXPECT_EQ(std::string(address),
+              "/pay/api?cmd=AGENTREFUND&agentNo=A1&shopNo=S1&requestId=R1&hmac=" +
+                  aggregator::hmac_md5_hex("AGENTREFUNDA1S1R1", "k3y"));
 }
 
 TEST(RequestBuilders, ScanPayIdsTakeTheTerminalNumberOrDoubleZero) {
@@ -75,10 +78,11 @@ TEST(RequestBuilders, ScanPayIdsTakeTheTerminalNumberOrDoubleZero) {
     RequestId id;
     ASSERT_TRUE(build_scan_pay(request, kMarch3rd, address, id));
     EXPECT_STREQ(id, "03030905007T1");
-    EXPECT_EQ(std::string(address),
-              "/pay/api?cmd=AGENTWXSCANPAY&agentNo=A1&authCode=1300&shopNo=S1&requestId=03030905007T1"
-              "&amount=0.01&hmac=" +
-                  aggregator::hmac_md5_hex("AGENTWXSCANPAYA11300S103030905007T10.01", "k3y"));
+    EXPECT_EQ(
+        std::string(address),
+        "/pay/api?cmd=AGENTWXSCANPAY&agentNo=A1&authCode=1300&shopNo=S1&requestId=03030905007T1"
+        "&amount=0.01&hmac=" +
+            aggregator::hmac_md5_hex("AGENTWXSCANPAYA11300S103030905007T10.01", "k3y"));
 
     request.terminal_no[0] = '\0';
     ASSERT_TRUE(build_scan_pay(request, kMarch3rd, address, id));
@@ -128,12 +132,13 @@ TEST(RequestBuilders, ValuesGoOutRawAndTheSignTextIsCutAt255Bytes) {
     RequestId id;
     ASSERT_TRUE(build_create_order(request, kMarch3rd, sequence, address, id));
 
-    const std::string sign_text =
-        std::string("AGENTCREATEORDERA1S1") + id + "0.01" + callback + "\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38" + extra;
+    const std::string sign_text = std::string("AGENTCREATEORDERA1S1") + id + "0.01" + callback +
+                                  "\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38" + extra;
     ASSERT_GT(sign_text.size(), 255u);
     const std::string text(address);
     EXPECT_NE(text.find("&description=\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38&"), std::string::npos);
-    EXPECT_EQ(text.substr(text.size() - 32), aggregator::hmac_md5_hex(sign_text.substr(0, 255), "k3y"));
+    EXPECT_EQ(text.substr(text.size() - 32),
+              aggregator::hmac_md5_hex(sign_text.substr(0, 255), "k3y"));
 }
 
 TEST(RequestBuilders, RefuseEmptyRequiredValuesAndLineBreaks) {

@@ -15,9 +15,10 @@ namespace test_support {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vortal-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vortal-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) std::abort();
         path_ = pattern;
     }
@@ -31,7 +32,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::string file(std::string_view name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -34,7 +34,8 @@ bool convert(const char* to, const char* from, std::string_view text, std::strin
     std::size_t in_left = text.size();
     char* next = out.data();
     std::size_t out_left = out.size();
-    const bool done = iconv(handle, &in, &in_left, &next, &out_left) != static_cast<std::size_t>(-1);
+    const bool done =
+        iconv(handle, &in, &in_left, &next, &out_left) != static_cast<std::size_t>(-1);
     iconv_close(handle);
     out.resize(out.size() - out_left);
     return done;
@@ -51,7 +52,8 @@ void print_result(const TransResult& result) {
     // A payment address may run on from the message over the next two fields.
     constexpr std::size_t kAddressArea =
         offsetof(TransResult, bank_order_no) - offsetof(TransResult, message);
-    const bool message_runs_on = strnlen(result.message, sizeof result.message) == sizeof result.message;
+    const bool message_runs_on =
+        strnlen(result.message, sizeof result.message) == sizeof result.message;
     print_field("code", result.code, sizeof result.code);
     print_field("message", result.message, kAddressArea);
     if (!message_runs_on) {

@@ -100,8 +100,9 @@ TEST_F(WindowFlow, UpgradeRunShowsWhatTheCoreShowsAndDisablesTheUpgradeButton) {
 
     // The second database's date has no batch; neither pass finds a db.dat to apply.
     const QString incomplete = QStringLiteral("数据库升级程序不全，升级操作被中断。");
-    EXPECT_NE(std::find(messages.begin(), messages.end(), Shown{QStringLiteral("提示"), incomplete}),
-              messages.end());
+    EXPECT_NE(
+        std::find(messages.begin(), messages.end(), Shown{QStringLiteral("提示"), incomplete}),
+        messages.end());
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.back(), (Shown{kAppName, incomplete}));
     ASSERT_GE(controls().lb_2->count(), 1);
@@ -197,7 +198,8 @@ TEST_F(WindowFlow, MaintenanceButtonsBuildAndApplyThePackageOfTheRunPath) {
     ASSERT_TRUE(idle());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].title, kAppName);
-    EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("不能读取脚本目录 /srv/korvane/sql/pr_tr/")))
+    EXPECT_TRUE(
+        messages[0].text.startsWith(QStringLiteral("不能读取脚本目录 /srv/korvane/sql/pr_tr/")))
         << messages[0].text.toStdString();
     EXPECT_EQ(file_bytes(dir.file("db.dat")), "@@@@");
     std::filesystem::current_path(previous);

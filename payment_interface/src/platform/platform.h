@@ -42,13 +42,13 @@ ModuleLookup own_module_folder(char* dest, std::size_t size);
 // not parse reads as 0. A bare file name is looked up in the system folder. A missing file
 // gives every key its fallback.
 class ProfileFile {
-public:
+  public:
     explicit ProfileFile(const char* file);
     void text(const char* section, const char* key, const char* fallback, char* dest,
               std::size_t size) const;
     int number(const char* section, const char* key, int fallback) const;
 
-private:
+  private:
     std::string path_;
     std::string content_;  // the file's bytes where the platform reads the file itself
     bool readable_ = false;
@@ -104,7 +104,7 @@ bool delete_file(const char* path);
 // emptied; other programs may read it meanwhile but not write it) or opened for appending
 // with every other writer kept out until it is closed. Closed when it goes.
 class OutputFile {
-public:
+  public:
     OutputFile() = default;
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -115,7 +115,7 @@ public:
     // Writes all the bytes; false when they could not all be written.
     bool write(std::string_view bytes);
 
-private:
+  private:
     std::intptr_t handle_ = -1;
 };
 
@@ -123,7 +123,7 @@ private:
 // shared-memory object "/Z_Map" on POSIX. The library only opens it, never creates it. The
 // view is unmapped and the record closed when it goes.
 class BoxRecord {
-public:
+  public:
     BoxRecord() = default;
     ~BoxRecord();
     BoxRecord(const BoxRecord&) = delete;
@@ -135,7 +135,7 @@ public:
     std::uint32_t map(std::size_t size);
     unsigned char* view() const { return static_cast<unsigned char*>(view_); }
 
-private:
+  private:
     std::intptr_t section_ = -1;
     void* view_ = nullptr;
     std::size_t size_ = 0;

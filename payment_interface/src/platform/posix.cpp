@@ -4,8 +4,8 @@
 // exchange on libcurl, and the load and unload hooks that stand in for DllMain.
 #include <curl/curl.h>
 #include <dlfcn.h>
-#include <iconv.h>
 #include <fcntl.h>
+#include <iconv.h>
 #include <semaphore.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -38,7 +38,7 @@ constexpr std::string_view kLibraryFileName = "libvortal.so";
 
 // One conversion descriptor per direction and thread, opened on first use.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
     ~Converter() {
         if (valid()) iconv_close(handle_);
@@ -52,7 +52,7 @@ public:
         return handle_;
     }
 
-private:
+  private:
     iconv_t handle_;
 };
 
@@ -86,8 +86,13 @@ LocalTime local_time() {
     clock_gettime(CLOCK_REALTIME, &now);
     tm parts{};
     localtime_r(&now.tv_sec, &parts);
-    return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-                     parts.tm_min,         parts.tm_sec,     static_cast<int>(now.tv_nsec / 1000000)};
+    return LocalTime{parts.tm_year + 1900,
+                     parts.tm_mon + 1,
+                     parts.tm_mday,
+                     parts.tm_hour,
+                     parts.tm_min,
+                     parts.tm_sec,
+                     static_cast<int>(now.tv_nsec / 1000000)};
 }
 
 std::uint32_t tick_count_ms() {
@@ -239,9 +244,8 @@ std::optional<std::string> find_value(std::string_view content, std::string_view
         if (line.front() == '[') {
             if (section_seen) return std::nullopt;
             const std::size_t close = line.find(']');
-            const std::string_view name = trim(line.substr(1, close == std::string_view::npos
-                                                                   ? std::string_view::npos
-                                                                   : close - 1));
+            const std::string_view name = trim(line.substr(
+                1, close == std::string_view::npos ? std::string_view::npos : close - 1));
             in_section = equal_ignoring_ascii_case(name, section);
             section_seen = in_section;
             continue;
@@ -267,7 +271,6 @@ int parse_profile_number(std::string_view text) {
     if (negative) value = 0U - value;
     return static_cast<int>(value);
 }
-
 
 // The file as this thread last read it. Every call reads a dozen keys; re-reading the file
 // only when it changed keeps the cost of a call at one stat while an edit still shows at the
@@ -389,14 +392,18 @@ bool is_directory(const char* path) {
     return ::stat(path, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-bool create_directory(const char* path) { return ::mkdir(path, 0777) == 0; }
+bool create_directory(const char* path) {
+    return ::mkdir(path, 0777) == 0;
+}
 
 bool file_exists(const char* path) {
     struct stat status {};
     return ::stat(path, &status) == 0;
 }
 
-bool delete_file(const char* path) { return ::unlink(path) == 0; }
+bool delete_file(const char* path) {
+    return ::unlink(path) == 0;
+}
 
 namespace {
 
@@ -458,7 +465,9 @@ namespace {
 constexpr char kBoxRecordName[] = "/Z_Map";
 constexpr char kBoxUploadEventName[] = "/EVENT_Upload";
 
-std::uint32_t last_error() { return static_cast<std::uint32_t>(errno); }
+std::uint32_t last_error() {
+    return static_cast<std::uint32_t>(errno);
+}
 
 }  // namespace
 
@@ -510,9 +519,8 @@ std::once_flag g_curl_init_once;
 std::atomic<bool> g_curl_ready{false};
 
 bool ensure_curl() {
-    std::call_once(g_curl_init_once, [] {
-        g_curl_ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    });
+    std::call_once(g_curl_init_once,
+                   [] { g_curl_ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
     return g_curl_ready;
 }
 
@@ -537,7 +545,8 @@ bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
 bool has_port(std::string_view authority) {
     const std::size_t colon = authority.rfind(':');
     const std::size_t bracket = authority.rfind(']');
-    return colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket);
+    return colon != std::string_view::npos &&
+           (bracket == std::string_view::npos || colon > bracket);
 }
 
 std::string host_for_url(std::string_view host) {
@@ -578,7 +587,8 @@ bool bypasses_proxy(std::string_view no_proxy, std::string_view host) {
     while (!no_proxy.empty()) {
         const std::size_t comma = no_proxy.find(',');
         std::string_view entry = no_proxy.substr(0, comma);
-        no_proxy = comma == std::string_view::npos ? std::string_view() : no_proxy.substr(comma + 1);
+        no_proxy =
+            comma == std::string_view::npos ? std::string_view() : no_proxy.substr(comma + 1);
         while (!entry.empty() && entry.front() == ' ') entry.remove_prefix(1);
         while (!entry.empty() && entry.back() == ' ') entry.remove_suffix(1);
         if (entry == "*") return true;
@@ -586,7 +596,8 @@ bool bypasses_proxy(std::string_view no_proxy, std::string_view host) {
         if (entry.empty() || entry.size() > host.size()) continue;
         const std::string_view tail = host.substr(host.size() - entry.size());
         const bool same_tail = starts_with_ignoring_case(tail, entry);
-        if (same_tail && (tail.size() == host.size() || host[host.size() - entry.size() - 1] == '.')) {
+        if (same_tail &&
+            (tail.size() == host.size() || host[host.size() - entry.size() - 1] == '.')) {
             return true;
         }
     }
@@ -686,8 +697,7 @@ HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* addr
     if (!configured) return HttpOutcome{HttpStep::connect, 0};
 
     const bool request_opened =
-        headers &&
-        curl_easy_setopt(curl, CURLOPT_REQUEST_TARGET, target.c_str()) == CURLE_OK &&
+        headers && curl_easy_setopt(curl, CURLOPT_REQUEST_TARGET, target.c_str()) == CURLE_OK &&
         curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0) == CURLE_OK &&
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
         curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, on_header) == CURLE_OK &&
@@ -698,7 +708,8 @@ HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* addr
 
     const CURLcode performed = curl_easy_perform(curl);
     if (!exchange.headers_done) {
-        return HttpOutcome{performed == CURLE_URL_MALFORMAT ? HttpStep::connect : HttpStep::send, 0};
+        return HttpOutcome{performed == CURLE_URL_MALFORMAT ? HttpStep::connect : HttpStep::send,
+                           0};
     }
     long status = 0;
     if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) {
@@ -721,8 +732,12 @@ void release_http() {
 // and detach.
 namespace {
 
-__attribute__((constructor)) void attach_to_process() { vortal::on_library_load(); }
+__attribute__((constructor)) void attach_to_process() {
+    vortal::on_library_load();
+}
 
-__attribute__((destructor)) void detach_from_process() { vortal::on_library_unload(); }
+__attribute__((destructor)) void detach_from_process() {
+    vortal::on_library_unload();
+}
 
 }  // namespace

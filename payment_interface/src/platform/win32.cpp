@@ -35,15 +35,21 @@ using InternetHandle = std::unique_ptr<void, InternetHandleCloser>;
 LocalTime local_time() {
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    return LocalTime{now.wYear, now.wMonth,  now.wDay,          now.wHour,
+    return LocalTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
                      now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
-std::uint32_t tick_count_ms() { return GetTickCount(); }
+std::uint32_t tick_count_ms() {
+    return GetTickCount();
+}
 
-void sleep_ms(std::uint32_t milliseconds) { Sleep(milliseconds); }
+void sleep_ms(std::uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
 
-void debug_output(const char* text) { OutputDebugStringA(text); }
+void debug_output(const char* text) {
+    OutputDebugStringA(text);
+}
 
 ModuleLookup own_module_folder(char* dest, std::size_t size) {
     HMODULE module = GetModuleHandleA(kLibraryFileName);
@@ -90,14 +96,13 @@ std::size_t utf8_to_ansi(std::string_view utf8, char* dest, std::size_t size) {
 HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* address,
                           const char* proxy_text, char* body, std::size_t body_size) {
     const bool use_proxy = proxy_text[0] != '\0';
-    InternetHandle internet(InternetOpenA("", use_proxy ? INTERNET_OPEN_TYPE_PROXY
-                                                        : INTERNET_OPEN_TYPE_PRECONFIG,
-                                          use_proxy ? proxy_text : nullptr, nullptr, 0));
+    InternetHandle internet(
+        InternetOpenA("", use_proxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG,
+                      use_proxy ? proxy_text : nullptr, nullptr, 0));
     if (!internet) return HttpOutcome{HttpStep::open, 0};
 
-    InternetHandle connection(InternetConnectA(static_cast<HINTERNET>(internet.get()), host,
-                                               port, nullptr, nullptr, INTERNET_SERVICE_HTTP,
-                                               0, 1));
+    InternetHandle connection(InternetConnectA(static_cast<HINTERNET>(internet.get()), host, port,
+                                               nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1));
     if (!connection) return HttpOutcome{HttpStep::connect, 0};
 
     InternetHandle request(HttpOpenRequestA(static_cast<HINTERNET>(connection.get()), nullptr,
@@ -139,8 +144,8 @@ bool local_machine_string(const char* key_path, const char* value_name, char* de
     }
     DWORD type = 0;
     DWORD length = static_cast<DWORD>(size);
-    const LSTATUS status = RegQueryValueExA(key, value_name, nullptr, &type,
-                                            reinterpret_cast<BYTE*>(dest), &length);
+    const LSTATUS status =
+        RegQueryValueExA(key, value_name, nullptr, &type, reinterpret_cast<BYTE*>(dest), &length);
     RegCloseKey(key);
     const bool text = type == REG_SZ || type == REG_EXPAND_SZ;
     if (status != ERROR_SUCCESS || !text) {
@@ -178,16 +183,26 @@ bool is_directory(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool create_directory(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+bool create_directory(const char* path) {
+    return CreateDirectoryA(path, nullptr) != 0;
+}
 
-bool file_exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+bool file_exists(const char* path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
 
-bool delete_file(const char* path) { return DeleteFileA(path) != 0; }
+bool delete_file(const char* path) {
+    return DeleteFileA(path) != 0;
+}
 
 namespace {
 
-HANDLE as_handle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
-std::intptr_t from_handle(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
+HANDLE as_handle(std::intptr_t value) {
+    return reinterpret_cast<HANDLE>(value);
+}
+std::intptr_t from_handle(HANDLE handle) {
+    return reinterpret_cast<std::intptr_t>(handle);
+}
 
 }  // namespace
 
@@ -258,9 +273,14 @@ UploadSignal signal_box_upload() {
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     switch (reason) {
-        case DLL_PROCESS_ATTACH: vortal::on_library_load(); break;
-        case DLL_PROCESS_DETACH: vortal::on_library_unload(); break;
-        default: break;
+        case DLL_PROCESS_ATTACH:
+            vortal::on_library_load();
+            break;
+        case DLL_PROCESS_DETACH:
+            vortal::on_library_unload();
+            break;
+        default:
+            break;
     }
     return TRUE;
 }

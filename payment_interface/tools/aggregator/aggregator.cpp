@@ -53,13 +53,15 @@ std::map<std::string, std::string> parse_query(std::string_view query) {
         if (piece.empty()) continue;
         const std::size_t equals = piece.find('=');
         const std::string name(piece.substr(0, equals));
-        parameters.emplace(name, equals == std::string_view::npos ? std::string()
-                                                                  : std::string(piece.substr(equals + 1)));
+        parameters.emplace(name, equals == std::string_view::npos
+                                     ? std::string()
+                                     : std::string(piece.substr(equals + 1)));
     }
     return parameters;
 }
 
-std::string value_of(const std::map<std::string, std::string>& parameters, const std::string& name) {
+std::string value_of(const std::map<std::string, std::string>& parameters,
+                     const std::string& name) {
     const auto found = parameters.find(name);
     return found == parameters.end() ? std::string() : found->second;
 }
@@ -83,11 +85,16 @@ std::string hmac_md5_hex(const std::string& text, const std::string& key) {
     return hex;
 }
 
-Aggregator::Aggregator() : server_([this](const HttpRequest& request) { return handle(request); }) {}
+Aggregator::Aggregator()
+    : server_([this](const HttpRequest& request) { return handle(request); }) {}
 
-std::uint16_t Aggregator::start(std::uint16_t port) { return server_.start(port); }
+std::uint16_t Aggregator::start(std::uint16_t port) {
+    return server_.start(port);
+}
 
-void Aggregator::stop() { server_.stop(); }
+void Aggregator::stop() {
+    server_.stop();
+}
 
 void Aggregator::add_agent(const std::string& agent_no, const std::string& key,
                            const std::string& merchant_name) {
@@ -195,8 +202,8 @@ HttpResponse Aggregator::handle(const HttpRequest& request) {
         target = path == std::string_view::npos ? std::string_view("/") : target.substr(path);
     }
     const std::size_t question = target.find('?');
-    const Parameters parameters =
-        parse_query(question == std::string_view::npos ? std::string_view() : target.substr(question + 1));
+    const Parameters parameters = parse_query(
+        question == std::string_view::npos ? std::string_view() : target.substr(question + 1));
     const std::string command = value_of(parameters, "cmd");
     const auto sign_order = sign_orders().find(command);
     if (sign_order == sign_orders().end()) return refusal(u8"未知命令", "CMD");
@@ -222,10 +229,14 @@ HttpResponse Aggregator::handle(const HttpRequest& request) {
     }
 
     switch (fault_for(command)) {
-        case Fault::server_error: return HttpResponse{500, "{}", {}};
-        case Fault::refuse_with_message: return refusal(refusal_message_, refusal_code_);
-        case Fault::refuse_with_code: return refusal("", refusal_code_);
-        default: break;
+        case Fault::server_error:
+            return HttpResponse{500, "{}", {}};
+        case Fault::refuse_with_message:
+            return refusal(refusal_message_, refusal_code_);
+        case Fault::refuse_with_code:
+            return refusal("", refusal_code_);
+        default:
+            break;
     }
     if (command == "AGENTWXSCANPAY") return scan_pay(parameters, key);
     if (command == "AGENTQUERY") return query(parameters, key, merchant);

@@ -32,12 +32,12 @@ struct Order {
     std::string agent_no;  // or the machine number of a machine order
     std::string shop_no;
     std::string amount;
-    std::string status;    // "INIT", "SUCCESS" or "REFUND"
+    std::string status;  // "INIT", "SUCCESS" or "REFUND"
     std::string order_time;
     std::string refund_time;
     std::string bank_order_no;
     std::string description;
-    std::string url;       // payment address of a created order
+    std::string url;  // payment address of a created order
     int queries = 0;
 };
 
@@ -45,7 +45,7 @@ struct Order {
 std::string hmac_md5_hex(const std::string& text, const std::string& key);
 
 class Aggregator {
-public:
+  public:
     Aggregator();
     std::uint16_t start(std::uint16_t port = 0);
     void stop();
@@ -71,7 +71,7 @@ public:
 
     HttpResponse handle(const HttpRequest& request);
 
-private:
+  private:
     using Parameters = std::map<std::string, std::string>;
 
     Fault fault_for(const std::string& command) const;
@@ -80,8 +80,10 @@ private:
     std::string order_details(const Order& order, const std::string& merchant) const;
 
     HttpResponse scan_pay(const Parameters& parameters, const std::string& key);
-    HttpResponse query(const Parameters& parameters, const std::string& key, const std::string& merchant);
-    HttpResponse refund(const Parameters& parameters, const std::string& key, const std::string& merchant);
+    HttpResponse query(const Parameters& parameters, const std::string& key,
+                       const std::string& merchant);
+    HttpResponse refund(const Parameters& parameters, const std::string& key,
+                        const std::string& merchant);
     HttpResponse create_order(const Parameters& parameters, const std::string& key,
                               const std::string& owner_field);
 

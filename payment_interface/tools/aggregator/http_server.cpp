@@ -21,11 +21,16 @@ constexpr std::size_t kMaxHead = 64 * 1024;
 
 const char* reason_phrase(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 400: return "Bad Request";
-        case 404: return "Not Found";
-        case 500: return "Internal Server Error";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 400:
+            return "Bad Request";
+        case 404:
+            return "Not Found";
+        case 500:
+            return "Internal Server Error";
+        default:
+            return "Status";
     }
 }
 
@@ -43,7 +48,8 @@ bool send_all(int socket, std::string_view data) {
 // lies between the first and the last blank, so blanks inside it survive.
 bool parse_head(const std::string& head, HttpRequest& request) {
     const std::size_t line_end = head.find("\r\n");
-    const std::string_view line(head.data(), line_end == std::string::npos ? head.size() : line_end);
+    const std::string_view line(head.data(),
+                                line_end == std::string::npos ? head.size() : line_end);
     const std::size_t first = line.find(' ');
     const std::size_t last = line.rfind(' ');
     if (first == std::string_view::npos || last <= first) return false;
@@ -58,7 +64,9 @@ bool parse_head(const std::string& head, HttpRequest& request) {
 
 HttpServer::HttpServer(Handler handler) : handler_(std::move(handler)) {}
 
-HttpServer::~HttpServer() { stop(); }
+HttpServer::~HttpServer() {
+    stop();
+}
 
 std::uint16_t HttpServer::start(std::uint16_t port) {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -19,7 +19,7 @@ struct HttpRequest {
     std::string method;
     std::string target;  // byte for byte as received
     std::string version;
-    std::string head;    // the whole request head, request line and header lines
+    std::string head;  // the whole request head, request line and header lines
 };
 
 struct HttpResponse {
@@ -35,7 +35,7 @@ struct RecordedExchange {
 };
 
 class HttpServer {
-public:
+  public:
     using Handler = std::function<HttpResponse(const HttpRequest&)>;
 
     explicit HttpServer(Handler handler);
@@ -51,7 +51,7 @@ public:
     std::vector<RecordedExchange> exchanges() const;
     void clear_exchanges();
 
-private:
+  private:
     void accept_loop();
     void serve(int client);
     void wait_before_answer(std::chrono::milliseconds delay);

@@ -38,7 +38,7 @@ struct UploadedOrder {
 void remove_objects();
 
 class StandIn {
-public:
+  public:
     // Replaces objects of the same names left from before; throws std::runtime_error when an
     // object cannot be created.
     explicit StandIn(const Setup& setup);
@@ -59,7 +59,7 @@ public:
     // Sets the event from a signal handler, to wake wait_for_upload.
     void wake() const;
 
-private:
+  private:
     unsigned char* record_ = nullptr;
     std::size_t record_size_ = 0;
     sem_t* event_ = SEM_FAILED;
