@@ -61,13 +61,15 @@ std::string RunLog::path_in(const std::string& directory) {
 }
 
 void RunLog::take_status() {
-    set_status(inner_.sqlcode(), inner_.sqlerrtext());
+    set_status(inner_.sqlcode(), inner_.sqlerrtext(), inner_.sqldbcode());
 }
 
 std::string RunLog::outcome() const {
     if (sqlcode() == kSuccess) return "ok";
     if (sqlcode() == kNotFound) return "ok, no row";
-    return "error " + std::to_string(sqlcode()) + ": " + comment_lines(sqlerrtext());
+    std::string code = "error " + std::to_string(sqlcode());
+    if (sqldbcode() != 0) code += " (database error " + std::to_string(sqldbcode()) + ")";
+    return code + ": " + comment_lines(sqlerrtext());
 }
 
 void RunLog::record_statement(const std::string& statement) {
