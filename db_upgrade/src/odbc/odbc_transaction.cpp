@@ -316,6 +316,12 @@ void OdbcTransaction::rollback() {
 
 void OdbcTransaction::set_autocommit(bool on) {
     if (connected_) {
+        // ODBC says that switching autocommit on commits the open transaction, but FreeTDS's
+        // driver rolls it back; committing first keeps the work on every driver.
+        if (on && !autocommit_) {
+            end_transaction(true);
+            if (sqlcode() != kSuccess) return;
+        }
         const SQLRETURN rc = SQLSetConnectAttr(connection_, SQL_ATTR_AUTOCOMMIT,
                                                reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
                                                    on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
