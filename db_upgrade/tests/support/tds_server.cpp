@@ -197,7 +197,8 @@ class TdsSession {
         const std::uint32_t version = request->tds_version >= kTds74 ? kTds74 : kTds73;
         const std::string database = request->database.empty() ? "master" : request->database;
         log("login " + utf8_from_gbk(request->user) + " to " + utf8_from_gbk(database) + ", TDS " +
-            version_name(version) + ", from " + utf8_from_gbk(request->library));
+            version_name(version) +
+            (request->library.empty() ? "" : ", from " + utf8_from_gbk(request->library)));
         if (!server_.take_databases()) {
             refuse("The stand-in serves one connection at a time, and another one is open.", true);
             return;
