@@ -571,18 +571,26 @@ void TdsServer::serve() {
             close(client);
             break;
         }
+        // Threads of sessions that have ended give back their stacks.
+        for (const int ended : ended_sessions_) {
+            sessions_[ended].join();
+            sessions_.erase(ended);
+        }
+        ended_sessions_.clear();
         connections_.insert(client);
-        threads_.emplace_back([this, client, session = ++number] {
+        const int session = ++number;
+        sessions_[session] = std::thread([this, client, session] {
             TdsSession(*this, client, session).run();
             std::lock_guard<std::mutex> guard(mutex_);
             connections_.erase(client);
             close(client);
+            ended_sessions_.push_back(session);
         });
     }
 }
 
 void TdsServer::stop() {
-    std::vector<std::thread> threads;
+    std::map<int, std::thread> sessions;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
@@ -592,9 +600,10 @@ void TdsServer::stop() {
             close(fd);
         }
         for (const int client : connections_) shutdown(client, SHUT_RDWR);
-        threads.swap(threads_);
+        sessions.swap(sessions_);
+        ended_sessions_.clear();
     }
-    for (auto& thread : threads) thread.join();
+    for (auto& session : sessions) session.second.join();
 }
 
 bool TdsServer::take_databases() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <ostream>
 #include <set>
@@ -51,7 +52,8 @@ class TdsServer {
     std::mutex mutex_;  // guards the members below and the log
     bool databases_taken_ = false;
     std::set<int> connections_;
-    std::vector<std::thread> threads_;
+    std::map<int, std::thread> sessions_;  // by session number
+    std::vector<int> ended_sessions_;
     std::atomic<int> listener_{-1};
     std::atomic<bool> stopping_{false};
 };
