@@ -1,7 +1,11 @@
 // The SQL Server stand-in under real clients: FreeTDS's tsql, unixODBC's isql with FreeTDS's
 // driver, and the transaction object over that driver.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "odbc/odbc_transaction.h"
 #include "stand_in.h"
@@ -39,6 +43,41 @@ TEST(StandInClients, TsqlAndIsqlReadTheStoreDatabase) {
     EXPECT_NE(log.find("#2 rpc sp_prepexec\n#2 prepared 1: select sys_var_value"),
               std::string::npos)
         << log;
+}
+
+TEST(StandInClients, AMalformedLoginIsRefusedAndTheServerGoesOn) {
+    TempDir dir;
+    StandIn stand_in(dir, {"--database", "store"});
+    const int socket_fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(stand_in.port()));
+    ASSERT_EQ(connect(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // A LOGIN7 record whose host name would run far past its end.
+    std::string packet = {0x10, 0x01, 0x00, 8 + 94, 0, 0, 1, 0};
+    std::string login(94, '\0');
+    login[0] = 94;
+    login[36] = 90;                       // host name offset
+    login[38] = static_cast<char>(0xE8);  // and 1000 characters
+    login[39] = 0x03;
+    packet += login;
+    ASSERT_EQ(send(socket_fd, packet.data(), packet.size(), 0),
+              static_cast<ssize_t>(packet.size()));
+    char reply[512];
+    std::size_t received = 0;
+    for (ssize_t got; (got = recv(socket_fd, reply, sizeof reply, 0)) > 0;) {
+        received += static_cast<std::size_t>(got);
+    }
+    close(socket_fd);
+    EXPECT_GT(received, 8u);  // an error reply, then the end of the connection
+
+    EXPECT_EQ(stand_in.tsql("store", "select menu_id from t_sys_menu where menu_id = '0101'\ngo\n"),
+              "0101\n");
+    EXPECT_NE(stand_in.log().find("#1 refused: The login record is malformed: a text of the "
+                                  "login record lies outside it.\n#1 closed\n#2 login"),
+              std::string::npos)
+        << stand_in.log();
 }
 
 // The transaction object with the connection string the program builds for FreeTDS.
