@@ -75,7 +75,7 @@ TEST(StandInClients, AMalformedLoginIsRefusedAndTheServerGoesOn) {
     EXPECT_EQ(stand_in.tsql("store", "select menu_id from t_sys_menu where menu_id = '0101'\ngo\n"),
               "0101\n");
     EXPECT_NE(stand_in.log().find("#1 refused: The login record is malformed: a text of the "
-                                  "login record lies outside it.\n#1 closed\n#2 login"),
+                                  "login record lies outside it.\n#1 closed\n#2 prelogin"),
               std::string::npos)
         << stand_in.log();
 }

@@ -21,6 +21,18 @@ using namespace tds;
 
 namespace {
 
+// Compares ASCII letters without regard to case; `lower` is in lower case.
+bool same_name(std::string_view text, const char* lower) {
+    if (text.size() != std::strlen(lower)) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != lower[i]) return false;
+    }
+    return true;
+}
+
+// Whether the statement's first word, after blanks and -- comments, is `word`.
 bool starts_with_word(const std::string& text, const char* word) {
     std::size_t at = 0;
     for (;;) {
@@ -30,25 +42,9 @@ bool starts_with_word(const std::string& text, const char* word) {
         at = text.find('\n', at);
         if (at == std::string::npos) return false;
     }
-    const std::size_t length = std::strlen(word);
-    if (text.size() - at < length) return false;
-    for (std::size_t i = 0; i < length; ++i) {
-        char c = text[at + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != word[i]) return false;
-    }
-    const std::size_t after = at + length;
-    return after == text.size() || std::strchr(" \t\r\n(", text[after]) != nullptr;
-}
-
-bool same_name(const std::string& a, const char* b) {
-    if (a.size() != std::strlen(b)) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != b[i]) return false;
-    }
-    return true;
+    const std::size_t after = at + std::strlen(word);
+    return after <= text.size() && same_name(std::string_view(text).substr(at, after - at), word) &&
+           (after == text.size() || std::strchr(" \t\r\n(", text[after]) != nullptr);
 }
 
 // One line of the log for a statement text: line ends shown as \n.
@@ -172,6 +168,10 @@ class TdsSession {
             closing_ = true;
             return;
         }
+        static const char* const kEncryption[] = {"off", "on", "not supported", "required"};
+        const std::uint8_t encryption = request->encryption.value_or(2);
+        log(std::string("prelogin, encryption ") +
+            (encryption < 4 ? kEncryption[encryption] : "unknown") + " (answer: not supported)");
         if (!write_message(socket_, PacketType::kReply, prelogin_reply(), packet_size_)) {
             closing_ = true;
         }
@@ -312,8 +312,9 @@ class TdsSession {
         return true;
     }
 
-    // SET statements change the connection, not a database: the stand-in keeps the options
-    // clients set on connecting and refuses the rest.
+    // SET statements change the connection, not a database: the stand-in takes the options
+    // clients set on connecting (nothing the double models depends on them) and refuses the
+    // rest.
     template <typename Done>
     bool session_option(const std::string& statement, TokenWriter& tokens, const Done& done) {
         std::vector<std::string> words;

@@ -232,11 +232,6 @@ std::string_view ByteReader::take(std::size_t count) {
     return taken;
 }
 
-std::string ByteReader::b_varchar_utf16() {
-    const std::size_t characters = u8();
-    return gbk_from_utf16(take(characters * 2));
-}
-
 std::string_view ByteReader::b_varbyte() {
     return take(u8());
 }

@@ -56,8 +56,7 @@ class ByteReader {
     std::uint32_t u32();
     std::uint64_t u64();
     std::string_view take(std::size_t count);
-    // B_VARCHAR (a length byte, then UTF-16LE) and B_VARBYTE (a length byte, then bytes).
-    std::string b_varchar_utf16();
+    // B_VARBYTE: a length byte, then the bytes.
     std::string_view b_varbyte();
 
     std::size_t position() const { return at_; }
@@ -72,7 +71,8 @@ class ByteReader {
     bool failed_ = false;
 };
 
-// The parts of a PRELOGIN message the stand-in answers to.
+// What a PRELOGIN message asks for, as far as the stand-in cares: encryption (0 off, 1 on,
+// 2 not supported, 3 required), when the client says.
 struct Prelogin {
     std::optional<std::uint8_t> encryption;
 };
@@ -134,7 +134,6 @@ class TokenWriter {
     };
     static constexpr std::uint16_t kDoneMore = 0x0001;
     static constexpr std::uint16_t kDoneError = 0x0002;
-    static constexpr std::uint16_t kDoneInTransaction = 0x0004;
     static constexpr std::uint16_t kDoneCount = 0x0010;
     static constexpr std::uint16_t kDoneAttention = 0x0020;
     static constexpr std::uint16_t kCommandSelect = 0xC1;
