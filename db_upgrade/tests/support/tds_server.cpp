@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -200,7 +201,8 @@ class TdsSession {
             version_name(version) +
             (request->library.empty() ? "" : ", from " + utf8_from_gbk(request->library)));
         if (!server_.take_databases()) {
-            refuse("The stand-in serves one connection at a time, and another one is open.", true);
+            refuse("The stand-in serves one connection at a time, and another one stays open.",
+                   true);
             return;
         }
 
@@ -608,15 +610,22 @@ void TdsServer::stop() {
 }
 
 bool TdsServer::take_databases() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (databases_taken_) return false;
+    // A client that has just closed its connection may not be through yet on this side.
+    constexpr auto kPatience = std::chrono::seconds(5);
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!databases_released_.wait_for(lock, kPatience, [this] { return !databases_taken_; })) {
+        return false;
+    }
     databases_taken_ = true;
     return true;
 }
 
 void TdsServer::release_databases() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    databases_taken_ = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        databases_taken_ = false;
+    }
+    databases_released_.notify_one();
 }
 
 void TdsServer::write_log(const std::string& line) {

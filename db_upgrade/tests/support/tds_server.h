@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <ostream>
@@ -20,9 +21,9 @@ namespace tessary::testing {
 // transaction manager requests begin, commit and roll back the double's transaction. The
 // double decides what succeeds; the server only speaks the protocol.
 //
-// The double is one connection, so the server serves one logged-in client at a time and
-// refuses a second login while the first is open. Every request is written to `log`, one
-// UTF-8 line each.
+// The double is one connection, so the server serves one logged-in client at a time: a
+// second login waits for the first connection to end, and is refused if it stays open for
+// five seconds. Every request is written to `log`, one UTF-8 line each.
 class TdsServer {
   public:
     // `server_name` is the name the double was made with.
@@ -51,6 +52,7 @@ class TdsServer {
     std::ostream& log_;
     std::mutex mutex_;  // guards the members below and the log
     bool databases_taken_ = false;
+    std::condition_variable databases_released_;
     std::set<int> connections_;
     std::map<int, std::thread> sessions_;  // by session number
     std::vector<int> ended_sessions_;
