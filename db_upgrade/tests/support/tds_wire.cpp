@@ -69,16 +69,17 @@ void put_b_varchar(std::string& out, std::string_view gbk) {
     put_u8(out, static_cast<std::uint8_t>(utf16.size() / 2));
     out += utf16;
 }
-// US_VARCHAR: the same counted in two bytes.
-void put_us_varchar(std::string& out, std::string_view gbk) {
+// US_VARCHAR: the same counted in two bytes, cut to `longest` code units.
+void put_us_varchar(std::string& out, std::string_view gbk, std::size_t longest) {
     std::string utf16 = utf16_from_gbk(gbk);
-    if (utf16.size() > 0xFFFF * 2) utf16.resize(0xFFFF * 2);
+    if (utf16.size() > longest * 2) utf16.resize(longest * 2);
     put_u16(out, static_cast<std::uint16_t>(utf16.size() / 2));
     out += utf16;
 }
 void put_b_varbyte(std::string& out, std::string_view bytes) {
-    put_u8(out, static_cast<std::uint8_t>(bytes.size()));
-    out += bytes.substr(0, 255);
+    const std::string_view kept = bytes.substr(0, 255);
+    put_u8(out, static_cast<std::uint8_t>(kept.size()));
+    out += kept;
 }
 
 // A token whose first field is its length in two bytes.
@@ -391,7 +392,9 @@ void TokenWriter::message(std::uint8_t token, std::uint32_t number, std::uint8_t
     put_u32(body, number);
     put_u8(body, state);
     put_u8(body, severity);
-    put_us_varchar(body, text);
+    // The token's length field has two bytes; the double's texts can quote whole statements.
+    constexpr std::size_t kLongestText = 4000;
+    put_us_varchar(body, text, kLongestText);
     put_b_varchar(body, server);
     put_b_varchar(body, "");  // no procedure
     put_u32(body, 1);         // line number
