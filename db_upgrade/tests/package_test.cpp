@@ -41,7 +41,9 @@ class Builder : public ::testing::Test {
     void script(const std::string& name, const std::string& text) {
         put_file(scripts.path() / name, text);
     }
-    pk::PackOutcome pack() { return pk::pack_folder(scripts.path().string(), package_path()); }
+    pk::PackOutcome pack() {
+        return pk::pack_folder(system, scripts.path().string(), package_path());
+    }
     std::string packed() {
         const auto outcome = pack();
         EXPECT_EQ(outcome.error, "");
@@ -49,6 +51,7 @@ class Builder : public ::testing::Test {
     }
     std::string package_path() const { return out.file("db.dat"); }
 
+    host::HostSystem system;
     TempDir scripts;
     TempDir out;
 };
@@ -155,14 +158,14 @@ TEST_F(Builder, AScriptThatCannotBeReadStopsTheBuild) {
 
 TEST_F(Builder, AMissingFolderOrAnUnwritablePackageChangesNothing) {
     put_file(package_path(), "OLD");
-    auto outcome = pk::pack_folder((scripts.path() / "missing").string(), package_path());
+    auto outcome = pk::pack_folder(system, (scripts.path() / "missing").string(), package_path());
     EXPECT_EQ(outcome.error.rfind("不能读取脚本目录 " + (scripts.path() / "missing").string(), 0),
               0u);
     EXPECT_EQ(file_bytes(package_path()), "OLD");
 
     script("a_MS.sql", "abc");
     const std::string nowhere = out.file("missing/db.dat");
-    outcome = pk::pack_folder(scripts.path().string(), nowhere);
+    outcome = pk::pack_folder(system, scripts.path().string(), nowhere);
     EXPECT_EQ(outcome.error.rfind("不能写入程序包：", 0), 0u) << outcome.error;
     EXPECT_FALSE(fs::exists(out.path() / "missing"));
 }
@@ -399,14 +402,14 @@ TEST_F(Applier, AMalformedPackageStopsAfterTheLastWholeRecordAndSaysWhere) {
 }
 
 TEST_F(Applier, TheBuildButtonWithoutTheDevelopmentFolderSaysSoAndKeepsThePackage) {
-    if (fs::exists(pk::kDevelopmentScriptFolder)) GTEST_SKIP() << "this machine has the folder";
+    const std::string folder = system.maintainers_script_folder();
+    if (fs::exists(folder)) GTEST_SKIP() << "this machine has the folder";
     write_package({{"P_ONE_MS.sql", "x"}});
     const std::string before = file_bytes(package_path());
     cb_get_clicked(window);
     const auto shown = messages();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].rfind(std::string("不能读取脚本目录 ") + pk::kDevelopmentScriptFolder, 0),
-              0u);
+    EXPECT_EQ(shown[0].rfind("不能读取脚本目录 " + folder, 0), 0u);
     EXPECT_EQ(file_bytes(package_path()), before);
     EXPECT_EQ(timeline.texts(Kind::kWaitCursor), (std::vector<std::string>{"on", "off"}));
 }

@@ -73,10 +73,7 @@ TEST_F(RunLogTest, RefusedStatementsAreLoggedWithTheErrorText) {
     server.add_database(store_database("store", "20200117"));
     ASSERT_TRUE(open_window());
     cb_1_clicked(window);
-    RecordingRuntime again_runtime(server, timeline);
-    again_runtime.registry = runtime.registry;
-    again_runtime.program_dir = runtime.program_dir;
-    UpgradeWindow again(again_runtime);
+    UpgradeWindow again(ui, system, server);
     cb_1_clicked(again);
 
     const std::string log = read_file(logs_in(program_dir.path()).at(0));
@@ -89,7 +86,7 @@ TEST_F(RunLogTest, RefusedStatementsAreLoggedWithTheErrorText) {
 }
 
 TEST_F(RunLogTest, AnUnwritableLogDoesNotStopTheRun) {
-    runtime.program_dir = (program_dir.path() / "missing" / "directory").string();
+    system.program_dir = (program_dir.path() / "missing" / "directory").string();
     server.add_database(store_database("store", "20150825"));
     ASSERT_TRUE(open_window());
     cb_1_clicked(window);
@@ -97,13 +94,13 @@ TEST_F(RunLogTest, AnUnwritableLogDoesNotStopTheRun) {
     EXPECT_EQ(system_value(db("store"), "UPGRADE_DATE"), "20200117");
     const auto lines = timeline.texts(Kind::kProgress);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("；日志无法写入 " + runtime.program_dir), std::string::npos);
+    EXPECT_NE(lines[0].find("；日志无法写入 " + system.program_dir), std::string::npos);
 }
 
 TEST_F(RunLogTest, PassesStatusSettingsAndAutocommitThroughToTheTransaction) {
     server.add_database(store_database("store", "20200117"));
     ASSERT_TRUE(open_window());
-    RunLog log(server, program_dir.file("direct.log"));
+    RunLog log(server, system, program_dir.file("direct.log"));
     EXPECT_EQ(log.settings().dbms, "MSS");
     log.settings().dbms = "ODBC";
     EXPECT_EQ(server.settings().dbms, "ODBC");

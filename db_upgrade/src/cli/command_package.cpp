@@ -20,8 +20,9 @@ bool unsafe_file_name(const std::string& name) {
 
 // Reads a package and takes it apart as the applier would; a package that does not read to
 // its end is refused with the applier's message.
-std::optional<package::Contents> read_package(const std::string& path, int& exit_code) {
-    const auto bytes = files::read_file(path);
+std::optional<package::Contents> read_package(System& system, const std::string& path,
+                                              int& exit_code) {
+    const auto bytes = system.read_file(path);
     if (!bytes) {
         exit_code = fail("cannot read " + path + ": " + bytes.error);
         return std::nullopt;
@@ -51,7 +52,8 @@ int pack_command(const Arguments& arguments) {
     }
     if (folder.empty()) return fail("pack needs the script folder", kUsageError);
 
-    const package::PackOutcome outcome = package::pack_folder(folder, output);
+    host::HostSystem system;
+    const package::PackOutcome outcome = package::pack_folder(system, folder, output);
     if (!outcome.error.empty()) return fail(host::gbk_to_utf8(outcome.error));
     for (const auto& name : outcome.scripts) std::cout << host::gbk_to_utf8(name) << '\n';
     std::cout << outcome.scripts.size() << " scripts packed into " << output << std::endl;
@@ -61,8 +63,9 @@ int pack_command(const Arguments& arguments) {
 int unpack_command(const Arguments& arguments) {
     if (arguments.size() != 2) return fail("unpack needs FILE and DIR", kUsageError);
     const std::string& folder = arguments[1];
+    host::HostSystem system;
     int exit_code = kSuccess;
-    const auto contents = read_package(arguments[0], exit_code);
+    const auto contents = read_package(system, arguments[0], exit_code);
     if (!contents) return exit_code;
 
     std::set<std::string> names;
@@ -80,7 +83,8 @@ int unpack_command(const Arguments& arguments) {
     std::filesystem::create_directories(std::filesystem::path(folder), error);
     if (error) return fail("cannot create " + folder + ": " + error.message());
     for (const auto& entry : contents->entries) {
-        const std::string reason = files::write_file(files::join(folder, entry.name), entry.text);
+        const std::string reason =
+            files::write_file(system, system.join(folder, entry.name), entry.text);
         if (!reason.empty()) return fail(host::gbk_to_utf8(reason));
     }
     std::cout << contents->entries.size() << " scripts written to " << folder << std::endl;
@@ -89,8 +93,9 @@ int unpack_command(const Arguments& arguments) {
 
 int list_command(const Arguments& arguments) {
     if (arguments.size() != 1) return fail("list needs FILE", kUsageError);
+    host::HostSystem system;
     int exit_code = kSuccess;
-    const auto contents = read_package(arguments[0], exit_code);
+    const auto contents = read_package(system, arguments[0], exit_code);
     if (!contents) return exit_code;
 
     // "applied": the engine filter of the shipped program takes the script; "syntax": its

@@ -10,9 +10,9 @@ bool blank(const std::string& text) {
     return text.find_first_not_of(' ') == std::string::npos;
 }
 
-void report_connect_failure(Runtime& runtime, const std::string& reason) {
-    runtime.beep(1);
-    runtime.message_box(gs_appname, "不能连接到数据库！(错误信息：" + reason + ")");
+void report_connect_failure(Ui& ui, const std::string& reason) {
+    ui.beep(1);
+    ui.message_box(gs_appname, "不能连接到数据库！(错误信息：" + reason + ")");
 }
 
 // Names of the registry values the connection cannot do without that are missing or blank.
@@ -31,16 +31,16 @@ std::string missing_values(const Transaction::Settings& settings) {
 }  // namespace
 
 bool wf_connect_db(UpgradeWindow& w) {
-    Runtime& runtime = w.runtime();
+    System& system = w.system();
     Transaction& sqlca = w.sqlca();
     Transaction::Settings& settings = sqlca.settings();
 
     settings.dbms = "MSS";
-    if (auto database = runtime.registry_string(kStoreRegistryKey, "DATABASE")) {
+    if (auto database = system.registry_string(kStoreRegistryKey, "DATABASE")) {
         settings.database = *database;
     }
     settings.log_pass = "tqzvbno";
-    if (auto server = runtime.registry_string(kStoreRegistryKey, "SERVERNAME")) {
+    if (auto server = system.registry_string(kStoreRegistryKey, "SERVERNAME")) {
         settings.server_name = *server;
     }
     settings.log_id = "korvane";
@@ -53,14 +53,14 @@ bool wf_connect_db(UpgradeWindow& w) {
     // message, so say which value is missing instead.
     const std::string missing = missing_values(settings);
     if (!missing.empty()) {
-        report_connect_failure(runtime, std::string("注册表 ") + kStoreRegistryKeyShown +
-                                            " 中缺少 " + missing + " 的值");
+        report_connect_failure(w.ui(), std::string("注册表 ") + kStoreRegistryKeyShown +
+                                           " 中缺少 " + missing + " 的值");
         return false;
     }
 
     sqlca.connect();
     if (sqlca.sqlcode() != Transaction::kSuccess) {
-        report_connect_failure(runtime, sqlca.sqlerrtext());
+        report_connect_failure(w.ui(), sqlca.sqlerrtext());
         return false;
     }
 
@@ -77,7 +77,7 @@ bool wf_connect_db(UpgradeWindow& w) {
     // failed connection, not a success.
     sqlca.execute_immediate("use " + ls_database);
     if (sqlca.sqlcode() != Transaction::kSuccess) {
-        report_connect_failure(runtime, sqlca.sqlerrtext());
+        report_connect_failure(w.ui(), sqlca.sqlerrtext());
         return false;
     }
     return true;

@@ -131,9 +131,10 @@ bool engine_applies(std::string_view dbms, std::string_view name) {
     return contains(name, text::upper(dbms) == "ODBC" ? "ANY5" : "MS");
 }
 
-PackOutcome pack_folder(const std::string& folder, const std::string& package_path) {
+PackOutcome pack_folder(System& system, const std::string& folder,
+                        const std::string& package_path) {
     PackOutcome outcome;
-    auto listed = files::list_files(folder, "*.sql");
+    auto listed = files::list_files(system, folder, "*.sql");
     if (!listed) {
         outcome.error =
             "不能读取脚本目录 " + folder + "：" + listed.error + unchanged(package_path);
@@ -141,16 +142,16 @@ PackOutcome pack_folder(const std::string& folder, const std::string& package_pa
     }
     outcome.scripts = std::move(*listed);
 
-    files::ReplacingFile out(package_path);
+    const auto out = system.replace_file(package_path);
     const auto cannot_write = [&] {
-        return "不能写入程序包：" + out.error() + unchanged(package_path);
+        return "不能写入程序包：" + out->error() + unchanged(package_path);
     };
-    if (!out.error().empty()) {
+    if (!out->error().empty()) {
         outcome.error = cannot_write();
         return outcome;
     }
     for (const std::string& ls_file : outcome.scripts) {
-        const auto ls_source = files::read_file(files::join(folder, ls_file));
+        const auto ls_source = system.read_file(system.join(folder, ls_file));
         if (!ls_source) {
             outcome.error =
                 "不能读取脚本 " + ls_file + "：" + ls_source.error + unchanged(package_path);
@@ -160,10 +161,10 @@ PackOutcome pack_folder(const std::string& folder, const std::string& package_pa
             outcome.error = *problem + unchanged(package_path);
             return outcome;
         }
-        out.write(record(ls_file, *ls_source));
+        out->write(record(ls_file, *ls_source));
     }
-    out.write(kPackageEnd);
-    if (!out.commit()) outcome.error = cannot_write();
+    out->write(kPackageEnd);
+    if (!out->finish()) outcome.error = cannot_write();
     return outcome;
 }
 
@@ -183,18 +184,18 @@ Contents read_contents(std::string_view package, std::string_view dbms) {
 }
 
 ApplyOutcome apply_package(UpgradeWindow& w, const std::string& package_path) {
-    Runtime& runtime = w.runtime();
+    Ui& ui = w.ui();
     Transaction& sqlca = w.sqlca();
-    const WaitCursor hourglass(runtime);
+    const WaitCursor hourglass(ui);
 
-    if (!files::exists(package_path)) {
-        runtime.message_box(gs_appname, kUpgradeIncompleteText);
+    if (!w.system().exists(package_path)) {
+        ui.message_box(gs_appname, kUpgradeIncompleteText);
         return ApplyOutcome::kMissing;
     }
-    const auto ls_source = files::read_file(package_path);
+    const auto ls_source = w.system().read_file(package_path);
     if (!ls_source) {
-        runtime.message_box(
-            gs_appname, "不能读取 " + package_path + "：" + ls_source.error + "，升级操作被中断。");
+        ui.message_box(gs_appname,
+                       "不能读取 " + package_path + "：" + ls_source.error + "，升级操作被中断。");
         return ApplyOutcome::kUnreadable;
     }
 
@@ -206,34 +207,34 @@ ApplyOutcome apply_package(UpgradeWindow& w, const std::string& package_path) {
 
         std::string ls_create = next->text(), ls_drop;
         if (!wf_get_sql_go(ls_create, ls_drop)) {
-            runtime.message_box(gs_appname, ls_file + " 语法错误！");
+            ui.message_box(gs_appname, ls_file + " 语法错误！");
             continue;
         }
         if (auto error = replace_object(sqlca, ls_drop, ls_create)) {
-            runtime.message_box(ls_file, *error);
-            runtime.beep(1);
-            runtime.message_box(gs_appname, "更新失败！(错误信息：" + *error + ")");
+            ui.message_box(ls_file, *error);
+            ui.beep(1);
+            ui.message_box(gs_appname, "更新失败！(错误信息：" + *error + ")");
             return ApplyOutcome::kFailed;
         }
         last_applied = ls_file;
     }
     if (!reader.finished()) {
-        runtime.message_box(gs_appname, malformed_message(reader, last_applied));
+        ui.message_box(gs_appname, malformed_message(reader, last_applied));
         return ApplyOutcome::kMalformed;
     }
-    runtime.message_box(gs_appname, "更新成功！");
+    ui.message_box(gs_appname, "更新成功！");
     return ApplyOutcome::kApplied;
 }
 
 }  // namespace package
 
 void cb_get_clicked(UpgradeWindow& w) {
-    Runtime& runtime = w.runtime();
-    const WaitCursor hourglass(runtime);
-    const package::PackOutcome outcome =
-        package::pack_folder(package::kDevelopmentScriptFolder, w.is_runpath + package::kFileName);
-    runtime.show_file_list(outcome.scripts);
-    if (!outcome.error.empty()) runtime.message_box(gs_appname, outcome.error);
+    Ui& ui = w.ui();
+    const WaitCursor hourglass(ui);
+    const package::PackOutcome outcome = package::pack_folder(
+        w.system(), w.system().maintainers_script_folder(), w.is_runpath + package::kFileName);
+    ui.show_file_list(outcome.scripts);
+    if (!outcome.error.empty()) ui.message_box(gs_appname, outcome.error);
 }
 
 void cb_put_clicked(UpgradeWindow& w) {

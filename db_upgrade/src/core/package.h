@@ -23,14 +23,6 @@ inline constexpr std::string_view kPackageEnd = "@@@@";
 // The package's file name in the program's working directory (is_runpath).
 inline constexpr const char* kFileName = "db.dat";
 
-// The maintainers' script folder, which the build button (cb_get) packs. Only the
-// maintainers' development machines have it; tessary-cli pack takes any folder.
-#ifdef _WIN32
-inline constexpr const char* kDevelopmentScriptFolder = "e:\\G\\korvane\\sql\\pr_tr\\";
-#else
-inline constexpr const char* kDevelopmentScriptFolder = "/srv/korvane/sql/pr_tr/";
-#endif
-
 // The record of one script.
 std::string record(std::string_view name, std::string_view text);
 
@@ -93,7 +85,7 @@ struct PackOutcome {
     std::vector<std::string> scripts;  // as listed, in package order
     std::string error;
 };
-PackOutcome pack_folder(const std::string& folder, const std::string& package_path);
+PackOutcome pack_folder(System& system, const std::string& folder, const std::string& package_path);
 
 // A package taken apart without a database: every record with what the applier would do
 // with it, or, for a package that does not read to its end, the applier's message.

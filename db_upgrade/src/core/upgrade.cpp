@@ -80,9 +80,8 @@ std::optional<std::string> select_upgrade_date(Transaction& sqlca) {
 
 // One database: steps 1 to 8 of the run.
 void upgrade_current_database(UpgradeWindow& w) {
-    Runtime& runtime = w.runtime();
     Transaction& sqlca = w.sqlca();
-    const WaitCursor oldpointer(runtime);
+    const WaitCursor oldpointer(w.ui());
 
     if (select_upgrade_date(sqlca) == std::string("00000000")) {
         sqlca.execute_immediate(kInsertUpgradeDate);
@@ -91,7 +90,7 @@ void upgrade_current_database(UpgradeWindow& w) {
     wf_dbupgrade_2007(w);
 
     sqlca.set_autocommit(true);
-    if (runtime.apply_package_checked()) cb_put_clicked(w);
+    if (w.ui().apply_package_checked()) cb_put_clicked(w);
     sqlca.set_autocommit(false);
     sqlca.commit();
 }
@@ -119,15 +118,16 @@ void wf_dbupgrade_2007(UpgradeWindow& w) {
     const std::optional<std::string> ls_upgrade_date = select_upgrade_date(w.sqlca());
     const std::size_t first = ls_upgrade_date ? gate_index(*ls_upgrade_date) : kGateCount;
     if (first == kGateCount) {
-        w.runtime().message_box(kNoticeTitle, kUpgradeIncompleteText);
+        w.ui().message_box(kNoticeTitle, kUpgradeIncompleteText);
         return;
     }
     for (std::size_t i = first; i < kGateCount; ++i) kGates[i].run(w);
 }
 
 void cb_1_clicked(UpgradeWindow& w) {
-    Runtime& runtime = w.runtime();
-    RunLog log(w.sqlca(), RunLog::path_in(runtime.program_directory()));
+    Ui& ui = w.ui();
+    System& system = w.system();
+    RunLog log(w.sqlca(), system, RunLog::path_in(system, system.program_directory()));
     {
         RoutedThroughLog routed(w, log);
         upgrade_current_database(w);
@@ -138,13 +138,13 @@ void cb_1_clicked(UpgradeWindow& w) {
             if (w.sqlca().sqlcode() == Transaction::kSuccess) {
                 upgrade_current_database(w);
             } else {
-                runtime.insert_progress_line("不能切换到数据库 " + w.is_sorvanth +
-                                             "，该库未升级：" + w.sqlca().sqlerrtext());
+                ui.insert_progress_line("不能切换到数据库 " + w.is_sorvanth + "，该库未升级：" +
+                                        w.sqlca().sqlerrtext());
             }
         }
     }
-    runtime.insert_progress_line(log.finish());
-    runtime.set_upgrade_enabled(false);
+    ui.insert_progress_line(log.finish());
+    ui.set_upgrade_enabled(false);
 }
 
 }  // namespace tessary

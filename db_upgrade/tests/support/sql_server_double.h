@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/runtime.h"
+#include "core/transaction.h"
 #include "timeline.h"
 
 namespace tessary::testing {
