@@ -21,13 +21,6 @@ const char kInsertUpgradeDate[] =
     "insert t_sys_system values ( 'UPGRADE_DATE' , 'UPGRADE_DATE' , '00000000' , '是' , '' , "
     "null , null , null ) ";
 
-void execute_each_with_commit(Transaction& sqlca, const statements::StatementList& list) {
-    for (std::string_view statement : list) {
-        sqlca.execute_immediate(std::string(statement));
-        sqlca.commit();
-    }
-}
-
 void batch_00000000(UpgradeWindow& w) {
     execute_each_with_commit(w.sqlca(), statements::batch_00000000);
 }
@@ -109,6 +102,13 @@ class RoutedThroughLog {
 };
 
 }  // namespace
+
+void execute_each_with_commit(Transaction& sqlca, const statements::StatementList& list) {
+    for (std::string_view statement : list) {
+        sqlca.execute_immediate(std::string(statement));
+        sqlca.commit();
+    }
+}
 
 bool is_gate_date(std::string_view upgrade_date) {
     return gate_index(upgrade_date) < kGateCount;
