@@ -119,9 +119,9 @@ int main() {
     const auto unpack = [&] {
         fs::create_directory(unpacked);
         const auto package = system.read_file(package_path);
-        const auto contents = pk::read_contents(*package, "MSS");
-        require(contents.error.empty(), "unpacking failed");
-        for (const auto& entry : contents.entries) {
+        const auto plan = pk::plan_package(*package, "MSS");
+        require(plan.error.empty(), "unpacking failed");
+        for (const auto& entry : plan.scripts) {
             const std::string path = system.join(unpacked.string(), entry.name);
             require(tessary::files::write_file(system, path, entry.text).empty(),
                     "writing a script failed");

@@ -1,5 +1,5 @@
-// The script package db.dat: its bytes, reading it back, the builder's refusals, and the
-// applier against the SQL Server double.
+// The script package db.dat: building it from a folder, the builder's refusals, the plan,
+// and the applier against the SQL Server double.
 #include "core/package.h"
 
 #include <gtest/gtest.h>
@@ -102,11 +102,11 @@ TEST_F(Builder, LongScriptsArePackedWholeAndReadBack) {
     EXPECT_EQ(package.substr(16 + 32000, 22), "<####$$$$$$p2.sql^^^^]");
     EXPECT_EQ(package.substr(package.size() - 9), "[####@@@@");
 
-    const auto contents = pk::read_contents(package, "MSS");
-    EXPECT_EQ(contents.error, "");
-    ASSERT_EQ(contents.entries.size(), 2u);
-    EXPECT_EQ(contents.entries[0].text, over_buffer);
-    EXPECT_EQ(contents.entries[1].text, over_read);
+    const auto plan = pk::plan_package(package, "MSS");
+    EXPECT_EQ(plan.error, "");
+    ASSERT_EQ(plan.scripts.size(), 2u);
+    EXPECT_EQ(plan.scripts[0].text, over_buffer);
+    EXPECT_EQ(plan.scripts[1].text, over_read);
 }
 
 struct Refusal {
@@ -140,10 +140,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Builder, MarkersThatCannotSplitThePackageArePacked) {
     script("p$$$$$$@@@@_MS.sql", "select '$$$$$$ ^^^^ @@@@', 'a#'");
-    const auto contents = pk::read_contents(packed(), "MSS");
-    ASSERT_EQ(contents.entries.size(), 1u);
-    EXPECT_EQ(contents.entries[0].name, "p$$$$$$@@@@_MS.sql");
-    EXPECT_EQ(contents.entries[0].text, "select '$$$$$$ ^^^^ @@@@', 'a#'");
+    const auto plan = pk::plan_package(packed(), "MSS");
+    ASSERT_EQ(plan.scripts.size(), 1u);
+    EXPECT_EQ(plan.scripts[0].name, "p$$$$$$@@@@_MS.sql");
+    EXPECT_EQ(plan.scripts[0].text, "select '$$$$$$ ^^^^ @@@@', 'a#'");
 }
 
 TEST_F(Builder, AScriptThatCannotBeReadStopsTheBuild) {
@@ -170,58 +170,26 @@ TEST_F(Builder, AMissingFolderOrAnUnwritablePackageChangesNothing) {
     EXPECT_FALSE(fs::exists(out.path() / "missing"));
 }
 
-TEST(PackageRecord, IsRefusedExactlyWhenItWouldNotReadBack) {
-    // Every name and text of up to three bytes made of the markers' characters and a letter.
-    std::vector<std::string> pieces{""};
-    for (std::size_t from = 0; pieces.back().size() < 3; ++from) {
-        for (char c : {'#', '^', '$', '@', 'a'}) pieces.push_back(pieces[from] + c);
-    }
-    for (const auto& name : pieces) {
-        for (const auto& text : pieces) {
-            const std::string bytes = pk::record(name, text) + std::string(pk::kPackageEnd);
-            pk::Reader reader(bytes);
-            const auto first = reader.next();
-            const bool reads_back = first && first->name == name && first->text() == text &&
-                                    !reader.next() && reader.finished();
-            EXPECT_EQ(!pk::record_problem(name, text).has_value(), reads_back)
-                << "name '" << name << "' text '" << text << "'";
-        }
-    }
+TEST(PackagePlan, SaysForEachScriptWhetherItIsAppliedAndHowItSplits) {
+    const std::string package = pk::record("P_ONE_MS.sql", procedure_script("P_ONE_MS")) +
+                                pk::record("p_ANY5.sql", procedure_script("p_ANY5")) +
+                                pk::record("P_BAD_MS.sql", "select 1") + "@@@@";
+    const auto plan = pk::plan_package(package, "MSS");
+    EXPECT_EQ(plan.error, "");
+    ASSERT_EQ(plan.scripts.size(), 3u);
+    const auto& one = plan.scripts[0];
+    EXPECT_TRUE(one.engine_applies && one.syntax_ok);
+    EXPECT_EQ(one.drop, "drop procedure P_ONE_MS");
+    EXPECT_EQ(one.create,
+              "create procedure P_ONE_MS  with ENCRYPTION as\r\nbegin\r\nselect 1\r\nend\r\n");
+    EXPECT_FALSE(plan.scripts[1].engine_applies);
+    EXPECT_TRUE(plan.scripts[1].syntax_ok);
+    EXPECT_TRUE(plan.scripts[2].engine_applies);
+    EXPECT_FALSE(plan.scripts[2].syntax_ok);
+    EXPECT_EQ(plan.scripts[2].text, "select 1");
+
+    EXPECT_TRUE(pk::plan_package(package, "odbc").scripts[1].engine_applies);
 }
-
-struct Malformed {
-    std::string bytes;
-    pk::Problem problem;
-    std::string text;
-};
-
-class MalformedPackage : public ::testing::TestWithParam<Malformed> {};
-
-TEST_P(MalformedPackage, StopsWithItsProblemInsteadOfLooping) {
-    pk::Reader reader(GetParam().bytes);
-    while (reader.next()) {
-    }
-    EXPECT_FALSE(reader.finished());
-    EXPECT_EQ(reader.problem(), GetParam().problem);
-    EXPECT_EQ(reader.problem_text(), GetParam().text);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MalformedPackage,
-    ::testing::Values(Malformed{"", pk::Problem::kCutShort, "文件为空，没有结束标记 @@@@"},
-                      Malformed{"$$$$$$a^^^^cba####", pk::Problem::kCutShort,
-                                "文件在第 18 字节后中断，缺少结束标记 @@@@"},
-                      Malformed{"$$$$$$a^^^^cba####@@", pk::Problem::kCutShort,
-                                "文件在第 20 字节后中断，缺少结束标记 @@@@"},
-                      Malformed{"$$$$$$a^^^^cba####@@@@\r\n", pk::Problem::kTrailingBytes,
-                                "结束标记 @@@@ 之后还有 2 字节"},
-                      Malformed{"$$$$$$a^^^^cba####$$$$$$b^^^^fed", pk::Problem::kNoBodyEnd,
-                                "从第 19 字节起的记录没有结束标记 ####（文件不完整或已被改动）"},
-                      Malformed{"$$$$$$a^^^^cba####xyz####@@@@", pk::Problem::kNoNameHead,
-                                "第 19 字节处不是记录的开始标记 $$$$$$"},
-                      Malformed{"$$$$$$abc####@@@@", pk::Problem::kNoBodyHead,
-                                "从第 1 字节起的记录没有标记 ^^^^"}),
-    numbered<Malformed>);
 
 const char kOldTwo[] = "create procedure p_two_MS as begin select 'old' end";
 
@@ -391,7 +359,7 @@ TEST_F(Applier, AMalformedPackageStopsAfterTheLastWholeRecordAndSaysWhere) {
     EXPECT_NE(routine("p_one_ms"), "");
     EXPECT_TRUE(window.ib_package_incomplete);
     // Taking the package apart without a database names the same script.
-    EXPECT_EQ(pk::read_contents(bytes, "MSS").error, message);
+    EXPECT_EQ(pk::plan_package(bytes, "MSS").error, message);
 
     write_package({}, "@@");
     timeline.clear();
