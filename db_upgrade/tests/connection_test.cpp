@@ -1,6 +1,7 @@
 // Window open and wf_connect_db against the SQL Server double.
 #include <gtest/gtest.h>
 
+#include "core/statements.h"
 #include "core_fixture.h"
 
 namespace tessary::testing {
@@ -34,8 +35,7 @@ TEST_F(Connection, ConnectsWithTheFixedLoginAndSettingsInTheirOrder) {
 
     EXPECT_EQ(executed(), (std::vector<std::string>{"use master", "use store"}));
     EXPECT_EQ(timeline.texts(Kind::kSelect),
-              (std::vector<std::string>{
-                  "SELECT Name FROM sysdatabases WHERE Lower ( Name ) ='sorvanth' "}));
+              std::vector<std::string>{std::string(statements::select_second_database)});
     EXPECT_EQ(server.current_database(), "store");
     EXPECT_FALSE(window.ib_sorvanth);
     EXPECT_EQ(window.is_sorvanth, "");

@@ -13,12 +13,8 @@ namespace {
 using Kind = Event::Kind;
 namespace st = statements;
 
-const std::string kSelectDate =
-    "select isnull ( max ( sys_var_value ) , '00000000' ) from t_sys_system where sys_var_id "
-    "='UPGRADE_DATE' ";
-const std::string kInsertDate =
-    "insert t_sys_system values ( 'UPGRADE_DATE' , 'UPGRADE_DATE' , '00000000' , '是' , '' , "
-    "null , null , null ) ";
+const std::string kSelectDate(st::select_upgrade_date);
+const std::string kInsertDate(st::insert_upgrade_date);
 
 // The database operations of the timeline as short texts, in order.
 std::vector<std::string> operations(const std::vector<Event>& events) {

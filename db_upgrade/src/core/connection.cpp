@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "statements.h"
 #include "window.h"
 
 namespace tessary {
@@ -68,8 +69,7 @@ bool wf_connect_db(UpgradeWindow& w) {
     sqlca.execute_immediate("use master");
 
     std::optional<std::string> ls_sorvanth = w.is_sorvanth;
-    sqlca.select_into("SELECT Name FROM sysdatabases WHERE Lower ( Name ) ='sorvanth' ",
-                      ls_sorvanth);
+    sqlca.select_into(std::string(statements::select_second_database), ls_sorvanth);
     w.is_sorvanth = ls_sorvanth.value_or(std::string());
     w.ib_sorvanth = !blank(w.is_sorvanth);
 

@@ -14,13 +14,6 @@ const char* const kNoticeTitle = "提示";
 
 namespace {
 
-const char kSelectUpgradeDate[] =
-    "select isnull ( max ( sys_var_value ) , '00000000' ) from t_sys_system where sys_var_id "
-    "='UPGRADE_DATE' ";
-const char kInsertUpgradeDate[] =
-    "insert t_sys_system values ( 'UPGRADE_DATE' , 'UPGRADE_DATE' , '00000000' , '是' , '' , "
-    "null , null , null ) ";
-
 void batch_00000000(UpgradeWindow& w) {
     execute_each_with_commit(w.sqlca(), statements::batch_00000000);
 }
@@ -67,7 +60,7 @@ std::size_t gate_index(std::string_view upgrade_date) {
 
 std::optional<std::string> select_upgrade_date(Transaction& sqlca) {
     std::optional<std::string> upgrade_date = std::string();
-    sqlca.select_into(kSelectUpgradeDate, upgrade_date);
+    sqlca.select_into(std::string(statements::select_upgrade_date), upgrade_date);
     return upgrade_date;
 }
 
@@ -77,7 +70,7 @@ void upgrade_current_database(UpgradeWindow& w) {
     const WaitCursor oldpointer(w.ui());
 
     if (select_upgrade_date(sqlca) == std::string("00000000")) {
-        sqlca.execute_immediate(kInsertUpgradeDate);
+        sqlca.execute_immediate(std::string(statements::insert_upgrade_date));
         sqlca.commit();
     }
     wf_dbupgrade_2007(w);
