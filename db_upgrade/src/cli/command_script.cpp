@@ -69,7 +69,7 @@ int script_command(const Arguments& arguments) {
         // The run would pass over a folder it cannot read; a preview asked for it.
         const auto listed = files::list_files(system, options["--scripts"], "*.sql");
         if (!listed) return fail("cannot read " + options["--scripts"] + ": " + listed.error);
-        window.is_sql_dir = options["--scripts"];
+        window.script_folder_override = options["--scripts"];
     }
 
     // The package follows the batches, as in the upgrade run.

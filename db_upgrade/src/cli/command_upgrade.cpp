@@ -40,7 +40,7 @@ int upgrade_command(const Arguments& arguments) {
             "a database records an upgrade date this program does not know; its batches did not "
             "run");
     }
-    if (window.ib_package_incomplete) {
+    if (window.package_incomplete) {
         return fail("the script package db.dat was not applied to its end; see the messages above");
     }
     return kSuccess;

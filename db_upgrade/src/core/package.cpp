@@ -70,18 +70,17 @@ PackOutcome pack_folder(System& system, const std::string& folder,
         outcome.error = cannot_write();
         return outcome;
     }
-    for (const std::string& ls_file : outcome.scripts) {
-        const auto ls_source = system.read_file(system.join(folder, ls_file));
-        if (!ls_source) {
-            outcome.error =
-                "不能读取脚本 " + ls_file + "：" + ls_source.error + unchanged(package_path);
+    for (const std::string& name : outcome.scripts) {
+        const auto script = system.read_file(system.join(folder, name));
+        if (!script) {
+            outcome.error = "不能读取脚本 " + name + "：" + script.error + unchanged(package_path);
             return outcome;
         }
-        if (auto problem = record_problem(ls_file, *ls_source)) {
+        if (auto problem = record_problem(name, *script)) {
             outcome.error = *problem + unchanged(package_path);
             return outcome;
         }
-        out->write(record(ls_file, *ls_source));
+        out->write(record(name, *script));
     }
     out->write(kPackageEnd);
     if (!out->finish()) outcome.error = cannot_write();
@@ -158,7 +157,7 @@ void cb_get_clicked(UpgradeWindow& w) {
 
 void cb_put_clicked(UpgradeWindow& w) {
     const auto outcome = package::apply_package(w, w.is_runpath + package::kFileName);
-    if (outcome != package::ApplyOutcome::kApplied) w.ib_package_incomplete = true;
+    if (outcome != package::ApplyOutcome::kApplied) w.package_incomplete = true;
 }
 
 }  // namespace tessary

@@ -13,7 +13,7 @@ namespace {
 // registry value PATH names. Empty when PATH is missing or blank.
 std::string script_folder(UpgradeWindow& w) {
     System& system = w.system();
-    if (!w.is_sql_dir.empty()) return system.join(w.is_sql_dir, "");
+    if (!w.script_folder_override.empty()) return system.join(w.script_folder_override, "");
     const auto path = system.registry_string(kStoreRegistryKey, "PATH");
     if (!path || text::trim_blanks(*path).empty()) return {};
     const char separator = system.path_separator();
@@ -27,19 +27,19 @@ bool is_go_line(const std::string& line) {
 // Runs one script batch by batch: a line "GO" (any letter case, nothing else on it) ends a
 // batch; every other line joins the batch after a line feed.
 void run_script(Transaction& sqlca, const std::vector<std::string>& lines) {
-    std::string ls_sql;
-    for (const std::string& ls_source : lines) {
-        if (is_go_line(ls_source)) {
-            sqlca.execute_immediate(ls_sql);
-            ls_sql.clear();
+    std::string batch;
+    for (const std::string& line : lines) {
+        if (is_go_line(line)) {
+            sqlca.execute_immediate(batch);
+            batch.clear();
         } else {
-            ls_sql += '\n';
-            ls_sql += ls_source;
+            batch += '\n';
+            batch += line;
         }
     }
     // Text after the last GO line is the script's own last batch, not the start of the
     // next script's first one.
-    if (!text::is_blank(ls_sql)) sqlca.execute_immediate(ls_sql);
+    if (!text::is_blank(batch)) sqlca.execute_immediate(batch);
 }
 
 // Where the last occurrence of a word in a text begins, counted from the text's end: the

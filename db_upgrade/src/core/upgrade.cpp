@@ -67,7 +67,7 @@ std::optional<std::string> select_upgrade_date(Transaction& sqlca) {
 // One database: steps 1 to 8 of the run.
 void upgrade_current_database(UpgradeWindow& w) {
     Transaction& sqlca = w.sqlca();
-    const WaitCursor oldpointer(w.ui());
+    const WaitCursor wait_cursor(w.ui());
 
     if (select_upgrade_date(sqlca) == std::string("00000000")) {
         sqlca.execute_immediate(std::string(statements::insert_upgrade_date));

@@ -50,11 +50,11 @@ class UpgradeWindow {
 
     // The folder wf_exec_sql takes its scripts from instead of the one the registry names
     // (tessary-cli script --scripts); empty in a real run.
-    std::string is_sql_dir;
+    std::string script_folder_override;
     // Set once an application of the script package stopped short of its end (package
     // missing, unreadable or malformed, or a script failed). The window shows this in its
     // message boxes alone; tessary-cli upgrade also turns it into its exit code.
-    bool ib_package_incomplete = false;
+    bool package_incomplete = false;
 
   private:
     Ui& ui_;
