@@ -9,8 +9,8 @@
 #include "core/system.h"
 
 // What the command-line twin and the Qt window share that touches the operating system.
-// One implementation per system, posix.cpp and win32.cpp; the file services, which the
-// C++ library makes the same on both, are in file_access.cpp. Texts are GBK unless named UTF-8.
+// One implementation per system, posix.cpp and win32.cpp; what is alike on both (paths,
+// files, the clock) is in common.cpp. Texts are GBK unless named UTF-8.
 
 namespace tessary::host {
 

@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 #include "host.h"
@@ -82,23 +81,6 @@ std::string HostSystem::program_directory() {
 
 std::string HostSystem::maintainers_script_folder() {
     return "e:\\G\\korvane\\sql\\pr_tr\\";
-}
-
-char HostSystem::path_separator() const {
-    return '\\';
-}
-
-std::string HostSystem::join(const std::string& folder, const std::string& name) const {
-    if (folder.empty() || folder.back() == '\\' || folder.back() == '/') return folder + name;
-    return folder + '\\' + name;
-}
-
-LocalTime HostSystem::local_time() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_s(&local, &now);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-            local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
 std::string gbk_to_utf8(std::string_view gbk) {

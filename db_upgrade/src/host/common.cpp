@@ -1,8 +1,9 @@
-// The file services of HostSystem, over the C++ library's files and file system, the same
-// on every system.
+// What HostSystem does alike on every system: paths, files over the C++ library's files and
+// file system, and the clock.
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -14,6 +15,15 @@
 namespace tessary::host {
 namespace fs = std::filesystem;
 namespace {
+
+// The separator the system puts between a folder and a name, and the ones it takes there.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+constexpr std::string_view kPathSeparators = "\\/";
+#else
+constexpr char kPathSeparator = '/';
+constexpr std::string_view kPathSeparators = "/";
+#endif
 
 std::string system_reason(int error_number) {
     return std::generic_category().message(error_number);
@@ -141,6 +151,17 @@ class AppendingFile final : public FileWriter {
 
 }  // namespace
 
+char HostSystem::path_separator() const {
+    return kPathSeparator;
+}
+
+std::string HostSystem::join(const std::string& folder, const std::string& name) const {
+    if (folder.empty() || kPathSeparators.find(folder.back()) != std::string_view::npos) {
+        return folder + name;
+    }
+    return folder + kPathSeparator + name;
+}
+
 Result<std::vector<std::string>> HostSystem::plain_files(const std::string& folder) {
     std::error_code error;
     fs::directory_iterator entry(fs::path(folder), error);
@@ -184,6 +205,18 @@ std::unique_ptr<FileWriter> HostSystem::replace_file(const std::string& path) {
 
 std::unique_ptr<FileWriter> HostSystem::append_to_file(const std::string& path) {
     return std::make_unique<AppendingFile>(path);
+}
+
+LocalTime HostSystem::local_time() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+            local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
 }  // namespace tessary::host
