@@ -19,10 +19,11 @@
 #include "core/window.h"
 #include "odbc/connection_string.h"
 #include "odbc/odbc_transaction.h"
-#include "recording_runtime.h"
+#include "recording_ui.h"
 #include "store_fixture.h"
 #include "tds_server.h"
 #include "temp_dir.h"
+#include "test_system.h"
 
 namespace {
 
@@ -89,11 +90,12 @@ double time_upgrade(std::vector<std::string>& statements) {
     const t::TempDir program_dir;
     t::Timeline timeline;
     tessary::odbc::OdbcTransaction sqlca;
-    t::RecordingRuntime runtime(sqlca, timeline);
+    t::RecordingUi ui(timeline);
+    t::TestSystem system;
     const auto settings = server.settings();
-    runtime.registry = {{"DATABASE", settings.database}, {"SERVERNAME", settings.server_name}};
-    runtime.program_dir = program_dir.path().string();
-    tessary::UpgradeWindow window(runtime);
+    system.registry = {{"DATABASE", settings.database}, {"SERVERNAME", settings.server_name}};
+    system.program_dir = program_dir.path().string();
+    tessary::UpgradeWindow window(ui, system, sqlca);
     tessary::open(window);
     tessary::ue_postopen(window);
     require(sqlca.connected(), "the upgrade could not connect: " + sqlca.sqlerrtext());

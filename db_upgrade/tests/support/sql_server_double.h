@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/runtime.h"
+#include "core/transaction.h"
 #include "timeline.h"
 
 namespace tessary::testing {
@@ -17,9 +17,10 @@ namespace tessary::testing {
 // sends (use, create table, alter table ... add, positional and named inserts, the
 // single-value updates of t_sys_system, the grant insert, the two selects of the run, and
 // drop and create of procedures and triggers), refuses what already exists or is missing as
-// SQL Server does, and refuses whatever else it is sent. For reading a database back it also
-// answers "select C from T where K = 'v'" (one row at most) and "select count(*) from
-// sysobjects where name = 'v'".
+// SQL Server does, and refuses whatever else it is sent. The grant insert and the two
+// selects it knows by their texts, which it takes from the upgrade's own statements. For
+// reading a database back it also answers "select C from T where K = 'v'" (one row at most)
+// and "select count(*) from sysobjects where name = 'v'".
 // Every operation goes into the timeline with its outcome.
 //
 // Transactions: with autocommit on each statement that succeeds is kept at once; with it
