@@ -2,7 +2,11 @@
 // test's own temporary folder, with that test's Z_AllITrans.ini beside it.
 #pragma once
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdint>
 #include <filesystem>
@@ -43,19 +47,38 @@ inline std::string ini_text(const Settings& settings) {
     return text;
 }
 
+#if defined(_WIN32)
+inline constexpr char kLibraryFileName[] = "Vortal.dll";
+#else
+inline constexpr char kLibraryFileName[] = "libvortal.so";
+#endif
+
 class LoadedLibrary {
   public:
-    using Transact = TransResult* (*)(const char*);
+    using Transact = TransResult*(VORTAL_CALL*)(const char*);
 
-    explicit LoadedLibrary(const std::string& file_name = "libvortal.so") {
+    explicit LoadedLibrary(const std::string& file_name = kLibraryFileName) {
         const std::string copy = dir_.file(file_name);
         std::filesystem::copy_file(VORTAL_LIBRARY_PATH, copy);
+#if defined(_WIN32)
+        handle_ = LoadLibraryA(copy.c_str());
+        if (handle_ == nullptr) throw std::runtime_error("cannot load " + copy);
+        transact_ = reinterpret_cast<Transact>(
+            reinterpret_cast<void*>(GetProcAddress(handle_, "Z_ALITrans")));
+#else
         handle_ = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle_ == nullptr) throw std::runtime_error(dlerror());
         transact_ = reinterpret_cast<Transact>(dlsym(handle_, "Z_ALITrans"));
+#endif
         if (transact_ == nullptr) throw std::runtime_error("Z_ALITrans not exported");
     }
-    ~LoadedLibrary() { dlclose(handle_); }
+    ~LoadedLibrary() {
+#if defined(_WIN32)
+        FreeLibrary(handle_);
+#else
+        dlclose(handle_);
+#endif
+    }
     LoadedLibrary(const LoadedLibrary&) = delete;
     LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 
@@ -69,7 +92,11 @@ class LoadedLibrary {
 
   private:
     TempDir dir_;
+#if defined(_WIN32)
+    HMODULE handle_ = nullptr;
+#else
     void* handle_ = nullptr;
+#endif
     Transact transact_ = nullptr;
 };
 
