@@ -25,6 +25,7 @@ constexpr std::size_t kLongestPath = 32768;
 constexpr DWORD kLargestWrite = 0x10000000;
 constexpr DWORD kConnectTimeoutMs = 10'000;
 constexpr DWORD kTransferTimeoutMs = 30'000;
+constexpr DWORD kLongestWaitForFileMs = 5'000;
 
 struct InternetHandleCloser {
     void operator()(void* handle) const { InternetCloseHandle(static_cast<HINTERNET>(handle)); }
@@ -249,12 +250,22 @@ bool OutputFile::create(const char* path) {
     return as_handle(handle_) != INVALID_HANDLE_VALUE;
 }
 
-// Unshared: another writer, in this process or another, cannot open the file meanwhile.
+// Unshared: another writer, in this process or another, cannot open the file meanwhile. A
+// writer that finds the file open waits for its turn, as on POSIX, rather than losing its
+// entry; a file held longer than a few seconds is given up.
 bool OutputFile::open_for_append(const char* path) {
     if (as_handle(handle_) != INVALID_HANDLE_VALUE) return false;
-    handle_ = from_handle(CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    return as_handle(handle_) != INVALID_HANDLE_VALUE;
+    const DWORD started = GetTickCount();
+    for (;;) {
+        handle_ = from_handle(CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (as_handle(handle_) != INVALID_HANDLE_VALUE) return true;
+        if (GetLastError() != ERROR_SHARING_VIOLATION ||
+            GetTickCount() - started > kLongestWaitForFileMs) {
+            return false;
+        }
+        Sleep(1);
+    }
 }
 
 bool OutputFile::write(std::string_view bytes) {
