@@ -82,7 +82,8 @@ TEST(ProfileReads, ChineseNamesMatchByteForByteAndBareNamesLookInTheSystemFolder
     profile.text("服务器信息", "域名", "", value, sizeof value);
     EXPECT_STREQ(value, "pay.host");
 
-    const std::string bare = "vortal-no-such-file-" + std::to_string(std::random_device()()) + ".ini";
+    const std::string bare =
+        "vortal-no-such-file-" + std::to_string(std::random_device()()) + ".ini";
     platform::ProfileFile(bare.c_str()).text("a", "b", "fallback", value, sizeof value);
     EXPECT_STREQ(value, "fallback");
 }

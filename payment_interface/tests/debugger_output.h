@@ -29,7 +29,9 @@ class DebuggerOutput {
         testing::internal::CaptureStderr();
 #endif
     }
-    ~DebuggerOutput() { take(); }
+    ~DebuggerOutput() {
+        take();
+    }
     DebuggerOutput(const DebuggerOutput&) = delete;
     DebuggerOutput& operator=(const DebuggerOutput&) = delete;
 

@@ -85,10 +85,16 @@ class LoadedLibrary {
     void configure(const Settings& settings) {
         write_file(dir_.file("Z_AllITrans.ini"), ini_text(settings));
     }
-    void remove_configuration() { std::filesystem::remove(dir_.file("Z_AllITrans.ini")); }
+    void remove_configuration() {
+        std::filesystem::remove(dir_.file("Z_AllITrans.ini"));
+    }
 
-    TransResult* call(const char* input) const { return transact_(input); }
-    TransResult* call(const std::string& input) const { return transact_(input.c_str()); }
+    TransResult* call(const char* input) const {
+        return transact_(input);
+    }
+    TransResult* call(const std::string& input) const {
+        return transact_(input.c_str());
+    }
 
   private:
     TempDir dir_;

@@ -56,7 +56,8 @@ class LogTest : public testing::Test {
     int run_probe(const std::filesystem::path& folder, const std::string& message) const {
         std::filesystem::create_directories(folder);
         const std::filesystem::path probe =
-            folder / ("host-program" + std::filesystem::path(VORTAL_LOG_PROBE_PATH).extension().string());
+            folder /
+            ("host-program" + std::filesystem::path(VORTAL_LOG_PROBE_PATH).extension().string());
         std::filesystem::copy_file(VORTAL_LOG_PROBE_PATH, probe);
         return test_support::run_program(probe.string(), {message});
     }

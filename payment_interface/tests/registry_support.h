@@ -23,7 +23,8 @@ inline void set_box_service_path(const std::optional<std::string>& folder,
     if (!folder) return;
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kBoxServiceKey, 0, nullptr, 0,
-                        KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                        KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
         return;
     }
     RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder->c_str()),
@@ -31,7 +32,9 @@ inline void set_box_service_path(const std::optional<std::string>& folder,
     RegCloseKey(key);
 #else
     std::string text = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\r\nPath=/elsewhere\r\n";
-    if (folder) text += "[HKEY_LOCAL_MACHINE\\" + std::string(kBoxServiceKey) + "]\r\nPath=" + *folder + "\r\n";
+    if (folder)
+        text +=
+            "[HKEY_LOCAL_MACHINE\\" + std::string(kBoxServiceKey) + "]\r\nPath=" + *folder + "\r\n";
     write_file(registry_file, text);
 #endif
 }

@@ -1,9 +1,8 @@
 // The Windows HTTP client as the library drives it, against a one-connection socket server
 // of this test program: what reaches the wire, the status and body rules, the time-outs.
+#include <gtest/gtest.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstring>
@@ -94,7 +93,8 @@ struct Got {
 Got get(std::uint16_t port, const char* address) {
     char body[4096] = {};
     test_support::DebuggerOutput debug;
-    const std::uint32_t length = vortal::http_get("127.0.0.1", port, address, "", body, sizeof body);
+    const std::uint32_t length =
+        vortal::http_get("127.0.0.1", port, address, "", body, sizeof body);
     return Got{length, body, debug.take()};
 }
 
@@ -104,7 +104,8 @@ Got get(std::uint16_t port, const char* address) {
 // and turns a backslash into a slash on the way, which the README tells.
 TEST(WindowsHttpClient, SendsAnHttp10GetOfTheAddressWithTheBytesWinInetRewrites) {
     OneConnectionServer server(http_answer("200 OK", R"({"result":"1"})"));
-    const Got got = get(server.port(), "/pay/api?cmd=Q&description=\xb5\xb0\xb8\xe2 8&x=%41&p=a\\b");
+    const Got got =
+        get(server.port(), "/pay/api?cmd=Q&description=\xb5\xb0\xb8\xe2 8&x=%41&p=a\\b");
     EXPECT_EQ(got.length, 14u);
     EXPECT_EQ(got.body, R"({"result":"1"})");
     EXPECT_EQ(got.debug, "");

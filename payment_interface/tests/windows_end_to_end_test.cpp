@@ -1,9 +1,8 @@
 // Vortal.dll under Windows (wine, code page 936) against the Linux substitute aggregator on
 // loopback (port in VORTAL_AGGREGATOR_PORT, agent A1 with key "k3y", machine M1, orders paid
 // at their second query) and the Windows box-service stand-in as a separate process.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -45,8 +44,7 @@ class BoxServiceProcess {
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdOutput = write_end;
         startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        std::string command =
-            "\"" VORTAL_BOX_SERVICE_PATH "\" --machine M1 --key SECRETKEY123";
+        std::string command = "\"" VORTAL_BOX_SERVICE_PATH "\" --machine M1 --key SECRETKEY123";
         const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
                                             nullptr, nullptr, &startup, &process_);
         CloseHandle(write_end);
@@ -129,7 +127,8 @@ TEST_F(WindowsEndToEnd, ScanPayThenQueryAndRefundOfThePaidOrder) {
     const std::string request_id = paid.request_id;
     EXPECT_TRUE(std::regex_match(request_id, std::regex(R"(\d{11}T1)"))) << request_id;
     const std::string paid_receipt = receipt();
-    EXPECT_EQ(paid_receipt.substr(0, paid_receipt.find("\r\n")), "泽瑞诺微信支付签购单（存根），请妥善保管");
+    EXPECT_EQ(paid_receipt.substr(0, paid_receipt.find("\r\n")),
+              "泽瑞诺微信支付签购单（存根），请妥善保管");
     EXPECT_NE(paid_receipt.find("银行单号：******" + std::string(paid.bank_order_no) + "\r\n"),
               std::string::npos);
 
@@ -180,8 +179,10 @@ TEST_F(WindowsEndToEnd, BoxServiceOrdersThroughTheSharedRecordOfAnotherProcess) 
     test_support::write_file(box_folder.file("Z_Config.ini"),
                              "[HOSTINFO]\r\nTwoCodeAddr=qr.example:8080\r\n");
     const std::string registry = box_folder.file("varnix.reg");
-    test_support::write_file(registry, "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix]\r\n"
-                                       "\"Path\"=\"" + doubled_backslashes(folder) + "\"\r\n");
+    test_support::write_file(registry,
+                             "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix]\r\n"
+                             "\"Path\"=\"" +
+                                 doubled_backslashes(folder) + "\"\r\n");
     ASSERT_TRUE(import_registry(registry));
 
     BoxServiceProcess box;
@@ -210,6 +211,7 @@ TEST_F(WindowsEndToEnd, BoxServiceOrdersThroughTheSharedRecordOfAnotherProcess) 
     EXPECT_EQ(log[6], "[NET]:组建二维码地址为" + std::string(address.message) + ":");
     EXPECT_EQ(log[9], "[NET]:组建二维码地址参数Money:12.50 OrderNo:" + z5_id + " DeskNo:8!");
     EXPECT_EQ(log[11], "[NET]:组建二维码地址为" + std::string(order.message) + ":");
-    test_support::write_file(registry, "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix]\r\n");
+    test_support::write_file(registry,
+                             "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix]\r\n");
     import_registry(registry);
 }

@@ -75,8 +75,12 @@ class Library {
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
 
-    Transact transact() const { return transact_; }
-    const std::string& error() const { return error_; }
+    Transact transact() const {
+        return transact_;
+    }
+    const std::string& error() const {
+        return error_;
+    }
 
   private:
 #if defined(_WIN32)

@@ -1,6 +1,6 @@
-#include <cstring>
-
 #include "stand_in.h"
+
+#include <cstring>
 
 namespace box_service {
 

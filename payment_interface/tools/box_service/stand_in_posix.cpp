@@ -1,5 +1,3 @@
-#include "stand_in.h"
-
 #include <fcntl.h>
 #include <semaphore.h>
 #include <sys/mman.h>
@@ -8,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+
+#include "stand_in.h"
 
 namespace box_service {
 
