@@ -2,12 +2,6 @@
 // test's own temporary folder, with that test's Z_AllITrans.ini beside it.
 #pragma once
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 #include <cstdint>
 #include <filesystem>
 #include <stdexcept>
@@ -15,6 +9,7 @@
 
 #include "test_support.h"
 #include "vortal.h"
+#include "vortal_library.h"
 
 namespace test_support {
 
@@ -55,55 +50,28 @@ inline constexpr char kLibraryFileName[] = "libvortal.so";
 
 class LoadedLibrary {
   public:
-    using Transact = TransResult*(VORTAL_CALL*)(const char*);
-
-    explicit LoadedLibrary(const std::string& file_name = kLibraryFileName) {
-        const std::string copy = dir_.file(file_name);
-        std::filesystem::copy_file(VORTAL_LIBRARY_PATH, copy);
-#if defined(_WIN32)
-        handle_ = LoadLibraryA(copy.c_str());
-        if (handle_ == nullptr) throw std::runtime_error("cannot load " + copy);
-        transact_ = reinterpret_cast<Transact>(
-            reinterpret_cast<void*>(GetProcAddress(handle_, "Z_ALITrans")));
-#else
-        handle_ = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle_ == nullptr) throw std::runtime_error(dlerror());
-        transact_ = reinterpret_cast<Transact>(dlsym(handle_, "Z_ALITrans"));
-#endif
-        if (transact_ == nullptr) throw std::runtime_error("Z_ALITrans not exported");
+    explicit LoadedLibrary(const std::string& file_name = kLibraryFileName)
+        : library_(copy_into(dir_, file_name)) {
+        if (library_.transact() == nullptr) throw std::runtime_error(library_.error());
     }
-    ~LoadedLibrary() {
-#if defined(_WIN32)
-        FreeLibrary(handle_);
-#else
-        dlclose(handle_);
-#endif
-    }
-    LoadedLibrary(const LoadedLibrary&) = delete;
-    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 
     void configure(const Settings& settings) {
         write_file(dir_.file("Z_AllITrans.ini"), ini_text(settings));
     }
-    void remove_configuration() {
-        std::filesystem::remove(dir_.file("Z_AllITrans.ini"));
-    }
+    void remove_configuration() { std::filesystem::remove(dir_.file("Z_AllITrans.ini")); }
 
-    TransResult* call(const char* input) const {
-        return transact_(input);
-    }
-    TransResult* call(const std::string& input) const {
-        return transact_(input.c_str());
-    }
+    TransResult* call(const char* input) const { return library_.transact()(input); }
+    TransResult* call(const std::string& input) const { return call(input.c_str()); }
 
   private:
+    static std::string copy_into(const TempDir& dir, const std::string& file_name) {
+        const std::string copy = dir.file(file_name);
+        std::filesystem::copy_file(VORTAL_LIBRARY_PATH, copy);
+        return copy;
+    }
+
     TempDir dir_;
-#if defined(_WIN32)
-    HMODULE handle_ = nullptr;
-#else
-    void* handle_ = nullptr;
-#endif
-    Transact transact_ = nullptr;
+    VortalLibrary library_;
 };
 
 }  // namespace test_support

@@ -13,7 +13,7 @@ if(CMAKE_HOST_UNIX AND CMAKE_OBJDUMP)
 endif()
 
 add_executable(vortal_end_to_end_tests windows_end_to_end_test.cpp)
-target_include_directories(vortal_end_to_end_tests PRIVATE ../include)
+target_include_directories(vortal_end_to_end_tests PRIVATE ../include ../tools)
 target_compile_definitions(vortal_end_to_end_tests PRIVATE
   VORTAL_LIBRARY_PATH="${test_path_prefix}$<TARGET_FILE:vortal>"
   VORTAL_BOX_SERVICE_PATH="${test_path_prefix}$<TARGET_FILE:vortal-box-service>")

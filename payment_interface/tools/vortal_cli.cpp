@@ -7,9 +7,7 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 #else
-#include <dlfcn.h>
 #include <iconv.h>
 #endif
 
@@ -21,10 +19,9 @@
 #include <vector>
 
 #include "vortal.h"
+#include "vortal_library.h"
 
 namespace {
-
-using Transact = TransResult*(VORTAL_CALL*)(const char*);
 
 #if defined(_WIN32)
 constexpr char kDefaultLibrary[] = "Vortal.dll";
@@ -40,57 +37,6 @@ void usage() {
                  "  PATH     the library to load (default: %s on the library path)\n",
                  kDefaultLibrary);
 }
-
-// The loaded library; unloaded when it goes.
-class Library {
-  public:
-    explicit Library(const std::string& path) {
-#if defined(_WIN32)
-        handle_ = LoadLibraryA(path.c_str());
-        if (handle_ == nullptr) {
-            error_ = "cannot load " + path + ": error " + std::to_string(GetLastError());
-            return;
-        }
-        transact_ = reinterpret_cast<Transact>(
-            reinterpret_cast<void*>(GetProcAddress(handle_, "Z_ALITrans")));
-        if (transact_ == nullptr) error_ = path + " does not export Z_ALITrans";
-#else
-        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle_ == nullptr) {
-            error_ = dlerror();
-            return;
-        }
-        transact_ = reinterpret_cast<Transact>(dlsym(handle_, "Z_ALITrans"));
-        if (transact_ == nullptr) error_ = dlerror();
-#endif
-    }
-    ~Library() {
-        if (handle_ == nullptr) return;
-#if defined(_WIN32)
-        FreeLibrary(handle_);
-#else
-        dlclose(handle_);
-#endif
-    }
-    Library(const Library&) = delete;
-    Library& operator=(const Library&) = delete;
-
-    Transact transact() const {
-        return transact_;
-    }
-    const std::string& error() const {
-        return error_;
-    }
-
-  private:
-#if defined(_WIN32)
-    HMODULE handle_ = nullptr;
-#else
-    void* handle_ = nullptr;
-#endif
-    Transact transact_ = nullptr;
-    std::string error_;
-};
 
 #if defined(_WIN32)
 bool to_gbk(std::string_view text, std::string& out) {
@@ -187,8 +133,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const Library loaded(library);
-    const Transact transact = loaded.transact();
+    const VortalLibrary loaded(library);
+    const VortalLibrary::Transact transact = loaded.transact();
     if (transact == nullptr) {
         std::fprintf(stderr, "vortal-cli: %s\n", loaded.error().c_str());
         return 1;
