@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +35,11 @@ class HostSystem : public System {
 
     LocalTime local_time() override;
 };
+
+// A path in the system's narrow text (GBK on the store machines), as the C++ library's file
+// system takes it, and back.
+std::filesystem::path file_system_path(const std::string& path);
+std::string narrow_path(const std::filesystem::path& path);
 
 // GBK <-> UTF-8. Bytes that do not convert become '?'.
 std::string gbk_to_utf8(std::string_view gbk);
