@@ -1,0 +1,20 @@
+# The Windows suite, included by CMakeLists.txt in a Windows build. The suites run under wine
+# where it can run this build's programs (KORVANE_WINE_RUNS), each as one test; tessary-cli.exe
+# is held against the native build's tessary-cli and upgrades through FreeTDS's driver against
+# its SQL Server stand-in (KORVANE_NATIVE_BUILD_DIR).
+
+if(CMAKE_CROSSCOMPILING AND NOT KORVANE_WINE_RUNS)
+  return()
+endif()
+
+add_test(NAME tessary_windows_core_tests COMMAND tessary_core_tests)
+# The registry belongs to the whole prefix (machine).
+add_test(NAME tessary_windows_system_tests COMMAND tessary_system_tests)
+set_tests_properties(tessary_windows_system_tests PROPERTIES RESOURCE_LOCK windows_prefix_registry)
+
+if(CMAKE_HOST_UNIX)
+  add_test(NAME tessary_windows_cli
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows_cli_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+            $<TARGET_FILE:tessary-cli> ${KORVANE_NATIVE_BUILD_DIR}/db_upgrade)
+  set_tests_properties(tessary_windows_cli PROPERTIES RESOURCE_LOCK windows_prefix_registry)
+endif()
