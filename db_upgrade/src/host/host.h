@@ -45,7 +45,8 @@ std::string narrow_path(const std::filesystem::path& path);
 std::string gbk_to_utf8(std::string_view gbk);
 std::string utf8_to_gbk(std::string_view utf8);
 
-// Lets the console show the UTF-8 that the command-line twin writes (a no-op on POSIX).
+// Lets the console show the UTF-8 that the command-line twin writes, and has standard output
+// and standard error take its bytes as they are, line ends too (a no-op on POSIX).
 void use_utf8_console();
 
 // Whether standard error is a terminal (the command-line twin beeps only there).

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -167,6 +168,9 @@ std::string utf8_to_gbk(std::string_view utf8) {
 
 void use_utf8_console() {
     SetConsoleOutputCP(CP_UTF8);
+    // Text mode would put a CR before every LF, also inside statements that hold CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 }
 
 bool stderr_is_terminal() {
