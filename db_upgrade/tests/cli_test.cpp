@@ -95,12 +95,35 @@ TEST_F(Cli, ScriptFromADateThatIsNoGateShowsTheMessageAndFails) {
     EXPECT_EQ(count(outcome.err, "\n"), 2u);
 }
 
-TEST_F(Cli, BadArgumentsGiveUsage) {
-    EXPECT_EQ(run("").exit_code, 2);
-    EXPECT_EQ(run("frobnicate").exit_code, 2);
+TEST_F(Cli, HelpGoesToStdoutAndBadArgumentsGiveUsageOnStderr) {
+    for (const char* asked : {"--help", "-h", "help"}) {
+        const Outcome help = run(asked);
+        EXPECT_EQ(help.exit_code, 0) << asked;
+        EXPECT_EQ(help.out.rfind("usage: tessary-cli COMMAND [OPTIONS]\n", 0), 0u);
+        EXPECT_NE(help.out.find("\n  10  status: an upgrade is due\n"), std::string::npos);
+        EXPECT_EQ(help.err, "");
+    }
+    for (const char* asked : {"help status", "status --help"}) {
+        const Outcome help = run(asked);
+        EXPECT_EQ(help.exit_code, 0) << asked;
+        EXPECT_EQ(help.out.rfind("usage: tessary-cli status [--connection STRING] [--json]\n", 0),
+                  0u);
+        EXPECT_NE(help.out.find("\nexit codes:\n"), std::string::npos);
+    }
+
+    for (const char* wrong : {"", "frobnicate", "help frobnicate"}) {
+        const Outcome outcome = run(wrong);
+        EXPECT_EQ(outcome.exit_code, 2) << wrong;
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_NE(outcome.err.find("usage: tessary-cli COMMAND [OPTIONS]\n"), std::string::npos);
+    }
     const Outcome outcome = run("script --from");
     EXPECT_EQ(outcome.exit_code, 2);
-    EXPECT_EQ(outcome.err, "tessary-cli: --from needs a value\n");
+    EXPECT_EQ(outcome.err,
+              "tessary-cli: --from needs a value\n"
+              "usage: tessary-cli script [--from DATE] [--scripts DIR] [--package FILE]\n"
+              "(tessary-cli help script tells more)\n");
+    EXPECT_EQ(run("upgrade --json --verbose").exit_code, 2);
 }
 
 TEST_F(Cli, UpgradeWithoutServerNameNamesTheMissingValue) {
@@ -114,17 +137,22 @@ TEST_F(Cli, UpgradeWithoutServerNameNamesTheMissingValue) {
               "tessary-cli: no connection to the store database\n");
 }
 
-TEST_F(Cli, UpgradeAgainstAClosedPortReportsTheDriversMessage) {
+TEST_F(Cli, UpgradeAndStatusAgainstAClosedPortReportTheDriversMessage) {
     write_registry("DATABASE=store\nSERVERNAME=127.0.0.1," +
                    std::to_string(tessary::testing::closed_loopback_port()) + "\n");
+    const std::string message =
+        u8"不能连接到数据库！(错误信息：[FreeTDS][SQL Server]Unable to connect";
 
     const Outcome outcome = run("upgrade");
     EXPECT_EQ(outcome.exit_code, 1);
-    EXPECT_EQ(outcome.err.rfind(u8"凯岚商业管理软件: 不能连接到数据库！(错误信息：[FreeTDS][SQL "
-                                u8"Server]Unable to connect",
-                                0),
-              0u)
-        << outcome.err;
+    EXPECT_EQ(outcome.err.rfind(u8"凯岚商业管理软件: " + message, 0), 0u) << outcome.err;
+
+    const Outcome status = run("status --json");
+    EXPECT_EQ(status.exit_code, 1);
+    EXPECT_EQ(status.out.rfind("{\"command\":\"status\",\"connected\":false,", 0), 0u)
+        << status.out;
+    EXPECT_NE(status.out.find("\"error\":\"" + message), std::string::npos);
+    EXPECT_NE(status.out.find("\"exit_code\":1,"), std::string::npos);
 }
 
 TEST_F(Cli, UpgradeTakesTheWholeConnectionStringFromTheCommandLine) {
