@@ -5,10 +5,16 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "core/statements.h"
+#include "core/transaction.h"
 #include "loopback.h"
+#include "odbc/odbc_transaction.h"
+#include "stand_in.h"
 #include "temp_dir.h"
 
 namespace {
@@ -36,14 +42,15 @@ std::string read_file(const std::string& path) {
 class Cli : public ::testing::Test {
   protected:
     // Runs tessary-cli with `arguments` (already quoted for the shell) and the registry file
-    // of this test.
-    Outcome run(const std::string& arguments) {
-        const std::string command = "KORVANE_REGISTRY_FILE='" + dir.file("registry.ini") +
-                                    "' TESSARY_ODBC_DRIVER= '" TESSARY_CLI "' " + arguments +
-                                    " >'" + dir.file("out") + "' 2>'" + dir.file("err") + "'";
+    // of this test; `name` tells the outputs of runs at the same time apart.
+    Outcome run(const std::string& arguments, const std::string& name = "") {
+        const std::string out = dir.file("out" + name), err = dir.file("err" + name);
+        const std::string command =
+            (working_directory.empty() ? "" : "cd '" + working_directory + "' && ") +
+            "KORVANE_REGISTRY_FILE='" + dir.file("registry.ini") + "' TESSARY_ODBC_DRIVER= '" +
+            program + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
         const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(dir.file("out")),
-                read_file(dir.file("err"))};
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
     }
 
     void write_registry(const std::string& values) {
@@ -59,6 +66,8 @@ class Cli : public ::testing::Test {
     }
 
     TempDir dir;
+    std::string program = TESSARY_CLI;
+    std::string working_directory;  // empty: the test's own
 };
 
 TEST_F(Cli, ScriptPrintsTheWholeUpgradeInUtf8) {
@@ -324,6 +333,244 @@ TEST_F(CliPackage, ScriptFailsOnAFolderOrPackageItCannotRead) {
     EXPECT_NE(outcome.err.find("tessary-cli: the package " + path("db.dat") +
                                " was not printed to its end"),
               std::string::npos);
+}
+
+// tessary-cli against the SQL Server stand-in through unixODBC and FreeTDS's driver. It runs
+// from a copy in the test's folder, so that its run log lands there, with that folder as
+// working directory, where db.dat lies.
+class CliFreeTds : public CliPackage {
+  protected:
+    void SetUp() override {
+        program = path("tessary-cli");
+        std::filesystem::copy_file(TESSARY_CLI, program);
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        working_directory = dir.path().string();
+    }
+
+    void start(const std::vector<std::string>& arguments) {
+        stand_in.emplace(dir, arguments);
+        write_registry("DATABASE=store\nSERVERNAME=" + stand_in->server_name() +
+                       "\nPATH=" + path("pos") + "\n");
+    }
+
+    std::string run_log() const {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            if (entry.path().filename().string().rfind("tessary-upgrade-", 0) == 0) {
+                return read_file(entry.path().string());
+            }
+        }
+        return {};
+    }
+
+    // What the upgrade leaves in a database, read back through tsql.
+    std::string upgraded_state(const std::string& database) const {
+        std::string batches =
+            "select sys_var_value from t_sys_system where sys_var_id = "
+            "'UPGRADE_DATE'\ngo\nselect sys_var_value from t_sys_system where "
+            "sys_var_id = 'DataBase_Version'\ngo\n";
+        for (const char* menu : {"6211", "4120", "6212", "6215", "6216", "6217", "1227", "1222"}) {
+            batches += "select menu_name from t_sys_menu where menu_id = '" + std::string(menu) +
+                       "'\ngo\n";
+        }
+        batches += "select pay_name from t_bd_payment_info where pay_way = 'LEP'\ngo\n";
+        for (const char* routine : {"p_rebuilt", "p_packed_MS"}) {
+            batches +=
+                "select count(*) from sysobjects where name = '" + std::string(routine) + "'\ngo\n";
+        }
+        return stand_in->tsql(database, batches);
+    }
+
+    static std::string upgraded(bool rebuilt, bool packed) {
+        return std::string(
+                   u8"20200117\nV8 20191014\n储值卡余额查询\n移动支付设置\n储值充值方案\n"
+                   u8"微商店管理\n微订单业务设置\n微订单查询\n微商店多规格商品设置\n"
+                   u8"批量修改商品信息\n零钱包支付\n") +
+               (rebuilt ? "1\n" : "0\n") + (packed ? "1\n" : "0\n");
+    }
+
+    static std::string packed_procedure(const std::string& parameters) {
+        return record("P_PACKED_MS.sql",
+                      "drop procedure p_packed_MS\r\ngo\r\ncreate procedure p_packed_MS " +
+                          parameters + "as\r\nbegin\r\nselect 2\r\nend\r\n") +
+               "@@@@";
+    }
+
+    std::optional<tessary::testing::StandIn> stand_in;
+};
+
+TEST_F(CliFreeTds, UpgradesBothDatabasesFromANewInstallation) {
+    start({"--database", "store", "--database", "SorVanth"});
+    put(dir.path() / "pos" / "32k" / "p_rebuilt.sql",
+        "create procedure p_rebuilt as\r\nbegin\r\nselect 1\r\nend\r\nGO\r\n");
+    put(dir.path() / "db.dat", packed_procedure(""));
+
+    const Outcome outcome = run("upgrade");
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+    // Per database: two selects of the date, the row insert (refused: the row exists), the
+    // 191 statements of the batches and the catalogue, the rebuilt script, and the package's
+    // drop (refused: nothing to drop) and create; and the switch to the second database.
+    EXPECT_NE(outcome.err.find(u8"发送语句 395 条，成功 391 条，失败 4 条"), std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(upgraded_state("store"), upgraded(true, true));
+    EXPECT_EQ(upgraded_state("SorVanth"), upgraded(true, true));
+
+    // Read uncommitted from the start; the first pass in autocommit, so no transaction
+    // request comes before the package's; the second database found in its own spelling.
+    const std::string log = stand_in->log();
+    EXPECT_NE(log.find("#1 login korvane to store, TDS 7.4\n"
+                       "#1 batch: SET TRANSACTION ISOLATION LEVEL READ UNCOMMITTED\n"
+                       "#1 batch: use master\n"),
+              std::string::npos)
+        << log;
+    EXPECT_LT(log.find("batch: insert t_sys_oper_grant"), log.find("transaction manager"));
+    EXPECT_LT(log.find("transaction manager"), log.find("batch: drop procedure p_packed_MS"));
+    EXPECT_NE(log.find("#1 batch: use SorVanth\n"), std::string::npos);
+}
+
+TEST_F(CliFreeTds, UpgradesFromAMiddleDate) {
+    start({"--database", "store", "--upgrade-date", "20150825"});
+    put(dir.path() / "db.dat", "@@@@");
+    write_registry("DATABASE=store\nSERVERNAME=" + stand_in->server_name() + "\n");
+
+    const Outcome outcome = run("upgrade");
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+    EXPECT_NE(outcome.err.find(u8"发送语句 182 条，成功 182 条，失败 0 条"), std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(upgraded_state("store"), upgraded(false, false));
+    EXPECT_EQ(stand_in->log().find("maf_price_memo"), std::string::npos);
+}
+
+TEST_F(CliFreeTds, ASecondRunPassesOverErrorsAndAFailedCreationKeepsTheOldProcedure) {
+    start({"--database", "store"});
+    put(dir.path() / "db.dat", packed_procedure(""));
+    ASSERT_EQ(run("upgrade").exit_code, 0);
+
+    // The rewritten header puts " with ENCRYPTION " before the "for" of @for_x: refused.
+    put(dir.path() / "db.dat", packed_procedure("@for_x int "));
+    const Outcome outcome = run("upgrade");
+    EXPECT_EQ(outcome.exit_code, 4);
+    const std::string error =
+        "[FreeTDS][SQL Server]Incorrect syntax near 'for_x'. (SQLSTATE 42000)";
+    EXPECT_NE(outcome.err.find("P_PACKED_MS.sql: " + error +
+                               u8"\n凯岚商业管理软件: "
+                               u8"更新失败！(错误信息：" +
+                               error + ")\n"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(stand_in->tsql("store",
+                             "select count(*) from sysobjects where name = "
+                             "'p_packed_MS'\ngo\n"),
+              "1\n");
+    const std::string log = stand_in->log();
+    EXPECT_NE(log.find("error 102: Incorrect syntax near 'for_x'.\n#2 transaction manager: "
+                       "rollback and begin\n"),
+              std::string::npos)
+        << log;
+
+    // SQL Server's numbers and texts in the run log; the run went on past them.
+    const std::string run_log_text = run_log();
+    const auto exists = run_log_text.find(
+        "-- error -1 (database error 2714, expected): [FreeTDS][SQL Server]There is already an "
+        "object named 't_order_bill_weixin' in the database. (SQLSTATE 42S01)\n");
+    ASSERT_NE(exists, std::string::npos) << run_log_text;
+    EXPECT_NE(run_log_text.find("-- error -1 (database error 2705, expected): [FreeTDS][SQL "
+                                "Server]Column names in each table must be unique."),
+              std::string::npos);
+    EXPECT_LT(exists, run_log_text.rfind("insert t_sys_oper_grant select"));
+}
+
+TEST_F(CliFreeTds, StatusChangesNothingAndTheExitCodesTellWhatTheUpgradeMet) {
+    start({"--database", "store", "--upgrade-date", "20150825"});
+    put(dir.path() / "db.dat", "@@@@");
+    // A rebuild script the server refuses: an unexpected failure, passed over.
+    put(dir.path() / "pos" / "32k" / "p_broken.sql", "frobnicate the tables\r\nGO\r\n");
+
+    const Outcome due = run("status --json");
+    EXPECT_EQ(due.exit_code, 10) << due.err;
+    EXPECT_NE(due.out.find("\"upgrade_date\":\"20150825\""), std::string::npos) << due.out;
+    EXPECT_NE(due.err.find("upgrade due\n"), std::string::npos);
+    std::istringstream log(stand_in->log());
+    for (std::string line; std::getline(log, line);) {
+        const auto batch = line.find(" batch: ");
+        if (batch == std::string::npos) continue;
+        const std::string statement = line.substr(batch + 8);
+        EXPECT_TRUE(statement.rfind("SET ", 0) == 0 || statement.rfind("use ", 0) == 0 ||
+                    statement.rfind("select ", 0) == 0 || statement.rfind("SELECT ", 0) == 0)
+            << line;
+    }
+
+    const Outcome upgraded = run("upgrade");
+    EXPECT_EQ(upgraded.exit_code, 3) << upgraded.err;
+    EXPECT_NE(upgraded.err.find(u8"未预期的错误（50000）：frobnicate the tables："),
+              std::string::npos)
+        << upgraded.err;
+    EXPECT_EQ(run("status").exit_code, 0);
+}
+
+// The run lock over the wire: a session of another program holds it, then two upgrades
+// start together.
+TEST_F(CliFreeTds, TheRunLockKeepsASecondUpgradeOffTheServer) {
+    start({"--database", "store"});
+    put(dir.path() / "db.dat", "@@@@");
+    tessary::odbc::OdbcTransaction holder;
+    holder.settings().server_name = stand_in->server_name();
+    holder.settings().database = "store";
+    holder.settings().log_id = "korvane";
+    holder.settings().log_pass = "tqzvbno";
+    holder.connect();
+    ASSERT_EQ(holder.sqlcode(), tessary::Transaction::kSuccess) << holder.sqlerrtext();
+    std::optional<std::string> granted;
+    holder.select_into(std::string(st::take_run_lock), granted);
+    ASSERT_EQ(granted, "0") << holder.sqlerrtext();
+
+    const Outcome refused = run("upgrade --json");
+    EXPECT_EQ(refused.exit_code, 5);
+    EXPECT_NE(refused.err.find(u8"凯岚商业管理软件: 另一个升级正在进行，请稍后再试\n"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_NE(refused.out.find("\"run_lock\":\"refused\""), std::string::npos);
+    const std::string after_refusal = stand_in->log();
+    EXPECT_EQ(after_refusal.find("t_cm_sys_oper_grant"), std::string::npos);  // no batch ran
+
+    holder.disconnect();
+    std::vector<int> codes(2);
+    std::vector<std::thread> runs;
+    for (int i = 0; i < 2; ++i) {
+        runs.emplace_back([&, i] { codes[i] = run("upgrade", std::to_string(i)).exit_code; });
+    }
+    for (auto& thread : runs) thread.join();
+    // Either one ran while the other was refused, or one after the other.
+    EXPECT_TRUE((codes[0] == 0 || codes[0] == 5) && (codes[1] == 0 || codes[1] == 5)) << codes[0];
+    EXPECT_TRUE(codes[0] == 0 || codes[1] == 0);
+    EXPECT_EQ(upgraded_state("store"), upgraded(false, false));
+
+    // Between one session's lock and its release no other session sent a batch of the run.
+    std::istringstream log(stand_in->log().substr(after_refusal.size()));
+    std::string holding;
+    for (std::string line; std::getline(log, line);) {
+        const std::string session = line.substr(0, line.find(' '));
+        if (line.find("sp_getapplock") != std::string::npos && holding.empty()) {
+            holding = session;
+        } else if (line.find("sp_releaseapplock") != std::string::npos && session == holding) {
+            holding.clear();
+        } else if (!holding.empty() && session != holding) {
+            EXPECT_EQ(line.find("t_sys_system"), std::string::npos) << line;
+            EXPECT_EQ(line.find("insert"), std::string::npos) << line;
+        }
+    }
+}
+
+TEST_F(CliFreeTds, AWrongPasswordShowsTheConnectionMessageWithFreeTdsText) {
+    start({"--database", "store"});
+    const Outcome outcome = run("upgrade --connection 'DRIVER=FreeTDS;Server=127.0.0.1;Port=" +
+                                std::to_string(stand_in->port()) +
+                                ";Database=store;UID=korvane;PWD=wrong;ClientCharset=GBK;'");
+    EXPECT_EQ(outcome.exit_code, 1);
+    EXPECT_EQ(outcome.err,
+              u8"凯岚商业管理软件: 不能连接到数据库！(错误信息：[FreeTDS][SQL Server]Login failed "
+              u8"for user 'korvane'. (SQLSTATE 42000)\n[FreeTDS][SQL Server]Unable to connect to "
+              u8"data source (SQLSTATE 08001))\n凯岚商业管理软件: 不能连接到数据库\n"
+              "tessary-cli: no connection to the store database\n");
 }
 
 }  // namespace

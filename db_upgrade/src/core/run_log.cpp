@@ -63,9 +63,20 @@ std::string RunLog::path_in(System& system, const std::string& directory) {
                        "tessary-upgrade-" + stamp(system.local_time(), Stamp::kDate) + ".log");
 }
 
-// A failing write shows in the closing summary; the run goes on.
-void RunLog::write(const std::string& lines) {
-    file_->write(lines);
+RunLog::~RunLog() {
+    if (!pending_.empty()) file_->write(pending_);
+}
+
+// A failing statement is written out at once, so that it is on disk whatever happens next;
+// the rest goes out in pieces and at the end: a write per statement would cost an upgrade on
+// a near server about a tenth of its time. A failing write shows in the closing summary;
+// the run goes on.
+void RunLog::write(const std::string& lines, bool at_once) {
+    constexpr std::size_t kPiece = 8192;
+    pending_ += lines;
+    if (!at_once && pending_.size() < kPiece) return;
+    file_->write(pending_);
+    pending_.clear();
 }
 
 void RunLog::take_status() {
@@ -106,7 +117,9 @@ void RunLog::record_statement(const std::string& statement) {
         }
     }
     write("-- " + stamp(system_.local_time(), Stamp::kTime) + " statement " +
-          std::to_string(counts_.sent) + '\n' + statement + "\n-- " + outcome(expectation) + '\n');
+              std::to_string(counts_.sent) + '\n' + statement + "\n-- " + outcome(expectation) +
+              '\n',
+          failed);
     if (unexpected) ui_.insert_progress_line(unexpected_failure_line(counts_.unexpected.back()));
 }
 
@@ -164,7 +177,7 @@ std::string RunLog::finish() {
                                std::to_string(counts_.failed) + " 条（预期的 " +
                                std::to_string(expected) + " 条，未预期的 " +
                                std::to_string(counts_.unexpected.size()) + " 条）";
-    write("-- " + stamp(system_.local_time(), Stamp::kDateTime) + ' ' + counts + '\n');
+    write("-- " + stamp(system_.local_time(), Stamp::kDateTime) + ' ' + counts + '\n', true);
     if (!file_->finish()) return counts + "；日志无法写入 " + path_;
     return counts + "；日志 " + path_;
 }

@@ -550,6 +550,17 @@ SqlServerDouble::NativeError SqlServerDouble::native_error(const std::string& te
     return {50000, 16};
 }
 
+SqlServerDouble::ColumnType SqlServerDouble::column_type(const std::string& select) {
+    const std::string text = normalized(select);
+    if (is_statement(text, statements::select_second_database)) return ColumnType::kNvarchar;
+    if (is_statement(text, statements::take_run_lock) ||
+        is_statement(text, statements::release_run_lock)) {
+        return ColumnType::kInt;
+    }
+    const auto query = read_back(select);
+    return query && query->count ? ColumnType::kInt : ColumnType::kVarchar;
+}
+
 SqlServerDouble::SqlServerDouble(Timeline& timeline, std::string server_name)
     : SqlServerDouble(timeline, std::make_shared<Server>()) {
     server_->name = std::move(server_name);

@@ -80,6 +80,10 @@ class SqlServerDouble final : public Transaction {
     };
     static NativeError native_error(const std::string& text);
 
+    // The type SQL Server gives the one column of a select the double answers.
+    enum class ColumnType { kVarchar, kNvarchar, kInt };
+    static ColumnType column_type(const std::string& select);
+
     explicit SqlServerDouble(Timeline& timeline, std::string server_name = "storesrv");
     // Ends the session: gives back its application locks.
     ~SqlServerDouble() override;
