@@ -6,7 +6,6 @@
 #include "core/failures.h"
 #include "core/run_log.h"
 #include "core/status.h"
-#include "core/text.h"
 #include "core/upgrade.h"
 #include "core/window.h"
 #include "host/host.h"
@@ -130,7 +129,7 @@ void add_run(Json::Value& report, const RunReport& run, Transaction& sqlca) {
         Json::Value entry(Json::objectValue);
         entry["database"] = json_text(failure.database);
         entry["error"] = Json::Int64(failure.native_error);
-        entry["statement"] = json_text(text::one_line(text::first_bytes(failure.statement, 80)));
+        entry["statement"] = json_text(statement_excerpt(failure.statement));
         entry["text"] = json_text(failure.text);
         unexpected.append(entry);
     }

@@ -41,12 +41,15 @@ std::string comment_lines(const std::string& text) {
 
 }  // namespace
 
+std::string statement_excerpt(const std::string& statement) {
+    constexpr std::size_t kExcerptBytes = 80;
+    return text::one_line(text::first_bytes(statement, kExcerptBytes));
+}
+
 std::string unexpected_failure_line(const UnexpectedFailure& failure) {
-    constexpr std::size_t kStatementBytes = 80;
     std::string line = "未预期的错误";
     if (failure.native_error != 0) line += "（" + std::to_string(failure.native_error) + "）";
-    return line + "：" + text::one_line(text::first_bytes(failure.statement, kStatementBytes)) +
-           "：" + text::one_line(failure.text);
+    return line + "：" + statement_excerpt(failure.statement) + "：" + text::one_line(failure.text);
 }
 
 RunLog::RunLog(Transaction& inner, System& system, Ui& ui, std::string path)

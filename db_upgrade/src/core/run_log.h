@@ -68,8 +68,11 @@ class RunLog final : public Transaction {
     StatementCounts counts_;
 };
 
-// The progress line of an unexpected failure: "未预期的错误", the native error, the first 80
-// bytes of the statement and the error text, on one line (GBK).
+// The first 80 bytes of a statement, on one line, as the unexpected failures show it.
+std::string statement_excerpt(const std::string& statement);
+
+// The progress line of an unexpected failure: "未预期的错误", the native error, the
+// statement's excerpt and the error text, on one line (GBK).
 std::string unexpected_failure_line(const UnexpectedFailure& failure);
 
 }  // namespace tessary

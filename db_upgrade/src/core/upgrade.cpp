@@ -11,9 +11,9 @@ namespace tessary {
 
 const char* const kUpgradeIncompleteText = "数据库升级程序不全，升级操作被中断。";
 const char* const kNoticeTitle = "提示";
-const char* const kAnotherUpgradeRunning = "另一个升级正在进行，请稍后再试";
-
 namespace {
+
+const char* const kAnotherUpgradeRunning = "另一个升级正在进行，请稍后再试";
 
 void batch_00000000(UpgradeWindow& w) {
     execute_each_with_commit(w.sqlca(), statements::batch_00000000);

@@ -84,7 +84,4 @@ bool wf_get_sql_go(std::string& as_create, std::string& as_drop);  // rebuild.cp
 // the registry names none (rebuild.cpp).
 std::string procedure_script_folder(UpgradeWindow& w);
 
-// The message of a run refused because another one holds the run lock (upgrade.cpp).
-extern const char* const kAnotherUpgradeRunning;
-
 }  // namespace tessary
