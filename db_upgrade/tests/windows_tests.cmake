@@ -8,6 +8,7 @@ if(CMAKE_CROSSCOMPILING AND NOT KORVANE_WINE_RUNS)
 endif()
 
 add_test(NAME tessary_windows_core_tests COMMAND tessary_core_tests)
+add_test(NAME tessary_windows_cli_run_tests COMMAND tessary_cli_run_tests)
 # The registry belongs to the whole prefix (machine).
 add_test(NAME tessary_windows_system_tests COMMAND tessary_system_tests)
 set_tests_properties(tessary_windows_system_tests PROPERTIES RESOURCE_LOCK windows_prefix_registry)
