@@ -3,7 +3,7 @@
 #   windows_cli_test.sh WINE_RUNNER TESSARY_CLI_EXE NATIVE_DB_UPGRADE_DIR
 # - the statements of a whole upgrade, a script folder's among them, are the native ones;
 # - a package built from a folder with a Chinese name lists and unpacks as on Linux;
-# - an upgrade of two databases through odbc32 (wine hands it to unixODBC and FreeTDS's
+# - status, and an upgrade of two databases through odbc32 (wine hands it to unixODBC and FreeTDS's
 #   driver) against the native SQL Server stand-in, with the registry values imported by
 #   reg.exe into the 32-bit view, the installation, working and program folders named in
 #   Chinese;
@@ -73,13 +73,15 @@ windows_installation=$(sed 's|/|\\\\|g' <<<"Z:$installation")
 gbk 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\r\n"DATABASE"="store"\r\n"SERVERNAME"="127.0.0.1,%s"\r\n"PATH"="%s"\r\n' \
   "$port" "$windows_installation" >"$work/korvane.reg"
 "$runner" reg import "Z:$work/korvane.reg" /reg:32 >/dev/null 2>&1
-upgrade() {  # upgrade STDERR_FILE: the exit code of tessary-cli.exe upgrade
+run() {  # run COMMAND STDERR_FILE: the exit code of tessary-cli.exe COMMAND
   local status=0
-  (cd "$current" && TESSARY_ODBC_DRIVER=FreeTDS "$runner" "$cli" upgrade) >/dev/null 2>"$1" ||
+  (cd "$current" && TESSARY_ODBC_DRIVER=FreeTDS "$runner" "$cli" "$1") >/dev/null 2>"$2" ||
     status=$?
   echo "$status"
 }
-check "the upgrade succeeds" test "$(upgrade "$work/upgrade.err")" -eq 0
+check "status says an upgrade is due" test "$(run status "$work/status.err")" -eq 10
+check "the upgrade succeeds" test "$(run upgrade "$work/upgrade.err")" -eq 0
+check "status then says up to date" test "$(run status "$work/status.err")" -eq 0
 # Per database: the date read twice, the row insert (refused: the row exists), the 191
 # statements of the batches and the catalogue, the rebuilt script, and the package's drop
 # (refused: nothing to drop) and create.
@@ -106,7 +108,7 @@ check "the run log lies beside the program" contains "${run_logs[0]}" "create pr
 kill "$stand_in_pid"
 wait "$stand_in_pid" 2>/dev/null || true
 stand_in_pid=
-check "a refused connection fails" test "$(upgrade "$work/refused.err")" -eq 1
+check "a refused connection fails" test "$(run upgrade "$work/refused.err")" -eq 1
 check "with the driver's text" contains "$work/refused.err" \
   "凯岚商业管理软件: 不能连接到数据库！(错误信息：[FreeTDS][SQL Server]Unable to connect"
 

@@ -1,7 +1,14 @@
-# The Windows suite, included by CMakeLists.txt in a Windows build. The suites run under wine
-# where it can run this build's programs (KORVANE_WINE_RUNS), each as one test; tessary-cli.exe
-# is held against the native build's tessary-cli and upgrades through FreeTDS's driver against
-# its SQL Server stand-in (KORVANE_NATIVE_BUILD_DIR).
+# The Windows suite, included by CMakeLists.txt in a Windows build. tessary-cli.exe is checked
+# in the file for the DLLs it needs. The suites run under wine where it can run this build's
+# programs (KORVANE_WINE_RUNS), each as one test; tessary-cli.exe is held against the native
+# build's tessary-cli and upgrades through FreeTDS's driver against its SQL Server stand-in
+# (KORVANE_NATIVE_BUILD_DIR).
+
+if(CMAKE_HOST_UNIX AND CMAKE_OBJDUMP)
+  add_test(NAME tessary_windows_cli_needs_only_windows_dlls
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/check_windows_program.sh ${CMAKE_OBJDUMP}
+            $<TARGET_FILE:tessary-cli>)
+endif()
 
 if(CMAKE_CROSSCOMPILING AND NOT KORVANE_WINE_RUNS)
   return()
