@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <string>
 
@@ -56,7 +55,7 @@ std::string_view slot_text(const unsigned char* view, std::size_t offset, std::s
 // Under the library lock: the new order's request id (from the shared order counter) and
 // amount go into the shared record, the machine number and the key come out of it.
 void exchange_with_record(const TransRequest& request, BoxOrder& order) {
-    const std::lock_guard<std::recursive_mutex> hold(library_lock());
+    const LibraryLockHold hold;
     platform::BoxRecord record;
     if (const std::uint32_t error = record.open()) {
         write_log("[NET]:打开文件映射失败%u\n", error);

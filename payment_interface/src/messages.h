@@ -28,5 +28,11 @@ extern const char kHttpSendFailed[];
 extern const char kHttpQueryInfoFailed[];
 extern const char kHttpStatusNotOk[];
 extern const char kHttpReadFailed[];
+extern const char kHttpBodyTooLong[];
+extern const char kHttpBodyCutShort[];
+
+// Formats, here so that their arguments are checked; this header is only compiled with GBK
+// string literals.
+inline constexpr char kLockWaited[] = "Z_ALITrans:等待库锁%u毫秒\n";
 
 }  // namespace vortal::msg

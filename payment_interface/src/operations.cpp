@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <initializer_list>
-#include <mutex>
 #include <string_view>
 
 #include "http_get.h"
@@ -34,24 +33,31 @@ struct Reply {
     Answer answer;
 };
 
-// Sends the address under the library lock and checks the answer's signature. A failure
-// sets "02" or "03" and the answer is not used. sent_text goes to the debugger output after
-// a successful exchange, while the lock is still held.
+// Sends the address under the library lock and checks the answer: an answer cut short is a
+// failed exchange ("02"); one whose signature fails or that is about another order than
+// request.request_id is not believed ("03"). After a failure the answer is not used. sent_text
+// goes to the debugger output after a successful exchange, while the lock is still held.
 bool exchange(const TransRequest& request, const char* address, Reply& reply, TransResult& result,
               const char* sent_text = nullptr) {
     std::uint32_t length = 0;
     {
-        const std::lock_guard<std::recursive_mutex> hold(library_lock());
+        const LibraryLockHold hold;
         length = http_get(request.server_host, request.server_port, address, request.proxy,
                           reply.body, sizeof reply.body);
         if (length > 0 && sent_text != nullptr) platform::debug_output(sent_text);
+    }
+    const std::string_view body(reply.body, length);
+    if (length > 0 && ends_before_complete(body)) {
+        platform::debug_output(msg::kHttpBodyCutShort);
+        length = 0;
     }
     if (length == 0) {
         set_outcome(result, kNetworkFailure, msg::kNetworkFailed);
         return false;
     }
-    reply.answer = parse_answer(std::string_view(reply.body, length));
-    if (!signature_valid(reply.answer, request.sign_key)) {
+    reply.answer = parse_answer(body);
+    if (!signature_valid(reply.answer, request.sign_key) ||
+        !concerns_order(reply.answer, request.request_id)) {
         set_outcome(result, kSignatureFailure, msg::kSignatureMismatch);
         return false;
     }

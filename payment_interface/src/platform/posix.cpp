@@ -508,7 +508,7 @@ UploadSignal signal_box_upload() {
 
 // The HTTP exchange. It keeps what the Windows client does: the request address goes out
 // verbatim as the request target, and through a proxy the target is the absolute form
-// "http://host[:port]" followed by the address.
+// "http://host[:port]" followed by the address, with a "/" between when the address lacks it.
 namespace {
 
 constexpr long kConnectTimeoutMs = 10'000;
@@ -626,7 +626,7 @@ struct Exchange {
     std::size_t length = 0;
     bool headers_done = false;
     long status = 0;
-    bool body_full = false;  // stopped reading on purpose: the rest of the body is cut
+    bool body_full = false;  // the body does not fit: reading stopped
     CURL* handle = nullptr;
 };
 
@@ -668,6 +668,7 @@ HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* addr
 
     const std::string_view host_text(host);
     if (host_text.empty()) return HttpOutcome{HttpStep::connect, 0};
+    if (port == 0) port = kDefaultHttpPort;  // as the Windows client takes it
     const Route route =
         proxy_text[0] != '\0' ? configured_route(proxy_text) : environment_route(host_text);
 
@@ -676,7 +677,8 @@ HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* addr
     std::string target = address;
     if (route.absolute_target) {
         const std::string port_part = port == kDefaultHttpPort ? "" : ":" + std::to_string(port);
-        target = "http://" + url_host + port_part + target;
+        const char* slash = target.empty() || target.front() != '/' ? "/" : "";
+        target = "http://" + url_host + port_part + slash + target;
     }
 
     HeaderList headers(curl_slist_append(nullptr, "Pragma: no-cache"));
@@ -716,7 +718,9 @@ HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* addr
         return HttpOutcome{HttpStep::query_info, 0};
     }
     if (status != 200) return HttpOutcome{HttpStep::status, 0};
-    if (performed != CURLE_OK && !exchange.body_full) return HttpOutcome{HttpStep::read, 0};
+    if (exchange.body_full) return HttpOutcome{HttpStep::read_too_long, 0};
+    if (performed == CURLE_PARTIAL_FILE) return HttpOutcome{HttpStep::read_cut_short, 0};
+    if (performed != CURLE_OK) return HttpOutcome{HttpStep::read, 0};
 
     body[exchange.length] = '\0';
     return HttpOutcome{HttpStep::none, static_cast<std::uint32_t>(exchange.length)};
