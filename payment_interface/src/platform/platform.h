@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -44,14 +45,17 @@ ModuleLookup own_module_folder(char* dest, std::size_t size);
 class ProfileFile {
   public:
     explicit ProfileFile(const char* file);
+    ~ProfileFile();
+    ProfileFile(const ProfileFile&) = delete;
+    ProfileFile& operator=(const ProfileFile&) = delete;
+
     void text(const char* section, const char* key, const char* fallback, char* dest,
               std::size_t size) const;
     int number(const char* section, const char* key, int fallback) const;
 
   private:
-    std::string path_;
-    std::string content_;  // the file's bytes where the platform reads the file itself
-    bool readable_ = false;
+    struct Source;  // what the platform keeps of the file
+    std::unique_ptr<Source> source_;
 };
 
 // UTF-8 to the ANSI code page (GBK) through UTF-16. The text with its NUL must fit in size
