@@ -191,7 +191,7 @@ bool build_box_qr_address(TransRequest request, TransResult& result) {
                    digits.data(), static_cast<int>(kFragmentHalf),
                    digits.substr(digits.size() - kFragmentHalf).data(), parameters);
     write_log("[NET]:组建二维码地址机具号+参数BASE64编码前%s!\n", signed_text);
-    debug_trace("[DLL]:Qr Encode %s\n", signed_text);
+    debug_trace(msg::kQrEncode, signed_text);
 
     // Cutting the payload or the address would give an address that looks right but cannot be
     // paid at: a text too long for its buffer ends the operation instead.
@@ -205,8 +205,7 @@ bool build_box_qr_address(TransRequest request, TransResult& result) {
         return false;
     }
     announce_order(address);
-    debug_trace("加密二维码信息串 时间[%d]\n",
-                static_cast<int>(platform::tick_count_ms() - started));
+    debug_trace(msg::kQrEncodeTime, static_cast<int>(platform::tick_count_ms() - started));
 
     store_address(result, address);
     copy_bounded(result.code, "00");

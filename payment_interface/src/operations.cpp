@@ -125,7 +125,7 @@ bool query_order(TransRequest request, TransResult& result) {
     copy_bounded(result.shop_no, request.shop_no);
     copy_bounded(result.cashier_no, request.cashier_no);
     copy_bounded(result.code, kSuccess);
-    format_bounded(result.message, sizeof result.message, "%s|查询订单详情成功", result.status);
+    format_bounded(result.message, sizeof result.message, msg::kQueried, result.status);
     return true;
 }
 
@@ -174,7 +174,7 @@ bool refund_order(TransRequest request, TransResult& result) {
         if (result.message[0] == '\0') {
             char error_code[sizeof result.message];
             read_top_text(reply.answer, "errorCode", error_code, sizeof error_code);
-            format_bounded(result.message, sizeof result.message, "退款异常，错误码：%s",
+            format_bounded(result.message, sizeof result.message, msg::kRefundErrorCode,
                            error_code);
         }
         return false;
