@@ -223,11 +223,10 @@ bool create_box_order(TransRequest request, TransResult& result) {
     const MachineOrder machine_order{
         request.server_path, order.machine_no,   order.request_id, request.amount,
         request.description, request.extra_info, order.key};
-    if (!build_machine_order(machine_order, address)) {
-        set_outcome(result, "01", msg::kRequestNotBuilt);
+    if (!obtain_payment_address(build_machine_order(machine_order, address), request, address,
+                                result)) {
         return false;
     }
-    if (!obtain_payment_address(request, address, result)) return false;
     announce_order(stored_address(result));
     return true;
 }

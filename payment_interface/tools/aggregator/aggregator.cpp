@@ -340,13 +340,19 @@ HttpResponse Aggregator::scan_pay(const Parameters& parameters, const std::strin
     return answer("AGENTWXSCANPAY", key, compact_json(data));
 }
 
-HttpResponse Aggregator::query(const Parameters& parameters, const std::string& key,
-                               const std::string& merchant) {
+Order* Aggregator::agent_order(const Parameters& parameters) {
     const auto found = orders_.find(value_of(parameters, "requestId"));
     if (found == orders_.end() || found->second.agent_no != value_of(parameters, "agentNo")) {
-        return refusal(u8"订单不存在", "NOTFOUND");
+        return nullptr;
     }
-    Order& order = found->second;
+    return &found->second;
+}
+
+HttpResponse Aggregator::query(const Parameters& parameters, const std::string& key,
+                               const std::string& merchant) {
+    Order* const found = agent_order(parameters);
+    if (found == nullptr) return refusal(u8"订单不存在", "NOTFOUND");
+    Order& order = *found;
     ++order.queries;
     if (order.status == "INIT" && order.url.empty() && paid_after_queries_ > 0 &&
         order.queries >= paid_after_queries_) {
@@ -360,11 +366,9 @@ HttpResponse Aggregator::query(const Parameters& parameters, const std::string& 
 
 HttpResponse Aggregator::refund(const Parameters& parameters, const std::string& key,
                                 const std::string& merchant) {
-    const auto found = orders_.find(value_of(parameters, "requestId"));
-    if (found == orders_.end() || found->second.agent_no != value_of(parameters, "agentNo")) {
-        return refusal(u8"订单不存在", "NOTFOUND");
-    }
-    Order& order = found->second;
+    Order* const found = agent_order(parameters);
+    if (found == nullptr) return refusal(u8"订单不存在", "NOTFOUND");
+    Order& order = *found;
     if (order.status != "SUCCESS") return refusal(u8"订单状态不允许退款", "E20");
     order.status = "REFUND";
     order.refund_time = now_text();

@@ -94,6 +94,9 @@ class Aggregator {
     std::string order_details(const std::string& command, const Order& order,
                               const std::string& merchant) const;
 
+    // The order named by "requestId" when it belongs to the agent "agentNo".
+    Order* agent_order(const Parameters& parameters);
+
     HttpResponse scan_pay(const Parameters& parameters, const std::string& key);
     HttpResponse query(const Parameters& parameters, const std::string& key,
                        const std::string& merchant);
