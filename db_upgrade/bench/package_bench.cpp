@@ -16,6 +16,7 @@
 
 #include "core/files.h"
 #include "core/package.h"
+#include "host/host.h"
 
 namespace {
 
@@ -74,6 +75,7 @@ int main() {
             << make_script(i);
     }
     const std::string package_path = (root / "db.dat").string();
+    tessary::host::HostSystem system;
 
     // Reading: every file into memory, the plainest way.
     const auto read_all = [&] {
@@ -102,12 +104,12 @@ int main() {
     };
     // Packing: the build button's and tessary-cli pack's work.
     const auto pack = [&] {
-        const auto outcome = pk::pack_folder(scripts.string(), package_path);
+        const auto outcome = pk::pack_folder(system, scripts.string(), package_path);
         require(outcome.error.empty() && outcome.scripts.size() == kScripts, "packing failed");
     };
     // Taking the package apart as the applier does before it reaches the database.
     const auto take_apart = [&] {
-        const auto package = tessary::files::read_file(package_path);
+        const auto package = system.read_file(package_path);
         pk::Reader reader(*package);
         std::size_t bytes = 0;
         while (auto record = reader.next()) bytes += record->text().size();
@@ -116,13 +118,12 @@ int main() {
     // Unpacking to files: tessary-cli unpack's work, into a new folder.
     const auto unpack = [&] {
         fs::create_directory(unpacked);
-        const auto package = tessary::files::read_file(package_path);
-        const auto contents = pk::read_contents(*package, "MSS");
-        require(contents.error.empty(), "unpacking failed");
-        for (const auto& entry : contents.entries) {
-            require(tessary::files::write_file(tessary::files::join(unpacked.string(), entry.name),
-                                               entry.text)
-                        .empty(),
+        const auto package = system.read_file(package_path);
+        const auto plan = pk::plan_package(*package, "MSS");
+        require(plan.error.empty(), "unpacking failed");
+        for (const auto& entry : plan.scripts) {
+            const std::string path = system.join(unpacked.string(), entry.name);
+            require(tessary::files::write_file(system, path, entry.text).empty(),
                     "writing a script failed");
         }
     };

@@ -1,6 +1,7 @@
 // Window open and wf_connect_db against the SQL Server double.
 #include <gtest/gtest.h>
 
+#include "core/statements.h"
 #include "core_fixture.h"
 
 namespace tessary::testing {
@@ -14,9 +15,9 @@ class Connection : public CoreFixture {
 };
 
 TEST_F(Connection, OpenAppendsOneSeparatorToTheWorkingDirectory) {
-    runtime.current_dir = "/store/pos";
+    system.current_dir = "/store/pos";
     open(window);
-    EXPECT_EQ(window.is_runpath, std::string("/store/pos") + kPathSeparator);
+    EXPECT_EQ(window.is_runpath, "/store/pos/");
 }
 
 TEST_F(Connection, ConnectsWithTheFixedLoginAndSettingsInTheirOrder) {
@@ -34,8 +35,7 @@ TEST_F(Connection, ConnectsWithTheFixedLoginAndSettingsInTheirOrder) {
 
     EXPECT_EQ(executed(), (std::vector<std::string>{"use master", "use store"}));
     EXPECT_EQ(timeline.texts(Kind::kSelect),
-              (std::vector<std::string>{
-                  "SELECT Name FROM sysdatabases WHERE Lower ( Name ) ='sorvanth' "}));
+              std::vector<std::string>{std::string(statements::select_second_database)});
     EXPECT_EQ(server.current_database(), "store");
     EXPECT_FALSE(window.ib_sorvanth);
     EXPECT_EQ(window.is_sorvanth, "");
@@ -51,7 +51,7 @@ TEST_F(Connection, FindsTheSecondDatabaseAsTheServerSpellsIt) {
 }
 
 TEST_F(Connection, RefusedLoginShowsOneDetailedMessageAfterABeepThenTheShortOne) {
-    runtime.registry["SERVERNAME"] = "otherhost";
+    system.registry["SERVERNAME"] = "otherhost";
     EXPECT_FALSE(open_window());
 
     std::vector<Event> shown;
@@ -89,14 +89,12 @@ TEST_F(Connection, MissingOrBlankRegistryValuesAreNamedAndNoConnectionIsTried) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.named);
         timeline.clear();
-        runtime.registry.clear();
-        if (c.database != nullptr) runtime.registry["DATABASE"] = c.database;
-        if (c.server_name != nullptr) runtime.registry["SERVERNAME"] = c.server_name;
+        system.registry.clear();
+        if (c.database != nullptr) system.registry["DATABASE"] = c.database;
+        if (c.server_name != nullptr) system.registry["SERVERNAME"] = c.server_name;
         Timeline own;
         SqlServerDouble fresh(own);
-        RecordingRuntime fresh_runtime(fresh, timeline);
-        fresh_runtime.registry = runtime.registry;
-        UpgradeWindow fresh_window(fresh_runtime);
+        UpgradeWindow fresh_window(ui, system, fresh);
 
         EXPECT_FALSE(wf_connect_db(fresh_window));
         EXPECT_TRUE(own.texts(Kind::kConnect).empty());

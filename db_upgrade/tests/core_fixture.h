@@ -8,24 +8,26 @@
 #include <vector>
 
 #include "core/window.h"
-#include "recording_runtime.h"
+#include "recording_ui.h"
 #include "sql_server_double.h"
 #include "store_fixture.h"
 #include "temp_dir.h"
+#include "test_system.h"
 
 namespace tessary::testing {
 
-// A window over the recording runtime and the SQL Server double, whose registry names the
-// server "storesrv" and the store database "store". The installation folder (registry PATH)
-// has an empty script folder "32k", and the working directory an empty package db.dat.
+// A window over the recording Ui, the test's System and the SQL Server double, whose
+// registry names the server "storesrv" and the store database "store". The installation folder
+// (registry PATH) has an empty script folder "32k", and the working directory an empty package
+// db.dat.
 class CoreFixture : public ::testing::Test {
   protected:
     CoreFixture() {
-        runtime.registry["DATABASE"] = "store";
-        runtime.registry["SERVERNAME"] = "storesrv";
-        runtime.registry["PATH"] = install_dir.path().string();
-        runtime.program_dir = program_dir.path().string();
-        runtime.current_dir = work_dir.path().string();
+        system.registry["DATABASE"] = "store";
+        system.registry["SERVERNAME"] = "storesrv";
+        system.registry["PATH"] = install_dir.path().string();
+        system.program_dir = program_dir.path().string();
+        system.current_dir = work_dir.path().string();
         std::filesystem::create_directory(scripts_dir());
         std::ofstream(work_dir.file("db.dat"), std::ios::binary) << "@@@@";
     }
@@ -37,7 +39,7 @@ class CoreFixture : public ::testing::Test {
     bool open_window() {
         open(window);
         ue_postopen(window);
-        return runtime.upgrade_enabled;
+        return ui.upgrade_enabled;
     }
 
     std::vector<Event> events_of(Event::Kind kind) const {
@@ -61,8 +63,9 @@ class CoreFixture : public ::testing::Test {
     TempDir work_dir;
     Timeline timeline;
     SqlServerDouble server{timeline};
-    RecordingRuntime runtime{server, timeline};
-    UpgradeWindow window{runtime};
+    TestSystem system;
+    RecordingUi ui{timeline};
+    UpgradeWindow window{ui, system, server};
 };
 
 }  // namespace tessary::testing

@@ -1,4 +1,5 @@
-// The host layer on POSIX: the registry file and the GBK conversions.
+// The host layer on POSIX: the registry file, the machine's directories and paths, and the
+// GBK conversions.
 #include "host/host.h"
 
 #include <gtest/gtest.h>
@@ -50,11 +51,12 @@ TEST(RegistryFile, TheFileIsNamedByTheEnvironment) {
     testing::TempDir dir;
     const std::string path = dir.file("registry.ini");
     std::ofstream(path) << "[" << kKey << "]\nSERVERNAME=10.0.0.5,1433\n";
+    HostSystem system;
     setenv(kRegistryFileVariable, path.c_str(), 1);
-    EXPECT_EQ(registry_string("SOFTWARE\\korvane", "SERVERNAME"), "10.0.0.5,1433");
-    EXPECT_EQ(registry_string("SOFTWARE\\korvane", "DATABASE"), std::nullopt);
+    EXPECT_EQ(system.registry_string("SOFTWARE\\korvane", "SERVERNAME"), "10.0.0.5,1433");
+    EXPECT_EQ(system.registry_string("SOFTWARE\\korvane", "DATABASE"), std::nullopt);
     setenv(kRegistryFileVariable, dir.file("missing.ini").c_str(), 1);
-    EXPECT_EQ(registry_string("SOFTWARE\\korvane", "SERVERNAME"), std::nullopt);
+    EXPECT_EQ(system.registry_string("SOFTWARE\\korvane", "SERVERNAME"), std::nullopt);
     unsetenv(kRegistryFileVariable);
 }
 
@@ -79,11 +81,39 @@ TEST(Conversion, BytesThatDoNotConvertBecomeQuestionMarks) {
 }
 
 TEST(Directories, TheProgramDirectoryHoldsTheRunningProgram) {
-    const std::string directory = program_directory();
+    HostSystem system;
+    const std::string directory = system.program_directory();
     ASSERT_FALSE(directory.empty());
     EXPECT_NE(directory.back(), '/');
-    EXPECT_TRUE(std::ifstream(directory + "/tessary_system_tests").good()) << directory;
-    EXPECT_FALSE(current_directory().empty());
+    EXPECT_TRUE(std::ifstream(system.join(directory, "tessary_system_tests")).good()) << directory;
+    EXPECT_FALSE(system.current_directory().empty());
+}
+
+TEST(Directories, JoiningPutsExactlyOneSeparatorBetween) {
+    const HostSystem system;
+    EXPECT_EQ(system.path_separator(), '/');
+    EXPECT_EQ(system.join("/opt/korvane", "32k"), "/opt/korvane/32k");
+    EXPECT_EQ(system.join("/opt/korvane/", "32k"), "/opt/korvane/32k");
+    EXPECT_EQ(system.join("", "db.dat"), "db.dat");
+    EXPECT_EQ(system.join("/opt\\korvane", ""), "/opt\\korvane/");
+}
+
+TEST(Files, AnAppendedFileGrowsWriteByWriteAndAMissingFolderIsReported) {
+    testing::TempDir dir;
+    HostSystem system;
+    for (const char* line : {"one\n", "two\n"}) {
+        const auto log = system.append_to_file(dir.file("run.log"));
+        EXPECT_TRUE(log->write(line));
+        // Each write is on disk before the file is finished.
+        EXPECT_EQ(testing::file_bytes(dir.file("run.log")).back(), '\n');
+        EXPECT_TRUE(log->finish());
+    }
+    EXPECT_EQ(testing::file_bytes(dir.file("run.log")), "one\ntwo\n");
+
+    const auto nowhere = system.append_to_file(dir.file("missing/run.log"));
+    EXPECT_FALSE(nowhere->write("x"));
+    EXPECT_FALSE(nowhere->finish());
+    EXPECT_EQ(nowhere->error().rfind(dir.file("missing/run.log") + ": ", 0), 0u);
 }
 
 }  // namespace

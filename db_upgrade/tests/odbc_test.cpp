@@ -148,10 +148,11 @@ TEST(OdbcFreeTds, AClosedPortGivesTheConnectionFailureMessage) {
     unsetenv("TESSARY_ODBC_DRIVER");
     testing::Timeline timeline;
     OdbcTransaction sqlca;
-    testing::RecordingRuntime runtime(sqlca, timeline);
-    runtime.registry["DATABASE"] = "store";
-    runtime.registry["SERVERNAME"] = "127.0.0.1," + std::to_string(testing::closed_loopback_port());
-    UpgradeWindow window(runtime);
+    testing::RecordingUi ui(timeline);
+    testing::TestSystem system;
+    system.registry["DATABASE"] = "store";
+    system.registry["SERVERNAME"] = "127.0.0.1," + std::to_string(testing::closed_loopback_port());
+    UpgradeWindow window(ui, system, sqlca);
 
     EXPECT_FALSE(wf_connect_db(window));
     EXPECT_FALSE(sqlca.connected());

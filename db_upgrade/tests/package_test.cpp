@@ -1,5 +1,5 @@
-// The script package db.dat: its bytes, reading it back, the builder's refusals, and the
-// applier against the SQL Server double.
+// The script package db.dat: building it from a folder, the builder's refusals, the plan,
+// and the applier against the SQL Server double.
 #include "core/package.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +41,9 @@ class Builder : public ::testing::Test {
     void script(const std::string& name, const std::string& text) {
         put_file(scripts.path() / name, text);
     }
-    pk::PackOutcome pack() { return pk::pack_folder(scripts.path().string(), package_path()); }
+    pk::PackOutcome pack() {
+        return pk::pack_folder(system, scripts.path().string(), package_path());
+    }
     std::string packed() {
         const auto outcome = pack();
         EXPECT_EQ(outcome.error, "");
@@ -49,6 +51,7 @@ class Builder : public ::testing::Test {
     }
     std::string package_path() const { return out.file("db.dat"); }
 
+    host::HostSystem system;
     TempDir scripts;
     TempDir out;
 };
@@ -99,11 +102,11 @@ TEST_F(Builder, LongScriptsArePackedWholeAndReadBack) {
     EXPECT_EQ(package.substr(16 + 32000, 22), "<####$$$$$$p2.sql^^^^]");
     EXPECT_EQ(package.substr(package.size() - 9), "[####@@@@");
 
-    const auto contents = pk::read_contents(package, "MSS");
-    EXPECT_EQ(contents.error, "");
-    ASSERT_EQ(contents.entries.size(), 2u);
-    EXPECT_EQ(contents.entries[0].text, over_buffer);
-    EXPECT_EQ(contents.entries[1].text, over_read);
+    const auto plan = pk::plan_package(package, "MSS");
+    EXPECT_EQ(plan.error, "");
+    ASSERT_EQ(plan.scripts.size(), 2u);
+    EXPECT_EQ(plan.scripts[0].text, over_buffer);
+    EXPECT_EQ(plan.scripts[1].text, over_read);
 }
 
 struct Refusal {
@@ -137,10 +140,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Builder, MarkersThatCannotSplitThePackageArePacked) {
     script("p$$$$$$@@@@_MS.sql", "select '$$$$$$ ^^^^ @@@@', 'a#'");
-    const auto contents = pk::read_contents(packed(), "MSS");
-    ASSERT_EQ(contents.entries.size(), 1u);
-    EXPECT_EQ(contents.entries[0].name, "p$$$$$$@@@@_MS.sql");
-    EXPECT_EQ(contents.entries[0].text, "select '$$$$$$ ^^^^ @@@@', 'a#'");
+    const auto plan = pk::plan_package(packed(), "MSS");
+    ASSERT_EQ(plan.scripts.size(), 1u);
+    EXPECT_EQ(plan.scripts[0].name, "p$$$$$$@@@@_MS.sql");
+    EXPECT_EQ(plan.scripts[0].text, "select '$$$$$$ ^^^^ @@@@', 'a#'");
 }
 
 TEST_F(Builder, AScriptThatCannotBeReadStopsTheBuild) {
@@ -155,70 +158,38 @@ TEST_F(Builder, AScriptThatCannotBeReadStopsTheBuild) {
 
 TEST_F(Builder, AMissingFolderOrAnUnwritablePackageChangesNothing) {
     put_file(package_path(), "OLD");
-    auto outcome = pk::pack_folder((scripts.path() / "missing").string(), package_path());
+    auto outcome = pk::pack_folder(system, (scripts.path() / "missing").string(), package_path());
     EXPECT_EQ(outcome.error.rfind("不能读取脚本目录 " + (scripts.path() / "missing").string(), 0),
               0u);
     EXPECT_EQ(file_bytes(package_path()), "OLD");
 
     script("a_MS.sql", "abc");
     const std::string nowhere = out.file("missing/db.dat");
-    outcome = pk::pack_folder(scripts.path().string(), nowhere);
+    outcome = pk::pack_folder(system, scripts.path().string(), nowhere);
     EXPECT_EQ(outcome.error.rfind("不能写入程序包：", 0), 0u) << outcome.error;
     EXPECT_FALSE(fs::exists(out.path() / "missing"));
 }
 
-TEST(PackageRecord, IsRefusedExactlyWhenItWouldNotReadBack) {
-    // Every name and text of up to three bytes made of the markers' characters and a letter.
-    std::vector<std::string> pieces{""};
-    for (std::size_t from = 0; pieces.back().size() < 3; ++from) {
-        for (char c : {'#', '^', '$', '@', 'a'}) pieces.push_back(pieces[from] + c);
-    }
-    for (const auto& name : pieces) {
-        for (const auto& text : pieces) {
-            const std::string bytes = pk::record(name, text) + std::string(pk::kPackageEnd);
-            pk::Reader reader(bytes);
-            const auto first = reader.next();
-            const bool reads_back = first && first->name == name && first->text() == text &&
-                                    !reader.next() && reader.finished();
-            EXPECT_EQ(!pk::record_problem(name, text).has_value(), reads_back)
-                << "name '" << name << "' text '" << text << "'";
-        }
-    }
+TEST(PackagePlan, SaysForEachScriptWhetherItIsAppliedAndHowItSplits) {
+    const std::string package = pk::record("P_ONE_MS.sql", procedure_script("P_ONE_MS")) +
+                                pk::record("p_ANY5.sql", procedure_script("p_ANY5")) +
+                                pk::record("P_BAD_MS.sql", "select 1") + "@@@@";
+    const auto plan = pk::plan_package(package, "MSS");
+    EXPECT_EQ(plan.error, "");
+    ASSERT_EQ(plan.scripts.size(), 3u);
+    const auto& one = plan.scripts[0];
+    EXPECT_TRUE(one.engine_applies && one.syntax_ok);
+    EXPECT_EQ(one.drop, "drop procedure P_ONE_MS");
+    EXPECT_EQ(one.create,
+              "create procedure P_ONE_MS  with ENCRYPTION as\r\nbegin\r\nselect 1\r\nend\r\n");
+    EXPECT_FALSE(plan.scripts[1].engine_applies);
+    EXPECT_TRUE(plan.scripts[1].syntax_ok);
+    EXPECT_TRUE(plan.scripts[2].engine_applies);
+    EXPECT_FALSE(plan.scripts[2].syntax_ok);
+    EXPECT_EQ(plan.scripts[2].text, "select 1");
+
+    EXPECT_TRUE(pk::plan_package(package, "odbc").scripts[1].engine_applies);
 }
-
-struct Malformed {
-    std::string bytes;
-    pk::Problem problem;
-    std::string text;
-};
-
-class MalformedPackage : public ::testing::TestWithParam<Malformed> {};
-
-TEST_P(MalformedPackage, StopsWithItsProblemInsteadOfLooping) {
-    pk::Reader reader(GetParam().bytes);
-    while (reader.next()) {
-    }
-    EXPECT_FALSE(reader.finished());
-    EXPECT_EQ(reader.problem(), GetParam().problem);
-    EXPECT_EQ(reader.problem_text(), GetParam().text);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MalformedPackage,
-    ::testing::Values(Malformed{"", pk::Problem::kCutShort, "文件为空，没有结束标记 @@@@"},
-                      Malformed{"$$$$$$a^^^^cba####", pk::Problem::kCutShort,
-                                "文件在第 18 字节后中断，缺少结束标记 @@@@"},
-                      Malformed{"$$$$$$a^^^^cba####@@", pk::Problem::kCutShort,
-                                "文件在第 20 字节后中断，缺少结束标记 @@@@"},
-                      Malformed{"$$$$$$a^^^^cba####@@@@\r\n", pk::Problem::kTrailingBytes,
-                                "结束标记 @@@@ 之后还有 2 字节"},
-                      Malformed{"$$$$$$a^^^^cba####$$$$$$b^^^^fed", pk::Problem::kNoBodyEnd,
-                                "从第 19 字节起的记录没有结束标记 ####（文件不完整或已被改动）"},
-                      Malformed{"$$$$$$a^^^^cba####xyz####@@@@", pk::Problem::kNoNameHead,
-                                "第 19 字节处不是记录的开始标记 $$$$$$"},
-                      Malformed{"$$$$$$abc####@@@@", pk::Problem::kNoBodyHead,
-                                "从第 1 字节起的记录没有标记 ^^^^"}),
-    numbered<Malformed>);
 
 const char kOldTwo[] = "create procedure p_two_MS as begin select 'old' end";
 
@@ -279,7 +250,7 @@ TEST_F(Applier, ReplacesEachObjectByItsEncryptedCreationInPackageOrder) {
     EXPECT_EQ(routine("p_two_ms"), pair_two[2]);
     EXPECT_EQ(messages(), std::vector<std::string>{kUpdated});
     EXPECT_EQ(events_of(Kind::kMessage)[0].detail, gs_appname);
-    EXPECT_FALSE(window.ib_package_incomplete);
+    EXPECT_FALSE(window.package_incomplete);
 }
 
 TEST_F(Applier, TheEngineFilterPicksScriptsByTheLettersOfTheirNames) {
@@ -333,7 +304,7 @@ TEST_F(Applier, AFailingCreationRollsItsPairBackAndStops) {
                          std::string(gs_appname) +
                              ": 更新失败！(错误信息：Invalid column name 'nope'.)"}));
     EXPECT_TRUE(server.autocommit());
-    EXPECT_TRUE(window.ib_package_incomplete);
+    EXPECT_TRUE(window.package_incomplete);
 }
 
 TEST_F(Applier, AParameterNamedWithForGetsTheClauseInsideItsNameAndTheCreationFails) {
@@ -363,7 +334,7 @@ TEST_F(Applier, AMissingPackageInterruptsTheUpgrade) {
     cb_put_clicked(window);
     EXPECT_EQ(messages(), std::vector<std::string>{"数据库升级程序不全，升级操作被中断。"});
     EXPECT_TRUE(executed().empty());
-    EXPECT_TRUE(window.ib_package_incomplete);
+    EXPECT_TRUE(window.package_incomplete);
 }
 
 TEST_F(Applier, AnEmptyPackageSucceedsAtOnce) {
@@ -386,9 +357,9 @@ TEST_F(Applier, AMalformedPackageStopsAfterTheLastWholeRecordAndSaysWhere) {
                                 "最后应用的脚本：P_ONE_MS.sql，其后的脚本未应用。";
     EXPECT_EQ(messages(), std::vector<std::string>{message});
     EXPECT_NE(routine("p_one_ms"), "");
-    EXPECT_TRUE(window.ib_package_incomplete);
+    EXPECT_TRUE(window.package_incomplete);
     // Taking the package apart without a database names the same script.
-    EXPECT_EQ(pk::read_contents(bytes, "MSS").error, message);
+    EXPECT_EQ(pk::plan_package(bytes, "MSS").error, message);
 
     write_package({}, "@@");
     timeline.clear();
@@ -399,14 +370,14 @@ TEST_F(Applier, AMalformedPackageStopsAfterTheLastWholeRecordAndSaysWhere) {
 }
 
 TEST_F(Applier, TheBuildButtonWithoutTheDevelopmentFolderSaysSoAndKeepsThePackage) {
-    if (fs::exists(pk::kDevelopmentScriptFolder)) GTEST_SKIP() << "this machine has the folder";
+    const std::string folder = system.maintainers_script_folder();
+    if (fs::exists(folder)) GTEST_SKIP() << "this machine has the folder";
     write_package({{"P_ONE_MS.sql", "x"}});
     const std::string before = file_bytes(package_path());
     cb_get_clicked(window);
     const auto shown = messages();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].rfind(std::string("不能读取脚本目录 ") + pk::kDevelopmentScriptFolder, 0),
-              0u);
+    EXPECT_EQ(shown[0].rfind("不能读取脚本目录 " + folder, 0), 0u);
     EXPECT_EQ(file_bytes(package_path()), before);
     EXPECT_EQ(timeline.texts(Kind::kWaitCursor), (std::vector<std::string>{"on", "off"}));
 }

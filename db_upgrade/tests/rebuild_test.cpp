@@ -147,10 +147,10 @@ TEST_F(ExecSql, BatchesReachTheDatabaseAndItsRefusalsAreSkipped) {
 TEST_F(ExecSql, WithoutPathNothingIsRebuiltAndTheProgressListSaysWhy) {
     for (const char* path : {"", "  "}) {
         script("p.sql", "select 1\r\nGO\r\n");
-        runtime.registry["PATH"] = path;
+        system.registry["PATH"] = path;
         wf_exec_sql(window);
     }
-    runtime.registry.erase("PATH");
+    system.registry.erase("PATH");
     wf_exec_sql(window);
 
     const std::string line =

@@ -13,12 +13,8 @@ namespace {
 using Kind = Event::Kind;
 namespace st = statements;
 
-const std::string kSelectDate =
-    "select isnull ( max ( sys_var_value ) , '00000000' ) from t_sys_system where sys_var_id "
-    "='UPGRADE_DATE' ";
-const std::string kInsertDate =
-    "insert t_sys_system values ( 'UPGRADE_DATE' , 'UPGRADE_DATE' , '00000000' , '是' , '' , "
-    "null , null , null ) ";
+const std::string kSelectDate(st::select_upgrade_date);
+const std::string kInsertDate(st::insert_upgrade_date);
 
 // The database operations of the timeline as short texts, in order.
 std::vector<std::string> operations(const std::vector<Event>& events) {
@@ -112,7 +108,7 @@ TEST_P(UpgradeStateTable, RunsEveryBatchFromTheRecordedDateAndEndsAt20200117) {
     EXPECT_EQ(system_value(db("store"), "UPGRADE_DATE"), "20200117");
     EXPECT_EQ(system_value(db("store"), "DataBase_Version"), "V8 20191014");
     EXPECT_EQ(timeline.texts(Kind::kMessage), (std::vector<std::string>{kRebuilt, kApplied}));
-    EXPECT_FALSE(runtime.upgrade_enabled);
+    EXPECT_FALSE(ui.upgrade_enabled);
 }
 
 INSTANTIATE_TEST_SUITE_P(RecordedDates, UpgradeStateTable,
@@ -167,10 +163,10 @@ TEST_F(Upgrade, TheRebuildRunsBeforeTheGrantInsertAndThePackageBetweenTheAutocom
 TEST_F(Upgrade, AMissingDateRowIsCreatedWithItsEightValues) {
     server.add_database(store_database("store", std::nullopt));
     run_upgrade();
-    const auto* system = db("store").table("t_sys_system");
-    ASSERT_NE(system, nullptr);
+    const auto* settings = db("store").table("t_sys_system");
+    ASSERT_NE(settings, nullptr);
     const SqlServerDouble::Row* row = nullptr;
-    for (const auto& candidate : system->rows) {
+    for (const auto& candidate : settings->rows) {
         if (candidate[0] == "UPGRADE_DATE") row = &candidate;
     }
     ASSERT_NE(row, nullptr);
@@ -215,7 +211,7 @@ TEST_F(Upgrade, ADateThatIsNoGateShowsTheMessageAndRunsNoBatch) {
     EXPECT_EQ(operations(timeline.events()), expected_pass("20191014"));
     EXPECT_EQ(system_value(db("store"), "UPGRADE_DATE"), "20191014");
     EXPECT_EQ(system_value(db("store"), "DataBase_Version"), "V8 20130601");
-    EXPECT_FALSE(runtime.upgrade_enabled);
+    EXPECT_FALSE(ui.upgrade_enabled);
 }
 
 TEST_F(Upgrade, AFailingDateSelectIsNoGateEither) {
@@ -270,11 +266,11 @@ TEST_F(Upgrade, TheSecondDatabaseIsUpgradedNextWithAutocommitOff) {
     // The package applier asks for the wait cursor too, and leaves it to the run.
     EXPECT_EQ(timeline.texts(Kind::kWaitCursor),
               (std::vector<std::string>{"on", "on", "off", "on", "on", "off"}));
-    EXPECT_FALSE(runtime.wait_cursor());
+    EXPECT_FALSE(ui.wait_cursor());
 }
 
 TEST_F(Upgrade, AStoreDatabaseNamedLikeTheSecondOneRunsBatch4Again) {
-    runtime.registry["DATABASE"] = "sorvanth";
+    system.registry["DATABASE"] = "sorvanth";
     server.add_database(store_database("sorvanth", "20150825"));
     run_upgrade();
     const auto ops = operations(timeline.events());
@@ -300,7 +296,7 @@ TEST_F(Upgrade, AFailedSwitchToTheSecondDatabaseSkipsItsPassAndSaysSo) {
 }
 
 TEST_F(Upgrade, WithoutThePackageCheckBoxAutocommitIsStillSwitchedAroundTheStep) {
-    runtime.package_checked = false;
+    ui.package_checked = false;
     server.add_database(store_database("store", "20200117"));
     run_upgrade();
     const auto ops = operations(timeline.events());
@@ -316,14 +312,12 @@ TEST_F(Upgrade, RerunningOnAnUpgradedDatabaseChangesNothing) {
     const auto second_after_first = db("sorvanth");
 
     // A new start of the program: open, connect, press the button.
-    RecordingRuntime again_runtime(server, timeline);
-    again_runtime.registry = runtime.registry;
-    again_runtime.program_dir = runtime.program_dir;
-    UpgradeWindow again(again_runtime);
+    RecordingUi again_ui(timeline);
+    UpgradeWindow again(again_ui, system, server);
     server.disconnect();
     open(again);
     ue_postopen(again);
-    ASSERT_TRUE(again_runtime.upgrade_enabled);
+    ASSERT_TRUE(again_ui.upgrade_enabled);
     timeline.clear();
     cb_1_clicked(again);
 

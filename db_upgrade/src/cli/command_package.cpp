@@ -20,18 +20,18 @@ bool unsafe_file_name(const std::string& name) {
 
 // Reads a package and takes it apart as the applier would; a package that does not read to
 // its end is refused with the applier's message.
-std::optional<package::Contents> read_package(const std::string& path, int& exit_code) {
-    const auto bytes = files::read_file(path);
+std::optional<package::Plan> read_package(System& system, const std::string& path, int& exit_code) {
+    const auto bytes = system.read_file(path);
     if (!bytes) {
         exit_code = fail("cannot read " + path + ": " + bytes.error);
         return std::nullopt;
     }
-    package::Contents contents = package::read_contents(*bytes, kShippedClientInterface);
-    if (!contents.error.empty()) {
-        exit_code = fail(path + ": " + host::gbk_to_utf8(contents.error));
+    package::Plan plan = package::plan_package(*bytes, kShippedClientInterface);
+    if (!plan.error.empty()) {
+        exit_code = fail(path + ": " + host::gbk_to_utf8(plan.error));
         return std::nullopt;
     }
-    return contents;
+    return plan;
 }
 
 }  // namespace
@@ -51,7 +51,8 @@ int pack_command(const Arguments& arguments) {
     }
     if (folder.empty()) return fail("pack needs the script folder", kUsageError);
 
-    const package::PackOutcome outcome = package::pack_folder(folder, output);
+    host::HostSystem system;
+    const package::PackOutcome outcome = package::pack_folder(system, folder, output);
     if (!outcome.error.empty()) return fail(host::gbk_to_utf8(outcome.error));
     for (const auto& name : outcome.scripts) std::cout << host::gbk_to_utf8(name) << '\n';
     std::cout << outcome.scripts.size() << " scripts packed into " << output << std::endl;
@@ -61,12 +62,13 @@ int pack_command(const Arguments& arguments) {
 int unpack_command(const Arguments& arguments) {
     if (arguments.size() != 2) return fail("unpack needs FILE and DIR", kUsageError);
     const std::string& folder = arguments[1];
+    host::HostSystem system;
     int exit_code = kSuccess;
-    const auto contents = read_package(arguments[0], exit_code);
-    if (!contents) return exit_code;
+    const auto plan = read_package(system, arguments[0], exit_code);
+    if (!plan) return exit_code;
 
     std::set<std::string> names;
-    for (const auto& entry : contents->entries) {
+    for (const auto& entry : plan->scripts) {
         const std::string shown = host::gbk_to_utf8(entry.name);
         if (unsafe_file_name(entry.name)) {
             return fail("the package holds a script named \"" + shown +
@@ -79,26 +81,28 @@ int unpack_command(const Arguments& arguments) {
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(folder), error);
     if (error) return fail("cannot create " + folder + ": " + error.message());
-    for (const auto& entry : contents->entries) {
-        const std::string reason = files::write_file(files::join(folder, entry.name), entry.text);
+    for (const auto& entry : plan->scripts) {
+        const std::string reason =
+            files::write_file(system, system.join(folder, entry.name), entry.text);
         if (!reason.empty()) return fail(host::gbk_to_utf8(reason));
     }
-    std::cout << contents->entries.size() << " scripts written to " << folder << std::endl;
+    std::cout << plan->scripts.size() << " scripts written to " << folder << std::endl;
     return std::cout ? kSuccess : fail("cannot write to standard output");
 }
 
 int list_command(const Arguments& arguments) {
     if (arguments.size() != 1) return fail("list needs FILE", kUsageError);
+    host::HostSystem system;
     int exit_code = kSuccess;
-    const auto contents = read_package(arguments[0], exit_code);
-    if (!contents) return exit_code;
+    const auto plan = read_package(system, arguments[0], exit_code);
+    if (!plan) return exit_code;
 
     // "applied": the engine filter of the shipped program takes the script; "syntax": its
     // text splits into a drop and a creation statement.
     std::cout << std::left << std::setw(8) << "applied" << std::setw(8) << "syntax" << std::right
               << std::setw(10) << "bytes"
               << "  name\n";
-    for (const auto& entry : contents->entries) {
+    for (const auto& entry : plan->scripts) {
         std::cout << std::left << std::setw(8) << (entry.engine_applies ? "yes" : "no")
                   << std::setw(8) << (entry.syntax_ok ? "ok" : "error") << std::right
                   << std::setw(10) << entry.text.size() << "  " << host::gbk_to_utf8(entry.name)

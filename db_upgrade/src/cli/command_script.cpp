@@ -1,12 +1,12 @@
 #include <iostream>
 
-#include "cli_runtime.h"
 #include "commands.h"
 #include "core/files.h"
 #include "core/package.h"
 #include "core/upgrade.h"
 #include "core/window.h"
 #include "host/host.h"
+#include "terminal_ui.h"
 
 namespace tessary::cli {
 namespace {
@@ -43,6 +43,15 @@ class StatementPrinter final : public Transaction {
     bool autocommit_ = true;
 };
 
+// This machine without its registry: a preview prints the statements of an upgrade in
+// general, not of the installation here, so the script folder is only the one asked for.
+class WithoutRegistry final : public host::HostSystem {
+  public:
+    std::optional<std::string> registry_string(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+};
+
 }  // namespace
 
 int script_command(const Arguments& arguments) {
@@ -53,13 +62,14 @@ int script_command(const Arguments& arguments) {
 
     StatementPrinter printer(std::cout, host::utf8_to_gbk(from));
     printer.settings().dbms = kShippedClientInterface;
-    CliRuntime runtime(printer, /*read_registry=*/false);
-    UpgradeWindow window(runtime);
+    TerminalUi ui;
+    WithoutRegistry system;
+    UpgradeWindow window(ui, system, printer);
     if (options.count("--scripts") != 0) {
         // The run would pass over a folder it cannot read; a preview asked for it.
-        const auto listed = files::list_files(options["--scripts"], "*.sql");
+        const auto listed = files::list_files(system, options["--scripts"], "*.sql");
         if (!listed) return fail("cannot read " + options["--scripts"] + ": " + listed.error);
-        window.is_sql_dir = options["--scripts"];
+        window.script_folder_override = options["--scripts"];
     }
 
     // The package follows the batches, as in the upgrade run.

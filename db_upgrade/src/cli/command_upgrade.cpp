@@ -1,10 +1,11 @@
 #include <algorithm>
 
-#include "cli_runtime.h"
 #include "commands.h"
 #include "core/upgrade.h"
 #include "core/window.h"
+#include "host/host.h"
 #include "odbc/odbc_transaction.h"
+#include "terminal_ui.h"
 
 namespace tessary::cli {
 
@@ -19,18 +20,19 @@ int upgrade_command(const Arguments& arguments) {
     if (options.count("--connection") != 0) connection_string = options["--connection"];
 
     odbc::OdbcTransaction sqlca(connection_string);
-    CliRuntime runtime(sqlca);
-    UpgradeWindow window(runtime);
+    TerminalUi ui;
+    host::HostSystem system;
+    UpgradeWindow window(ui, system, sqlca);
     open(window);
     ue_postopen(window);
-    if (!runtime.upgrade_enabled()) return fail("no connection to the store database");
+    if (!ui.upgrade_enabled()) return fail("no connection to the store database");
 
     cb_1_clicked(window);
     sqlca.disconnect();
 
-    const auto& messages = runtime.messages();
+    const auto& messages = ui.messages();
     const bool unknown_date =
-        std::any_of(messages.begin(), messages.end(), [](const CliRuntime::Message& message) {
+        std::any_of(messages.begin(), messages.end(), [](const TerminalUi::Message& message) {
             return message.title == kNoticeTitle && message.text == kUpgradeIncompleteText;
         });
     if (unknown_date) {
@@ -38,7 +40,7 @@ int upgrade_command(const Arguments& arguments) {
             "a database records an upgrade date this program does not know; its batches did not "
             "run");
     }
-    if (window.ib_package_incomplete) {
+    if (window.package_incomplete) {
         return fail("the script package db.dat was not applied to its end; see the messages above");
     }
     return kSuccess;

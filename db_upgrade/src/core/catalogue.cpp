@@ -1,6 +1,5 @@
-#include <string>
-
 #include "statements.h"
+#include "upgrade.h"
 #include "window.h"
 
 namespace tessary {
@@ -8,11 +7,7 @@ namespace tessary {
 // Sends every step without looking at the database first; what already exists is refused
 // by the database and passed over.
 void wf_create_table_200327(UpgradeWindow& w) {
-    for (std::string_view step : statements::catalogue_200327) {
-        const std::string ls_tmp(step);
-        w.sqlca().execute_immediate(ls_tmp);
-        w.sqlca().commit();
-    }
+    execute_each_with_commit(w.sqlca(), statements::catalogue_200327);
 }
 
 }  // namespace tessary

@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "statements.h"
 #include "window.h"
 
 namespace tessary {
@@ -10,9 +11,9 @@ bool blank(const std::string& text) {
     return text.find_first_not_of(' ') == std::string::npos;
 }
 
-void report_connect_failure(Runtime& runtime, const std::string& reason) {
-    runtime.beep(1);
-    runtime.message_box(gs_appname, "不能连接到数据库！(错误信息：" + reason + ")");
+void report_connect_failure(Ui& ui, const std::string& reason) {
+    ui.beep(1);
+    ui.message_box(gs_appname, "不能连接到数据库！(错误信息：" + reason + ")");
 }
 
 // Names of the registry values the connection cannot do without that are missing or blank.
@@ -31,16 +32,16 @@ std::string missing_values(const Transaction::Settings& settings) {
 }  // namespace
 
 bool wf_connect_db(UpgradeWindow& w) {
-    Runtime& runtime = w.runtime();
+    System& system = w.system();
     Transaction& sqlca = w.sqlca();
     Transaction::Settings& settings = sqlca.settings();
 
     settings.dbms = "MSS";
-    if (auto database = runtime.registry_string(kStoreRegistryKey, "DATABASE")) {
+    if (auto database = system.registry_string(kStoreRegistryKey, "DATABASE")) {
         settings.database = *database;
     }
     settings.log_pass = "tqzvbno";
-    if (auto server = runtime.registry_string(kStoreRegistryKey, "SERVERNAME")) {
+    if (auto server = system.registry_string(kStoreRegistryKey, "SERVERNAME")) {
         settings.server_name = *server;
     }
     settings.log_id = "korvane";
@@ -53,14 +54,14 @@ bool wf_connect_db(UpgradeWindow& w) {
     // message, so say which value is missing instead.
     const std::string missing = missing_values(settings);
     if (!missing.empty()) {
-        report_connect_failure(runtime, std::string("注册表 ") + kStoreRegistryKeyShown +
-                                            " 中缺少 " + missing + " 的值");
+        report_connect_failure(w.ui(), std::string("注册表 ") + kStoreRegistryKeyShown +
+                                           " 中缺少 " + missing + " 的值");
         return false;
     }
 
     sqlca.connect();
     if (sqlca.sqlcode() != Transaction::kSuccess) {
-        report_connect_failure(runtime, sqlca.sqlerrtext());
+        report_connect_failure(w.ui(), sqlca.sqlerrtext());
         return false;
     }
 
@@ -68,8 +69,7 @@ bool wf_connect_db(UpgradeWindow& w) {
     sqlca.execute_immediate("use master");
 
     std::optional<std::string> ls_sorvanth = w.is_sorvanth;
-    sqlca.select_into("SELECT Name FROM sysdatabases WHERE Lower ( Name ) ='sorvanth' ",
-                      ls_sorvanth);
+    sqlca.select_into(std::string(statements::select_second_database), ls_sorvanth);
     w.is_sorvanth = ls_sorvanth.value_or(std::string());
     w.ib_sorvanth = !blank(w.is_sorvanth);
 
@@ -77,7 +77,7 @@ bool wf_connect_db(UpgradeWindow& w) {
     // failed connection, not a success.
     sqlca.execute_immediate("use " + ls_database);
     if (sqlca.sqlcode() != Transaction::kSuccess) {
-        report_connect_failure(runtime, sqlca.sqlerrtext());
+        report_connect_failure(w.ui(), sqlca.sqlerrtext());
         return false;
     }
     return true;

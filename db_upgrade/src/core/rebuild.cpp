@@ -12,10 +12,12 @@ namespace {
 // The script folder: "32k" under the store software's installation folder, which the
 // registry value PATH names. Empty when PATH is missing or blank.
 std::string script_folder(UpgradeWindow& w) {
-    if (!w.is_sql_dir.empty()) return files::join(w.is_sql_dir, "");
-    const auto path = w.runtime().registry_string(kStoreRegistryKey, "PATH");
+    System& system = w.system();
+    if (!w.script_folder_override.empty()) return system.join(w.script_folder_override, "");
+    const auto path = system.registry_string(kStoreRegistryKey, "PATH");
     if (!path || text::trim_blanks(*path).empty()) return {};
-    return *path + kPathSeparator + "32k" + kPathSeparator;
+    const char separator = system.path_separator();
+    return *path + separator + "32k" + separator;
 }
 
 bool is_go_line(const std::string& line) {
@@ -25,19 +27,19 @@ bool is_go_line(const std::string& line) {
 // Runs one script batch by batch: a line "GO" (any letter case, nothing else on it) ends a
 // batch; every other line joins the batch after a line feed.
 void run_script(Transaction& sqlca, const std::vector<std::string>& lines) {
-    std::string ls_sql;
-    for (const std::string& ls_source : lines) {
-        if (is_go_line(ls_source)) {
-            sqlca.execute_immediate(ls_sql);
-            ls_sql.clear();
+    std::string batch;
+    for (const std::string& line : lines) {
+        if (is_go_line(line)) {
+            sqlca.execute_immediate(batch);
+            batch.clear();
         } else {
-            ls_sql += '\n';
-            ls_sql += ls_source;
+            batch += '\n';
+            batch += line;
         }
     }
     // Text after the last GO line is the script's own last batch, not the start of the
     // next script's first one.
-    if (!text::is_blank(ls_sql)) sqlca.execute_immediate(ls_sql);
+    if (!text::is_blank(batch)) sqlca.execute_immediate(batch);
 }
 
 // Where the last occurrence of a word in a text begins, counted from the text's end: the
@@ -51,32 +53,33 @@ std::size_t from_end(const std::string& backwards, std::string_view word_backwar
 }  // namespace
 
 void wf_exec_sql(UpgradeWindow& w) {
-    Runtime& runtime = w.runtime();
+    Ui& ui = w.ui();
+    System& system = w.system();
     const std::string ls_sql_dir = script_folder(w);
     if (ls_sql_dir.empty()) {
-        runtime.insert_progress_line(std::string("注册表 ") + kStoreRegistryKeyShown +
-                                     " 中缺少 PATH 的值，存储过程和触发器未重建");
+        ui.insert_progress_line(std::string("注册表 ") + kStoreRegistryKeyShown +
+                                " 中缺少 PATH 的值，存储过程和触发器未重建");
         return;
     }
-    const auto listed = files::list_files(ls_sql_dir, "*.sql");
+    const auto listed = files::list_files(system, ls_sql_dir, "*.sql");
     if (!listed) {
-        runtime.insert_progress_line("不能读取脚本目录 " + ls_sql_dir + "：" + listed.error +
-                                     "，存储过程和触发器未重建");
+        ui.insert_progress_line("不能读取脚本目录 " + ls_sql_dir + "：" + listed.error +
+                                "，存储过程和触发器未重建");
         return;
     }
-    runtime.show_file_list(*listed);
+    ui.show_file_list(*listed);
 
     for (const std::string& ls_file : *listed) {
-        runtime.insert_progress_line(ls_file);
-        const auto lines = files::read_lines(files::join(ls_sql_dir, ls_file));
+        ui.insert_progress_line(ls_file);
+        const auto lines = files::read_lines(system, system.join(ls_sql_dir, ls_file));
         if (!lines) {
-            runtime.insert_progress_line(ls_file + " 不能读取：" + lines.error);
+            ui.insert_progress_line(ls_file + " 不能读取：" + lines.error);
             continue;
         }
         run_script(w.sqlca(), *lines);
-        runtime.insert_progress_line(ls_file + "完成");
+        ui.insert_progress_line(ls_file + "完成");
     }
-    runtime.message_box(kNoticeTitle, "存储过程重建成功");
+    ui.message_box(kNoticeTitle, "存储过程重建成功");
 }
 
 bool wf_get_sql_go(std::string& as_create, std::string& as_drop) {

@@ -1,42 +1,29 @@
 #include "run_log.h"
 
-#include <ctime>
+#include <cstdio>
 #include <utility>
-
-#include "window.h"
 
 namespace tessary {
 namespace {
 
-std::tm local_now() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    return local;
-}
-
 enum class Stamp { kDate, kTime, kDateTime };
 
-std::string now(Stamp stamp) {
-    const std::tm local = local_now();
-    char text[32];
-    std::size_t length = 0;
-    switch (stamp) {
+std::string stamp(const LocalTime& t, Stamp kind) {
+    char text[80];  // room for any int in each field
+    int length = 0;
+    switch (kind) {
         case Stamp::kDate:
-            length = std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+            length = std::snprintf(text, sizeof text, "%04d-%02d-%02d", t.year, t.month, t.day);
             break;
         case Stamp::kTime:
-            length = std::strftime(text, sizeof text, "%H:%M:%S", &local);
+            length = std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
             break;
         case Stamp::kDateTime:
-            length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+            length = std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year,
+                                   t.month, t.day, t.hour, t.minute, t.second);
             break;
     }
-    return std::string(text, length);
+    return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
 // Keeps multi-line error texts inside the comment they belong to.
@@ -51,13 +38,19 @@ std::string comment_lines(const std::string& text) {
 
 }  // namespace
 
-RunLog::RunLog(Transaction& inner, std::string path)
-    : inner_(inner), path_(std::move(path)), file_(path_, std::ios::binary | std::ios::app) {
-    if (file_) file_ << "-- " << now(Stamp::kDateTime) << " 升级开始\n" << std::flush;
+RunLog::RunLog(Transaction& inner, System& system, std::string path)
+    : inner_(inner), system_(system), path_(std::move(path)), file_(system.append_to_file(path_)) {
+    write("-- " + stamp(system_.local_time(), Stamp::kDateTime) + " 升级开始\n");
 }
 
-std::string RunLog::path_in(const std::string& directory) {
-    return directory + kPathSeparator + "tessary-upgrade-" + now(Stamp::kDate) + ".log";
+std::string RunLog::path_in(System& system, const std::string& directory) {
+    return system.join(directory,
+                       "tessary-upgrade-" + stamp(system.local_time(), Stamp::kDate) + ".log");
+}
+
+// A failing write shows in the closing summary; the run goes on.
+void RunLog::write(const std::string& lines) {
+    file_->write(lines);
 }
 
 void RunLog::take_status() {
@@ -73,14 +66,12 @@ std::string RunLog::outcome() const {
 void RunLog::record_statement(const std::string& statement) {
     ++sent_;
     if (sqlcode() != kSuccess && sqlcode() != kNotFound) ++failed_;
-    if (!file_) return;
-    file_ << "-- " << now(Stamp::kTime) << " statement " << sent_ << '\n'
-          << statement << "\n-- " << outcome() << '\n'
-          << std::flush;
+    write("-- " + stamp(system_.local_time(), Stamp::kTime) + " statement " +
+          std::to_string(sent_) + '\n' + statement + "\n-- " + outcome() + '\n');
 }
 
 void RunLog::record_operation(const char* name) {
-    if (file_) file_ << "-- " << name << ": " << outcome() << '\n' << std::flush;
+    write(std::string("-- ") + name + ": " + outcome() + '\n');
 }
 
 void RunLog::connect() {
@@ -129,9 +120,8 @@ std::string RunLog::finish() {
     const std::string counts = "升级结束：发送语句 " + std::to_string(sent_) + " 条，成功 " +
                                std::to_string(sent_ - failed_) + " 条，失败 " +
                                std::to_string(failed_) + " 条";
-    if (!file_) return counts + "；日志无法写入 " + path_;
-    file_ << "-- " << now(Stamp::kDateTime) << ' ' << counts << '\n';
-    file_.close();
+    write("-- " + stamp(system_.local_time(), Stamp::kDateTime) + ' ' + counts + '\n');
+    if (!file_->finish()) return counts + "；日志无法写入 " + path_;
     return counts + "；日志 " + path_;
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <cstddef>
-#include <fstream>
+#include <memory>
 #include <string>
 
-#include "runtime.h"
+#include "system.h"
+#include "transaction.h"
 
 namespace tessary {
 
@@ -13,12 +14,12 @@ namespace tessary {
 // failing statements; the log makes them visible.
 class RunLog final : public Transaction {
   public:
-    // Appends to the log file at `path`. A file that cannot be opened does not stop the
-    // run; the summary then says so.
-    RunLog(Transaction& inner, std::string path);
+    // Appends to the log file at `path`, with the time of day from `system`'s clock. A
+    // file that cannot be opened does not stop the run; the summary then says so.
+    RunLog(Transaction& inner, System& system, std::string path);
 
     // The dated log file name in `directory` (one file a day; each run appends).
-    static std::string path_in(const std::string& directory);
+    static std::string path_in(System& system, const std::string& directory);
 
     Settings& settings() override { return inner_.settings(); }
     const Settings& settings() const override { return inner_.settings(); }
@@ -45,11 +46,13 @@ class RunLog final : public Transaction {
     void take_status();
     void record_statement(const std::string& statement);
     void record_operation(const char* name);
+    void write(const std::string& lines);
     std::string outcome() const;
 
     Transaction& inner_;
+    System& system_;
     std::string path_;
-    std::ofstream file_;
+    std::unique_ptr<FileWriter> file_;
     std::size_t sent_ = 0;
     std::size_t failed_ = 0;
 };

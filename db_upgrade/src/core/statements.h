@@ -3,8 +3,9 @@
 #include <cstddef>
 #include <string_view>
 
-// The statement texts of the dated batches and of the schema catalogue, embedded from
-// db_upgrade/data at build time as GBK bytes (see data/README.md).
+// The statement texts the upgrade sends: the dated batches and the schema catalogue,
+// embedded from db_upgrade/data at build time as GBK bytes (see data/README.md), and the
+// fixed statements around them (statements.cpp). Each is sent exactly as it stands.
 
 namespace tessary::statements {
 
@@ -31,5 +32,12 @@ extern const StatementList batch_20200117_grant;
 
 // The 144 steps of wf_create_table_200327.
 extern const StatementList catalogue_200327;
+
+// The recorded upgrade date, '00000000' when the database has no row for it.
+extern const std::string_view select_upgrade_date;
+// The row of the upgrade date for a database that has none.
+extern const std::string_view insert_upgrade_date;
+// The name of the second store database, as the server spells it.
+extern const std::string_view select_second_database;
 
 }  // namespace tessary::statements

@@ -14,20 +14,6 @@ const char* const kNoticeTitle = "提示";
 
 namespace {
 
-const char kSelectUpgradeDate[] =
-    "select isnull ( max ( sys_var_value ) , '00000000' ) from t_sys_system where sys_var_id "
-    "='UPGRADE_DATE' ";
-const char kInsertUpgradeDate[] =
-    "insert t_sys_system values ( 'UPGRADE_DATE' , 'UPGRADE_DATE' , '00000000' , '是' , '' , "
-    "null , null , null ) ";
-
-void execute_each_with_commit(Transaction& sqlca, const statements::StatementList& list) {
-    for (std::string_view statement : list) {
-        sqlca.execute_immediate(std::string(statement));
-        sqlca.commit();
-    }
-}
-
 void batch_00000000(UpgradeWindow& w) {
     execute_each_with_commit(w.sqlca(), statements::batch_00000000);
 }
@@ -74,24 +60,23 @@ std::size_t gate_index(std::string_view upgrade_date) {
 
 std::optional<std::string> select_upgrade_date(Transaction& sqlca) {
     std::optional<std::string> upgrade_date = std::string();
-    sqlca.select_into(kSelectUpgradeDate, upgrade_date);
+    sqlca.select_into(std::string(statements::select_upgrade_date), upgrade_date);
     return upgrade_date;
 }
 
 // One database: steps 1 to 8 of the run.
 void upgrade_current_database(UpgradeWindow& w) {
-    Runtime& runtime = w.runtime();
     Transaction& sqlca = w.sqlca();
-    const WaitCursor oldpointer(runtime);
+    const WaitCursor wait_cursor(w.ui());
 
     if (select_upgrade_date(sqlca) == std::string("00000000")) {
-        sqlca.execute_immediate(kInsertUpgradeDate);
+        sqlca.execute_immediate(std::string(statements::insert_upgrade_date));
         sqlca.commit();
     }
     wf_dbupgrade_2007(w);
 
     sqlca.set_autocommit(true);
-    if (runtime.apply_package_checked()) cb_put_clicked(w);
+    if (w.ui().apply_package_checked()) cb_put_clicked(w);
     sqlca.set_autocommit(false);
     sqlca.commit();
 }
@@ -111,6 +96,13 @@ class RoutedThroughLog {
 
 }  // namespace
 
+void execute_each_with_commit(Transaction& sqlca, const statements::StatementList& list) {
+    for (std::string_view statement : list) {
+        sqlca.execute_immediate(std::string(statement));
+        sqlca.commit();
+    }
+}
+
 bool is_gate_date(std::string_view upgrade_date) {
     return gate_index(upgrade_date) < kGateCount;
 }
@@ -119,15 +111,16 @@ void wf_dbupgrade_2007(UpgradeWindow& w) {
     const std::optional<std::string> ls_upgrade_date = select_upgrade_date(w.sqlca());
     const std::size_t first = ls_upgrade_date ? gate_index(*ls_upgrade_date) : kGateCount;
     if (first == kGateCount) {
-        w.runtime().message_box(kNoticeTitle, kUpgradeIncompleteText);
+        w.ui().message_box(kNoticeTitle, kUpgradeIncompleteText);
         return;
     }
     for (std::size_t i = first; i < kGateCount; ++i) kGates[i].run(w);
 }
 
 void cb_1_clicked(UpgradeWindow& w) {
-    Runtime& runtime = w.runtime();
-    RunLog log(w.sqlca(), RunLog::path_in(runtime.program_directory()));
+    Ui& ui = w.ui();
+    System& system = w.system();
+    RunLog log(w.sqlca(), system, RunLog::path_in(system, system.program_directory()));
     {
         RoutedThroughLog routed(w, log);
         upgrade_current_database(w);
@@ -138,13 +131,13 @@ void cb_1_clicked(UpgradeWindow& w) {
             if (w.sqlca().sqlcode() == Transaction::kSuccess) {
                 upgrade_current_database(w);
             } else {
-                runtime.insert_progress_line("不能切换到数据库 " + w.is_sorvanth +
-                                             "，该库未升级：" + w.sqlca().sqlerrtext());
+                ui.insert_progress_line("不能切换到数据库 " + w.is_sorvanth + "，该库未升级：" +
+                                        w.sqlca().sqlerrtext());
             }
         }
     }
-    runtime.insert_progress_line(log.finish());
-    runtime.set_upgrade_enabled(false);
+    ui.insert_progress_line(log.finish());
+    ui.set_upgrade_enabled(false);
 }
 
 }  // namespace tessary

@@ -2,11 +2,14 @@
 
 #include <string>
 
-#include "runtime.h"
+#include "system.h"
+#include "transaction.h"
+#include "ui.h"
 
 // The upgrade window w_db_upgrade without its toolkit: its instance variables, its
-// events and its window functions. Each runtime (Qt window, command-line twin, tests)
-// creates one UpgradeWindow over itself and delivers the events to the functions below.
+// events and its window functions. Each front end (Qt window, command-line twin, tests)
+// creates one UpgradeWindow over its Ui, the System and the transaction object, and
+// delivers the events to the functions below.
 //
 // Headers of the core hold no texts of the system: those are GBK and live in the core's
 // .cpp files, which are compiled with GBK string literals.
@@ -20,22 +23,17 @@ extern const char* const gs_appname;
 inline constexpr char kStoreRegistryKey[] = "SOFTWARE\\korvane";
 inline constexpr char kStoreRegistryKeyShown[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane";
 
-// Separator appended to directories (is_runpath, the run log's directory).
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
-
 class UpgradeWindow {
   public:
-    explicit UpgradeWindow(Runtime& runtime) : runtime_(runtime), sqlca_(&runtime.sqlca()) {}
+    UpgradeWindow(Ui& ui, System& system, Transaction& sqlca)
+        : ui_(ui), system_(system), sqlca_(&sqlca) {}
     UpgradeWindow(const UpgradeWindow&) = delete;
     UpgradeWindow& operator=(const UpgradeWindow&) = delete;
 
-    Runtime& runtime() { return runtime_; }
+    Ui& ui() { return ui_; }
+    System& system() { return system_; }
 
-    // The transaction every statement of the core goes through: the runtime's sqlca, or
+    // The transaction every statement of the core goes through: the program's sqlca, or
     // whatever routes it for a while (the run log of an upgrade run).
     Transaction& sqlca() { return *sqlca_; }
     Transaction* route_sqlca(Transaction* transaction) {
@@ -52,19 +50,20 @@ class UpgradeWindow {
 
     // The folder wf_exec_sql takes its scripts from instead of the one the registry names
     // (tessary-cli script --scripts); empty in a real run.
-    std::string is_sql_dir;
+    std::string script_folder_override;
     // Set once an application of the script package stopped short of its end (package
     // missing, unreadable or malformed, or a script failed). The window shows this in its
     // message boxes alone; tessary-cli upgrade also turns it into its exit code.
-    bool ib_package_incomplete = false;
+    bool package_incomplete = false;
 
   private:
-    Runtime& runtime_;
+    Ui& ui_;
+    System& system_;
     Transaction* sqlca_;
 };
 
 // Events (window.cpp, upgrade.cpp, package.cpp).
-void open(UpgradeWindow& w);            // sets is_runpath; the runtime then shows the window
+void open(UpgradeWindow& w);            // sets is_runpath; the front end then shows the window
 void ue_postopen(UpgradeWindow& w);     // connects once the window is on screen
 void cb_1_clicked(UpgradeWindow& w);    // the upgrade run
 void cb_get_clicked(UpgradeWindow& w);  // builds db.dat from the script folder

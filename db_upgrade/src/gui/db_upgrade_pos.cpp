@@ -5,10 +5,10 @@
 
 namespace tessary::gui {
 
-DbUpgradePos::DbUpgradePos(std::unique_ptr<Transaction> sqlca, WindowSetup setup)
+DbUpgradePos::DbUpgradePos(std::unique_ptr<Transaction> sqlca, System& system, WindowSetup setup)
     : sqlca_(std::move(sqlca)) {
     QCoreApplication::setApplicationName(QStringLiteral("db_upgrade_pos"));
-    window_ = std::make_unique<WDbUpgrade>(*sqlca_, std::move(setup));
+    window_ = std::make_unique<WDbUpgrade>(*sqlca_, system, std::move(setup));
 }
 
 void DbUpgradePos::open() {

@@ -2,18 +2,20 @@
 
 #include <memory>
 
-#include "core/runtime.h"
+#include "core/system.h"
+#include "core/transaction.h"
 #include "w_db_upgrade.h"
 
 namespace tessary::gui {
 
 // The application object: it owns the transaction object sqlca and the one window, and
-// tears both down at the end. The runtime's other global objects (message, dynamic SQL
-// areas, error object) have no counterpart here: nothing of the program uses them.
+// tears both down at the end. The GUI runtime's other global objects (message, dynamic
+// SQL areas, error object) have no counterpart here: nothing of the program uses them.
 class DbUpgradePos {
   public:
-    // create: names the application "db_upgrade_pos" and takes the transaction object.
-    DbUpgradePos(std::unique_ptr<Transaction> sqlca, WindowSetup setup);
+    // create: names the application "db_upgrade_pos" and takes the transaction object; the
+    // window reaches the machine through `system`, which must outlive the application.
+    DbUpgradePos(std::unique_ptr<Transaction> sqlca, System& system, WindowSetup setup);
     DbUpgradePos(const DbUpgradePos&) = delete;
     DbUpgradePos& operator=(const DbUpgradePos&) = delete;
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "db_upgrade_pos.h"
+#include "host/host.h"
 #include "odbc/odbc_transaction.h"
 
 namespace {
@@ -21,8 +22,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     tessary::gui::WindowSetup setup;
     setup.build = kThisBuild;
+    tessary::host::HostSystem system;
     tessary::gui::DbUpgradePos db_upgrade_pos(std::make_unique<tessary::odbc::OdbcTransaction>(),
-                                              std::move(setup));
+                                              system, std::move(setup));
     db_upgrade_pos.open();
     const int exit_code = QApplication::exec();
     db_upgrade_pos.close();

@@ -30,12 +30,11 @@ bool is_user_input(QEvent::Type type) {
 
 }  // namespace
 
-WDbUpgrade::WDbUpgrade(Transaction& sqlca, WindowSetup setup)
+WDbUpgrade::WDbUpgrade(Transaction& sqlca, System& system, WindowSetup setup)
     : build_(setup.build),
       controls_(lay_out_window(this)),
-      runtime_(this, controls_, sqlca, std::move(setup.present_message),
-               std::move(setup.program_directory)),
-      core_(runtime_) {
+      ui_(this, controls_, std::move(setup.present_message)),
+      core_(ui_, system, sqlca) {
     connect(controls_.cb_1, &QPushButton::clicked, this,
             [this] { run_in_background(cb_1_clicked); });
     connect(controls_.cb_2, &QPushButton::clicked, this, &QWidget::close);
@@ -91,9 +90,9 @@ void WDbUpgrade::run_guarded(const std::function<void(UpgradeWindow&)>& event) {
     try {
         event(core_);
     } catch (const std::exception& failure) {
-        runtime_.message_box(gs_appname, failure.what());
+        ui_.message_box(gs_appname, failure.what());
     } catch (...) {
-        runtime_.message_box(gs_appname, "unexpected failure");
+        ui_.message_box(gs_appname, "unexpected failure");
     }
 }
 
@@ -101,7 +100,7 @@ void WDbUpgrade::background_finished() {
     worker_->wait();
     delete worker_;
     worker_ = nullptr;
-    runtime_.end_of_event();
+    ui_.end_of_event();
     QCoreApplication::instance()->removeEventFilter(this);
     QGuiApplication::restoreOverrideCursor();
     busy_ = false;

@@ -6,8 +6,7 @@
 #include <string>
 
 #include "core/window.h"
-#include "host/host.h"
-#include "qt_runtime.h"
+#include "qt_ui.h"
 #include "window_layout.h"
 
 namespace tessary::gui {
@@ -19,8 +18,6 @@ enum class BuildKind { kShipped, kDevelopment };
 struct WindowSetup {
     BuildKind build = BuildKind::kShipped;
     MessagePresenter present_message = show_message_box;
-    // Where the run log of an upgrade goes.
-    std::string program_directory = host::program_directory();
 };
 
 // The window w_db_upgrade. Its events run the core's: window open, ue_postopen (the
@@ -31,7 +28,7 @@ struct WindowSetup {
 // keys, closing) and shows the wait cursor. One event of the core runs at a time.
 class WDbUpgrade final : public QWidget {
   public:
-    WDbUpgrade(Transaction& sqlca, WindowSetup setup);
+    WDbUpgrade(Transaction& sqlca, System& system, WindowSetup setup);
     ~WDbUpgrade() override;
 
     // Window open: shows or hides the maintenance controls, sets is_runpath, shows the
@@ -61,7 +58,7 @@ class WDbUpgrade final : public QWidget {
 
     BuildKind build_;
     Controls controls_;
-    QtRuntime runtime_;
+    QtUi ui_;
     UpgradeWindow core_;
     QThread* worker_ = nullptr;
     bool busy_ = false;

@@ -1,23 +1,39 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "core/system.h"
 
 // What the command-line twin and the Qt window share that touches the operating system.
-// One implementation per system: posix.cpp, win32.cpp. Texts are GBK unless named UTF-8.
+// One implementation per system, posix.cpp and win32.cpp; what is alike on both (paths,
+// files, the clock) is in common.cpp. Texts are GBK unless named UTF-8.
 
 namespace tessary::host {
 
-// A string value of a key under HKEY_LOCAL_MACHINE (`key` without the hive, e.g.
-// "SOFTWARE\\korvane"); nullopt when the key or the value is missing. On POSIX systems
-// the registry is a text file, see registry_file.h.
-std::optional<std::string> registry_string(const std::string& key, const std::string& value);
+// The machine the program runs on. On POSIX systems the registry is a text file, see
+// registry_file.h. Tests derive from it to set the registry and the directories.
+class HostSystem : public System {
+  public:
+    std::optional<std::string> registry_string(const std::string& key,
+                                               const std::string& value) override;
+    std::string current_directory() override;
+    std::string program_directory() override;
+    std::string maintainers_script_folder() override;
+    char path_separator() const override;
+    std::string join(const std::string& folder, const std::string& name) const override;
 
-// The process's current directory, and the directory of the running program, both without
-// a trailing separator.
-std::string current_directory();
-std::string program_directory();
+    Result<std::vector<std::string>> plain_files(const std::string& folder) override;
+    bool exists(const std::string& path) override;
+    Result<std::string> read_file(const std::string& path) override;
+    std::unique_ptr<FileWriter> replace_file(const std::string& path) override;
+    std::unique_ptr<FileWriter> append_to_file(const std::string& path) override;
+
+    LocalTime local_time() override;
+};
 
 // GBK <-> UTF-8. Bytes that do not convert become '?'.
 std::string gbk_to_utf8(std::string_view gbk);

@@ -41,7 +41,8 @@ std::string convert(std::string_view text, const char* to, const char* from) {
 
 }  // namespace
 
-std::optional<std::string> registry_string(const std::string& key, const std::string& value) {
+std::optional<std::string> HostSystem::registry_string(const std::string& key,
+                                                       const std::string& value) {
     const char* named = std::getenv(kRegistryFileVariable);
     std::ifstream file(named != nullptr && *named != '\0' ? named : kDefaultRegistryFile,
                        std::ios::binary);
@@ -49,18 +50,22 @@ std::optional<std::string> registry_string(const std::string& key, const std::st
     return find_registry_value(file, "HKEY_LOCAL_MACHINE\\" + key, value);
 }
 
-std::string current_directory() {
+std::string HostSystem::current_directory() {
     char path[PATH_MAX];
     return getcwd(path, sizeof path) != nullptr ? std::string(path) : std::string();
 }
 
-std::string program_directory() {
+std::string HostSystem::program_directory() {
     char path[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0) return current_directory();
     std::string program(path, static_cast<std::size_t>(length));
     const auto slash = program.rfind('/');
     return slash == 0 ? "/" : program.substr(0, slash);
+}
+
+std::string HostSystem::maintainers_script_folder() {
+    return "/srv/korvane/sql/pr_tr/";
 }
 
 std::string gbk_to_utf8(std::string_view gbk) {

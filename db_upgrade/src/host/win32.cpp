@@ -35,7 +35,8 @@ std::string without_last_component(const std::string& path) {
 
 }  // namespace
 
-std::optional<std::string> registry_string(const std::string& key, const std::string& value) {
+std::optional<std::string> HostSystem::registry_string(const std::string& key,
+                                                       const std::string& value) {
     // The store software is a 32-bit program and keeps its values in the 32-bit view of
     // the registry; a 64-bit build of this program reads the same view.
     HKEY opened = nullptr;
@@ -58,7 +59,7 @@ std::optional<std::string> registry_string(const std::string& key, const std::st
     return result;
 }
 
-std::string current_directory() {
+std::string HostSystem::current_directory() {
     const DWORD length = GetCurrentDirectoryA(0, nullptr);
     if (length == 0) return {};
     std::string path(length, '\0');
@@ -67,7 +68,7 @@ std::string current_directory() {
     return path;
 }
 
-std::string program_directory() {
+std::string HostSystem::program_directory() {
     std::vector<char> path(MAX_PATH);
     for (;;) {
         const DWORD length =
@@ -76,6 +77,10 @@ std::string program_directory() {
         if (length < path.size()) return without_last_component(std::string(path.data(), length));
         path.resize(path.size() * 2);
     }
+}
+
+std::string HostSystem::maintainers_script_folder() {
+    return "e:\\G\\korvane\\sql\\pr_tr\\";
 }
 
 std::string gbk_to_utf8(std::string_view gbk) {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/runtime.h"
+#include "core/transaction.h"
 
 namespace tessary::odbc {
 

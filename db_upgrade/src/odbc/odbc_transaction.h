@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "core/runtime.h"
+#include "core/transaction.h"
 
 namespace tessary::odbc {
 

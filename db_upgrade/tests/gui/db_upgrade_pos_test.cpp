@@ -41,11 +41,10 @@ class Application : public GuiFixture {
 };
 
 TEST_F(Application, ServerNotThereShowsBothBoxesOverOdbcAndClosingDisconnectsNothing) {
-    write_registry("DATABASE=store\nSERVERNAME=127.0.0.1," +
-                   std::to_string(closed_loopback_port()) + "\n");
+    system.registry["SERVERNAME"] = "127.0.0.1," + std::to_string(closed_loopback_port());
     unsetenv("TESSARY_ODBC_DRIVER");
     BoxAnswerer user;
-    gui::DbUpgradePos pos(std::make_unique<odbc::OdbcTransaction>(),
+    gui::DbUpgradePos pos(std::make_unique<odbc::OdbcTransaction>(), system,
                           with_real_boxes(setup(gui::BuildKind::kShipped)));
     EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("db_upgrade_pos"));
     pos.open();
@@ -68,7 +67,7 @@ TEST_F(Application, ServerNotThereShowsBothBoxesOverOdbcAndClosingDisconnectsNot
 TEST_F(Application, ClosingDisconnectsTheConnectionTheWindowOpened) {
     auto store_server = std::make_unique<SqlServerDouble>(timeline);
     store_server->add_database(store_database("store", "20200117"));
-    gui::DbUpgradePos pos(std::move(store_server), setup(gui::BuildKind::kShipped));
+    gui::DbUpgradePos pos(std::move(store_server), system, setup(gui::BuildKind::kShipped));
     pos.open();
     pos.window().wait_until_idle();
     EXPECT_TRUE(messages.empty());

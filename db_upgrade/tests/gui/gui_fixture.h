@@ -1,23 +1,21 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QString>
 #include <QStringList>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "gui/w_db_upgrade.h"
-#include "host/registry_file.h"
 #include "sql_server_double.h"
 #include "store_fixture.h"
 #include "temp_dir.h"
+#include "test_system.h"
 
 // Readable QStrings in the messages of failed expectations.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -37,26 +35,18 @@ inline void PrintTo(const Shown& shown, std::ostream* out) {
     *out << shown.title.toStdString() << ": " << shown.text.toStdString();
 }
 
-// The window over the SQL Server double, with a registry file of its own naming the server
-// "storesrv" and the store database "store". Message boxes are answered at once and
-// recorded; on_message runs first while the core waits for the box.
+// The window over the SQL Server double, with a registry naming the server "storesrv" and
+// the store database "store", and the test's folder as its working and program directory.
+// Message boxes are answered at once and recorded; on_message runs first while the core
+// waits for the box.
 class GuiFixture : public ::testing::Test {
   protected:
     GuiFixture() {
-        write_registry("DATABASE=store\nSERVERNAME=storesrv\n");
-        setenv(host::kRegistryFileVariable, dir.file("registry.ini").c_str(), 1);
+        system.registry = {{"DATABASE", "store"}, {"SERVERNAME", "storesrv"}};
+        system.current_dir = dir.path().string();
+        system.program_dir = dir.path().string();
     }
-    ~GuiFixture() override {
-        window.reset();
-        unsetenv(host::kRegistryFileVariable);
-    }
-
-    // Replaces the values of HKEY_LOCAL_MACHINE\SOFTWARE\korvane.
-    void write_registry(const std::string& values) {
-        std::ofstream(dir.file("registry.ini"), std::ios::binary)
-            << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\n"
-            << values;
-    }
+    ~GuiFixture() override { window.reset(); }
 
     gui::WindowSetup setup(gui::BuildKind build) {
         gui::WindowSetup setup;
@@ -65,7 +55,6 @@ class GuiFixture : public ::testing::Test {
             if (on_message) on_message(title, text);
             messages.push_back({title, text});
         };
-        setup.program_directory = dir.path().string();
         return setup;
     }
 
@@ -73,7 +62,7 @@ class GuiFixture : public ::testing::Test {
     gui::WDbUpgrade& make_window(gui::BuildKind build = gui::BuildKind::kShipped) {
         window.reset();
         server.disconnect();
-        window = std::make_unique<gui::WDbUpgrade>(server, setup(build));
+        window = std::make_unique<gui::WDbUpgrade>(server, system, setup(build));
         return *window;
     }
 
@@ -102,6 +91,7 @@ class GuiFixture : public ::testing::Test {
     }
 
     TempDir dir;
+    TestSystem system;
     Timeline timeline;
     SqlServerDouble server{timeline};
     std::vector<Shown> messages;

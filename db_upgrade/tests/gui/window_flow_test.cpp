@@ -3,14 +3,12 @@
 #include <QGuiApplication>
 #include <QTest>
 #include <algorithm>
-#include <filesystem>
 #include <stdexcept>
 
 #include "core/window.h"
 #include "gui/gbk_text.h"
 #include "gui_fixture.h"
-#include "host/host.h"
-#include "recording_runtime.h"
+#include "recording_ui.h"
 
 namespace tessary::testing {
 namespace {
@@ -36,7 +34,7 @@ class WindowFlow : public GuiFixture {
 
 TEST_F(WindowFlow, FailedConnectionShowsBothMessagesInOrderDisablesUpgradeAndExitStillCloses) {
     server.add_database(store_database("store", "20200117"));
-    write_registry("DATABASE=store\nSERVERNAME=otherhost\n");
+    system.registry["SERVERNAME"] = "otherhost";
 
     EXPECT_FALSE(open_window());
     EXPECT_EQ(
@@ -56,11 +54,11 @@ TEST_F(WindowFlow, FailedConnectionShowsBothMessagesInOrderDisablesUpgradeAndExi
 TEST_F(WindowFlow, OpenSetsTheRunPathFromTheWorkingDirectoryWithOneSeparator) {
     server.add_database(store_database("store", "20200117"));
     ASSERT_TRUE(open_window());
-    EXPECT_EQ(window->core().is_runpath, host::current_directory() + kPathSeparator);
+    EXPECT_EQ(window->core().is_runpath, dir.path().string() + "/");
 }
 
 // The window shows what the core asks for, in the same order and text, as the core run
-// directly over the recording runtime on an identical server.
+// directly over the recording Ui on an identical server.
 TEST_F(WindowFlow, UpgradeRunShowsWhatTheCoreShowsAndDisablesTheUpgradeButton) {
     const auto add_databases = [](SqlServerDouble& to) {
         to.add_database(store_database("store", "20150825"));
@@ -72,11 +70,8 @@ TEST_F(WindowFlow, UpgradeRunShowsWhatTheCoreShowsAndDisablesTheUpgradeButton) {
     Timeline reference_timeline;
     SqlServerDouble reference_server(reference_timeline);
     add_databases(reference_server);
-    RecordingRuntime reference(reference_server, reference_timeline);
-    reference.registry = {{"DATABASE", "store"}, {"SERVERNAME", "storesrv"}};
-    reference.current_dir = host::current_directory();
-    reference.program_dir = dir.path().string();
-    UpgradeWindow reference_window(reference);
+    RecordingUi reference(reference_timeline);
+    UpgradeWindow reference_window(reference, system, reference_server);
     tessary::open(reference_window);
     ue_postopen(reference_window);
     cb_1_clicked(reference_window);
@@ -123,13 +118,13 @@ TEST_F(WindowFlow, ProgressLinesShowAsTheyComeWhileTheCoreWaitsForEachBox) {
         cursor_at_box.push_back(QGuiApplication::overrideCursor()->shape());
     };
     run([](UpgradeWindow& w) {
-        Runtime& runtime = w.runtime();
-        runtime.set_wait_cursor(true);
-        runtime.insert_progress_line("第一行");
-        runtime.message_box("提示", "请\xb5\xc8待");
-        runtime.insert_progress_line("第二行");
-        runtime.message_box("提示", "完成");
-        runtime.set_wait_cursor(false);
+        Ui& ui = w.ui();
+        ui.set_wait_cursor(true);
+        ui.insert_progress_line("第一行");
+        ui.message_box("提示", "请\xb5\xc8待");
+        ui.insert_progress_line("第二行");
+        ui.message_box("提示", "完成");
+        ui.set_wait_cursor(false);
     });
 
     EXPECT_EQ(messages, (std::vector<Shown>{{QStringLiteral("提示"), QStringLiteral("请等待")},
@@ -148,8 +143,8 @@ TEST_F(WindowFlow, WaitCursorShowsWhileTheCoreRunsAndGoesWhenItsEventEnds) {
     ASSERT_TRUE(open_window());
     // Like the package applier, the event leaves its wait cursor on.
     window->run_in_background([](UpgradeWindow& w) {
-        w.runtime().set_wait_cursor(true);
-        w.runtime().show_file_list({"a.sql", "B.sql"});
+        w.ui().set_wait_cursor(true);
+        w.ui().show_file_list({"a.sql", "B.sql"});
     });
     EXPECT_TRUE(wait_cursor_shown());
     ASSERT_TRUE(idle());
@@ -167,8 +162,7 @@ TEST_F(WindowFlow, TheWindowTakesNoInputWhileTheCoreRuns) {
         QTest::keyClick(controls().cb_2, Qt::Key_Space);
         closed_while_busy = window->close();
     };
-    run([](UpgradeWindow& w) { w.runtime().message_box("提示", "..."); },
-        gui::BuildKind::kDevelopment);
+    run([](UpgradeWindow& w) { w.ui().message_box("提示", "..."); }, gui::BuildKind::kDevelopment);
 
     EXPECT_TRUE(controls().cbx_proc->isChecked());
     EXPECT_FALSE(closed_while_busy);
@@ -182,8 +176,6 @@ TEST_F(WindowFlow, TheWindowTakesNoInputWhileTheCoreRuns) {
 // the working directory the window opened in.
 TEST_F(WindowFlow, MaintenanceButtonsBuildAndApplyThePackageOfTheRunPath) {
     server.add_database(store_database("store", "20200117"));
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
     put_file(dir.file("db.dat"), "@@@@");
     ASSERT_TRUE(open_window(gui::BuildKind::kDevelopment));
 
@@ -202,7 +194,6 @@ TEST_F(WindowFlow, MaintenanceButtonsBuildAndApplyThePackageOfTheRunPath) {
         messages[0].text.startsWith(QStringLiteral("不能读取脚本目录 /srv/korvane/sql/pr_tr/")))
         << messages[0].text.toStdString();
     EXPECT_EQ(file_bytes(dir.file("db.dat")), "@@@@");
-    std::filesystem::current_path(previous);
 }
 
 TEST_F(WindowFlow, AFailureInTheCoreIsShownAndTheWindowTakesInputAgain) {

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "gui/w_db_upgrade.h"
+#include "host/host.h"
 #include "sql_server_double.h"
 #include "store_fixture.h"
 
@@ -38,7 +39,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
         message_shown = true;
     };
-    tessary::gui::WDbUpgrade window(server, std::move(setup));
+    tessary::host::HostSystem system;
+    tessary::gui::WDbUpgrade window(server, system, std::move(setup));
     window.open();
     window.wait_until_idle();
     if (message_shown) return 1;

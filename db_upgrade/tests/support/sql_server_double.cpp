@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/statements.h"
+
 namespace tessary::testing {
 namespace {
 
@@ -87,26 +89,20 @@ std::vector<Token> tokenize(const std::string& text) {
 
 // The statement with keywords in lower case and single blanks, for recognising the fixed
 // statements of the run whatever their layout.
-std::string normalized(const std::string& text) {
+std::string normalized(std::string_view text) {
     std::string out;
-    for (const auto& token : tokenize(text)) {
+    for (const auto& token : tokenize(std::string(text))) {
         if (!out.empty()) out += ' ';
         out += token.type == Token::Type::kString ? "'" + token.text + "'" : lower(token.text);
     }
     return out;
 }
 
-const std::string kSelectUpgradeDate = normalized(
-    "select isnull ( max ( sys_var_value ) , '00000000' ) from t_sys_system where sys_var_id "
-    "='UPGRADE_DATE'");
-const std::string kSelectSorvanth =
-    normalized("SELECT Name FROM sysdatabases WHERE Lower ( Name ) ='sorvanth'");
-const std::string kGrantInsert = normalized(
-    "insert t_sys_oper_grant select distinct oper_id , t_sys_menu.menu_id , '1' , '0' , '0' , "
-    "'0' , '0' , '0' , '0' , '0' , '0' , '0' , '' from t_sys_oper_grant , t_sys_menu where "
-    "t_sys_menu.menu_id not in ( select func_id from t_sys_oper_grant ) and right ( "
-    "t_sys_menu.menu_id , 2 ) <> '00' and ltrim ( rtrim ( t_sys_menu.menu_name ) ) <> '-' and "
-    "left ( t_sys_menu.menu_id , 1 ) not in ( 'E' , 'F' ) COMMIT");
+// Whether a normalized statement is `known`, one of the upgrade's statements that the
+// double answers as a whole rather than by its shape.
+bool is_statement(const std::string& text, std::string_view known) {
+    return text == normalized(known);
+}
 
 // Reads tokens from the front of a statement.
 class Reader {
@@ -551,7 +547,7 @@ std::optional<std::string> SqlServerDouble::apply(const std::string& statement, 
                                                   bool& commits) {
     Database& database = state[lower(current_)];
     const std::string text = normalized(statement);
-    if (text == kGrantInsert) {
+    if (is_statement(text, statements::batch_20200117_grant[0])) {
         commits = true;
         return grant_missing_menus(database);
     }
@@ -633,7 +629,7 @@ std::optional<std::string> SqlServerDouble::select(const std::string& statement,
                                                    std::optional<std::string>& value,
                                                    bool& found) const {
     const std::string text = normalized(statement);
-    if (text == kSelectSorvanth) {
+    if (is_statement(text, statements::select_second_database)) {
         std::vector<std::string> names;
         for (const auto& entry : working_) {
             if (entry.first == "sorvanth") names.push_back(entry.second.name);
@@ -643,7 +639,7 @@ std::optional<std::string> SqlServerDouble::select(const std::string& statement,
         if (found) value = names.front();
         return std::nullopt;
     }
-    if (text == kSelectUpgradeDate) {
+    if (is_statement(text, statements::select_upgrade_date)) {
         const Table* table = working_.at(lower(current_)).table("t_sys_system");
         if (table == nullptr) return invalid_object("t_sys_system");
         const auto id = static_cast<std::size_t>(table->column("sys_var_id"));

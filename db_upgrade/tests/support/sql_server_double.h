@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/runtime.h"
+#include "core/transaction.h"
 #include "timeline.h"
 
 namespace tessary::testing {
@@ -17,7 +17,8 @@ namespace tessary::testing {
 // sends (use, create table, alter table ... add, positional and named inserts, the
 // single-value updates of t_sys_system, the grant insert, the two selects of the run, and
 // drop and create of procedures and triggers), refuses what already exists or is missing as
-// SQL Server does, and refuses whatever else it is sent.
+// SQL Server does, and refuses whatever else it is sent. The grant insert and the two
+// selects it knows by their texts, which it takes from the upgrade's own statements.
 // Every operation goes into the timeline with its outcome.
 //
 // Transactions: with autocommit on each statement that succeeds is kept at once; with it

@@ -3,31 +3,25 @@
 #include <string>
 #include <vector>
 
-#include "core/runtime.h"
+#include "core/ui.h"
 
 namespace tessary::cli {
 
-// The runtime of the command-line twin: what the window would show goes to stderr as
-// UTF-8 (message boxes as "title: text", progress lines as they are); the maintainers'
-// check box stays checked, as in the shipped program.
-class CliRuntime final : public Runtime {
+// The window as a terminal shows it: message boxes as "title: text" lines and progress
+// lines as they are, on stderr in UTF-8; beeps where stderr is a terminal. The twin is the
+// shipped program, whose package check box stays checked. What the upgrade button and the
+// message boxes end as, the commands turn into their exit codes.
+class TerminalUi final : public Ui {
   public:
-    // Without `read_registry` every registry value reads as missing.
-    explicit CliRuntime(Transaction& sqlca, bool read_registry = true)
-        : sqlca_(sqlca), read_registry_(read_registry) {}
-
     void message_box(const std::string& title, const std::string& text) override;
     void beep(int times) override;
+    // A terminal has no pointer to change; the state is kept so that steps restore it.
     bool set_wait_cursor(bool on) override;
-    std::optional<std::string> registry_string(const std::string& key,
-                                               const std::string& value) override;
-    std::string current_directory() override;
-    std::string program_directory() override;
+    // The progress lines name each script as it is taken; a terminal shows no second list.
     void show_file_list(const std::vector<std::string>&) override {}
     void insert_progress_line(const std::string& line) override;
     bool apply_package_checked() override { return true; }
     void set_upgrade_enabled(bool enabled) override { upgrade_enabled_ = enabled; }
-    Transaction& sqlca() override { return sqlca_; }
 
     struct Message {
         std::string title;
@@ -39,8 +33,6 @@ class CliRuntime final : public Runtime {
     const std::vector<Message>& messages() const { return messages_; }
 
   private:
-    Transaction& sqlca_;
-    bool read_registry_;
     bool wait_cursor_ = false;
     bool upgrade_enabled_ = true;
     std::vector<Message> messages_;

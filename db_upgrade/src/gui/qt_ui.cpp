@@ -1,4 +1,4 @@
-#include "qt_runtime.h"
+#include "qt_ui.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "gbk_text.h"
-#include "host/host.h"
 
 namespace tessary::gui {
 namespace {
@@ -28,21 +27,16 @@ void show_message_box(QWidget* parent, const QString& title, const QString& text
     box.exec();
 }
 
-QtRuntime::QtRuntime(QWidget* window, const Controls& controls, Transaction& sqlca,
-                     MessagePresenter present_message, std::string program_directory)
-    : window_(window),
-      controls_(controls),
-      sqlca_(sqlca),
-      present_message_(std::move(present_message)),
-      program_directory_(std::move(program_directory)) {}
+QtUi::QtUi(QWidget* window, const Controls& controls, MessagePresenter present_message)
+    : window_(window), controls_(controls), present_message_(std::move(present_message)) {}
 
 template <typename Call>
-void QtRuntime::post(Call call) {
+void QtUi::post(Call call) {
     QMetaObject::invokeMethod(window_, std::move(call), Qt::AutoConnection);
 }
 
 template <typename Call>
-void QtRuntime::wait_for(Call call) {
+void QtUi::wait_for(Call call) {
     if (QThread::currentThread() == window_->thread()) {
         call();
     } else {
@@ -50,7 +44,7 @@ void QtRuntime::wait_for(Call call) {
     }
 }
 
-void QtRuntime::message_box(const std::string& title, const std::string& text) {
+void QtUi::message_box(const std::string& title, const std::string& text) {
     wait_for([this, title = from_gbk(title), text = from_gbk(text)] {
         // The box waits for a click, whatever the window is busy with.
         push_cursor(Qt::ArrowCursor);
@@ -59,13 +53,13 @@ void QtRuntime::message_box(const std::string& title, const std::string& text) {
     });
 }
 
-void QtRuntime::beep(int times) {
+void QtUi::beep(int times) {
     post([times] {
         for (int i = 0; i < times; ++i) QApplication::beep();
     });
 }
 
-bool QtRuntime::set_wait_cursor(bool on) {
+bool QtUi::set_wait_cursor(bool on) {
     const bool previous = wait_cursor_.exchange(on);
     if (on != previous) {
         post([on] { on ? push_cursor(Qt::WaitCursor) : pop_cursor(); });
@@ -73,20 +67,11 @@ bool QtRuntime::set_wait_cursor(bool on) {
     return previous;
 }
 
-void QtRuntime::end_of_event() {
+void QtUi::end_of_event() {
     if (wait_cursor_.exchange(false)) pop_cursor();
 }
 
-std::optional<std::string> QtRuntime::registry_string(const std::string& key,
-                                                      const std::string& value) {
-    return host::registry_string(key, value);
-}
-
-std::string QtRuntime::current_directory() {
-    return host::current_directory();
-}
-
-void QtRuntime::show_file_list(const std::vector<std::string>& names) {
+void QtUi::show_file_list(const std::vector<std::string>& names) {
     QStringList items;
     items.reserve(static_cast<qsizetype>(names.size()));
     for (const auto& name : names) items.append(from_gbk(name));
@@ -96,17 +81,17 @@ void QtRuntime::show_file_list(const std::vector<std::string>& names) {
     });
 }
 
-void QtRuntime::insert_progress_line(const std::string& line) {
+void QtUi::insert_progress_line(const std::string& line) {
     post([list = controls_.lb_2, text = from_gbk(line)] { list->insertItem(0, text); });
 }
 
-bool QtRuntime::apply_package_checked() {
+bool QtUi::apply_package_checked() {
     bool checked = false;
     wait_for([&checked, box = controls_.cbx_proc] { checked = box->isChecked(); });
     return checked;
 }
 
-void QtRuntime::set_upgrade_enabled(bool enabled) {
+void QtUi::set_upgrade_enabled(bool enabled) {
     post([button = controls_.cb_1, enabled] { button->setEnabled(enabled); });
 }
 

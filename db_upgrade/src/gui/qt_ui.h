@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "core/runtime.h"
+#include "core/ui.h"
 #include "window_layout.h"
 
 namespace tessary::gui {
@@ -19,28 +19,22 @@ using MessagePresenter =
 // A modal information box with an OK button.
 void show_message_box(QWidget* parent, const QString& title, const QString& text);
 
-// The runtime the core runs on under the window. The core runs on a worker thread (see
+// The window's controls as the core sees them. The core runs on a worker thread (see
 // WDbUpgrade::run_in_background) and calls in here; whatever touches a widget is done on
 // the GUI thread, in the order the core asks for it. The message box and the check box
 // answer the core, so the core waits for them; the other calls are posted and the core
 // goes on. Called on the GUI thread itself, everything runs at once.
-class QtRuntime final : public Runtime {
+class QtUi final : public Ui {
   public:
-    QtRuntime(QWidget* window, const Controls& controls, Transaction& sqlca,
-              MessagePresenter present_message, std::string program_directory);
+    QtUi(QWidget* window, const Controls& controls, MessagePresenter present_message);
 
     void message_box(const std::string& title, const std::string& text) override;
     void beep(int times) override;
     bool set_wait_cursor(bool on) override;
-    std::optional<std::string> registry_string(const std::string& key,
-                                               const std::string& value) override;
-    std::string current_directory() override;
-    std::string program_directory() override { return program_directory_; }
     void show_file_list(const std::vector<std::string>& names) override;
     void insert_progress_line(const std::string& line) override;
     bool apply_package_checked() override;
     void set_upgrade_enabled(bool enabled) override;
-    Transaction& sqlca() override { return sqlca_; }
 
     // An event of the core has returned: a wait cursor it left on goes, as the pointer
     // returns to normal when an event ends. GUI thread, after the worker has finished.
@@ -54,9 +48,7 @@ class QtRuntime final : public Runtime {
 
     QWidget* window_;
     Controls controls_;
-    Transaction& sqlca_;
     MessagePresenter present_message_;
-    std::string program_directory_;
     std::atomic<bool> wait_cursor_{false};
 };
 

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+
+// The transaction object: the program's one database connection, as the upgrade core uses
+// it. The ODBC layer provides it in the program; the tests provide a SQL Server double.
+//
+// Every text that crosses this interface is a GBK byte string, as the store database holds
+// it.
+
+namespace tessary {
+
+// Settings are taken at connect(); set_autocommit also switches a live connection.
+class Transaction {
+  public:
+    struct Settings {
+        std::string dbms;  // client interface, e.g. "MSS"
+        std::string database;
+        std::string server_name;
+        std::string log_id;
+        std::string log_pass;
+        std::string dbparm;  // driver parameter string
+        std::string lock;    // isolation level, e.g. "RU" for read uncommitted
+    };
+
+    // Status codes after a statement, as the upgrade code tests them.
+    static constexpr long kSuccess = 0;
+    static constexpr long kNotFound = 100;
+    static constexpr long kError = -1;
+
+    virtual ~Transaction() = default;
+
+    // Virtual so that a transaction routing another one (the run log) shows that one's
+    // settings: the package applier reads the client interface from them.
+    virtual Settings& settings() { return settings_; }
+    virtual const Settings& settings() const { return settings_; }
+
+    virtual void connect() = 0;
+    virtual void disconnect() = 0;
+    virtual bool connected() const = 0;
+
+    // Executes one statement text as it stands.
+    virtual void execute_immediate(const std::string& statement) = 0;
+
+    // Singleton select of one column. A row sets `into` (nullopt for NULL) and status 0;
+    // no row leaves `into` unchanged with status kNotFound; an error leaves it unchanged
+    // with status kError.
+    virtual void select_into(const std::string& statement, std::optional<std::string>& into) = 0;
+
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+    virtual void set_autocommit(bool on) = 0;
+    virtual bool autocommit() const = 0;
+
+    // Outcome of the last operation: 0 success, 100 no row, anything else a failure,
+    // with the database client's error text.
+    long sqlcode() const { return sqlcode_; }
+    const std::string& sqlerrtext() const { return sqlerrtext_; }
+
+  protected:
+    void set_status(long code, std::string text = {}) {
+        sqlcode_ = code;
+        sqlerrtext_ = std::move(text);
+    }
+
+  private:
+    Settings settings_;
+    long sqlcode_ = 0;
+    std::string sqlerrtext_;
+};
+
+}  // namespace tessary

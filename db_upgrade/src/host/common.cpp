@@ -1,0 +1,222 @@
+// What HostSystem does alike on every system: paths, files over the C++ library's files and
+// file system, and the clock.
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <system_error>
+#include <utility>
+
+#include "host.h"
+
+namespace tessary::host {
+namespace fs = std::filesystem;
+namespace {
+
+// The separator the system puts between a folder and a name, and the ones it takes there.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+constexpr std::string_view kPathSeparators = "\\/";
+#else
+constexpr char kPathSeparator = '/';
+constexpr std::string_view kPathSeparators = "/";
+#endif
+
+std::string system_reason(int error_number) {
+    return std::generic_category().message(error_number);
+}
+
+struct CloseFile {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, CloseFile>;
+
+std::string temporary_name_for(const std::string& path) {
+    thread_local std::mt19937_64 generator(std::random_device{}());
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string suffix;
+    for (std::uint64_t bits = generator(); suffix.size() < 16; bits >>= 4) {
+        suffix += kDigits[bits & 0xF];
+    }
+    return path + ".tmp-" + suffix;
+}
+
+// Writes under a temporary name and renames it into place when finished.
+class ReplacingFile final : public FileWriter {
+  public:
+    explicit ReplacingFile(std::string path)
+        : path_(std::move(path)), temporary_(temporary_name_for(path_)) {
+        errno = 0;
+        file_ = std::fopen(temporary_.c_str(), "wb");
+        if (file_ == nullptr) error_ = temporary_ + ": " + system_reason(errno);
+    }
+    ~ReplacingFile() override { discard(); }
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    bool write(std::string_view bytes) override {
+        if (file_ == nullptr || !error_.empty()) return false;
+        errno = 0;
+        if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+            error_ = temporary_ + ": " + system_reason(errno);
+            discard();
+            return false;
+        }
+        return true;
+    }
+
+    bool finish() override {
+        if (file_ == nullptr || !error_.empty()) {
+            if (error_.empty()) error_ = "already finished";
+            return false;
+        }
+        errno = 0;
+        const bool flushed = std::fflush(file_) == 0;
+        const int flush_error = errno;
+        if (std::fclose(file_) != 0 || !flushed) {
+            file_ = nullptr;
+            error_ = temporary_ + ": " + system_reason(flushed ? errno : flush_error);
+            remove_temporary();
+            return false;
+        }
+        file_ = nullptr;
+        std::error_code rename_error;
+        fs::rename(fs::path(temporary_), fs::path(path_), rename_error);
+        if (rename_error) {
+            error_ = path_ + ": " + rename_error.message();
+            remove_temporary();
+            return false;
+        }
+        return true;
+    }
+
+    const std::string& error() const override { return error_; }
+
+  private:
+    void discard() {
+        if (file_ == nullptr) return;
+        std::fclose(file_);
+        file_ = nullptr;
+        remove_temporary();
+    }
+    void remove_temporary() {
+        std::error_code ignored;
+        fs::remove(fs::path(temporary_), ignored);
+    }
+
+    std::string path_;
+    std::string temporary_;
+    std::FILE* file_ = nullptr;
+    std::string error_;
+};
+
+// Appends, handing every write to the system at once.
+class AppendingFile final : public FileWriter {
+  public:
+    explicit AppendingFile(const std::string& path) : path_(path) {
+        errno = 0;
+        file_.reset(std::fopen(path.c_str(), "ab"));
+        if (!file_) error_ = path_ + ": " + system_reason(errno);
+    }
+
+    bool write(std::string_view bytes) override {
+        if (!file_ || !error_.empty()) return false;
+        errno = 0;
+        if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size() ||
+            std::fflush(file_.get()) != 0) {
+            error_ = path_ + ": " + system_reason(errno);
+            return false;
+        }
+        return true;
+    }
+
+    bool finish() override {
+        if (!file_) return error_.empty();
+        errno = 0;
+        const bool closed = std::fclose(file_.release()) == 0;
+        if (!closed && error_.empty()) error_ = path_ + ": " + system_reason(errno);
+        return closed && error_.empty();
+    }
+
+    const std::string& error() const override { return error_; }
+
+  private:
+    std::string path_;
+    FileHandle file_;
+    std::string error_;
+};
+
+}  // namespace
+
+char HostSystem::path_separator() const {
+    return kPathSeparator;
+}
+
+std::string HostSystem::join(const std::string& folder, const std::string& name) const {
+    if (folder.empty() || kPathSeparators.find(folder.back()) != std::string_view::npos) {
+        return folder + name;
+    }
+    return folder + kPathSeparator + name;
+}
+
+Result<std::vector<std::string>> HostSystem::plain_files(const std::string& folder) {
+    std::error_code error;
+    fs::directory_iterator entry(fs::path(folder), error);
+    if (error) return Result<std::vector<std::string>>::failure(error.message());
+    std::vector<std::string> names;
+    for (; entry != fs::directory_iterator(); entry.increment(error)) {
+        std::error_code type_error;
+        if (entry->is_regular_file(type_error)) names.push_back(entry->path().filename().string());
+    }
+    if (error) return Result<std::vector<std::string>>::failure(error.message());
+    return {std::move(names), {}};
+}
+
+bool HostSystem::exists(const std::string& path) {
+    std::error_code ignored;
+    return fs::exists(fs::path(path), ignored);
+}
+
+Result<std::string> HostSystem::read_file(const std::string& path) {
+    errno = 0;
+    FileHandle file(std::fopen(path.c_str(), "rb"));
+    if (!file) return Result<std::string>::failure(system_reason(errno));
+
+    std::string bytes;
+    std::error_code size_error;
+    const auto size = fs::file_size(fs::path(path), size_error);
+    if (!size_error) bytes.reserve(static_cast<std::size_t>(size));
+
+    char buffer[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, got);
+    if (std::ferror(file.get())) {
+        return Result<std::string>::failure(errno != 0 ? system_reason(errno) : "read error");
+    }
+    return {std::move(bytes), {}};
+}
+
+std::unique_ptr<FileWriter> HostSystem::replace_file(const std::string& path) {
+    return std::make_unique<ReplacingFile>(path);
+}
+
+std::unique_ptr<FileWriter> HostSystem::append_to_file(const std::string& path) {
+    return std::make_unique<AppendingFile>(path);
+}
+
+LocalTime HostSystem::local_time() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+            local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+}  // namespace tessary::host
