@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 
 #include "core/statements.h"
 #include "loopback.h"
+#include "stand_in.h"
 #include "temp_dir.h"
 
 namespace {
@@ -38,9 +40,10 @@ class Cli : public ::testing::Test {
     // Runs tessary-cli with `arguments` (already quoted for the shell) and the registry file
     // of this test.
     Outcome run(const std::string& arguments) {
-        const std::string command = "KORVANE_REGISTRY_FILE='" + dir.file("registry.ini") +
-                                    "' TESSARY_ODBC_DRIVER= '" TESSARY_CLI "' " + arguments +
-                                    " >'" + dir.file("out") + "' 2>'" + dir.file("err") + "'";
+        const std::string command =
+            (working_directory.empty() ? "" : "cd '" + working_directory + "' && ") +
+            "KORVANE_REGISTRY_FILE='" + dir.file("registry.ini") + "' TESSARY_ODBC_DRIVER= '" +
+            program + "' " + arguments + " >'" + dir.file("out") + "' 2>'" + dir.file("err") + "'";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(dir.file("out")),
                 read_file(dir.file("err"))};
@@ -59,6 +62,8 @@ class Cli : public ::testing::Test {
     }
 
     TempDir dir;
+    std::string program = TESSARY_CLI;
+    std::string working_directory;  // empty: the test's own
 };
 
 TEST_F(Cli, ScriptPrintsTheWholeUpgradeInUtf8) {
@@ -296,6 +301,163 @@ TEST_F(CliPackage, ScriptFailsOnAFolderOrPackageItCannotRead) {
     EXPECT_NE(outcome.err.find("tessary-cli: the package " + path("db.dat") +
                                " was not printed to its end"),
               std::string::npos);
+}
+
+// tessary-cli against the SQL Server stand-in through unixODBC and FreeTDS's driver. It runs
+// from a copy in the test's folder, so that its run log lands there, with that folder as
+// working directory, where db.dat lies.
+class CliFreeTds : public CliPackage {
+  protected:
+    void SetUp() override {
+        program = path("tessary-cli");
+        std::filesystem::copy_file(TESSARY_CLI, program);
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        working_directory = dir.path().string();
+    }
+
+    void start(const std::vector<std::string>& arguments) {
+        stand_in.emplace(dir, arguments);
+        write_registry("DATABASE=store\nSERVERNAME=" + stand_in->server_name() +
+                       "\nPATH=" + path("pos") + "\n");
+    }
+
+    std::string run_log() const {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            if (entry.path().filename().string().rfind("tessary-upgrade-", 0) == 0) {
+                return read_file(entry.path().string());
+            }
+        }
+        return {};
+    }
+
+    // What the upgrade leaves in a database, read back through tsql.
+    std::string upgraded_state(const std::string& database) const {
+        std::string batches =
+            "select sys_var_value from t_sys_system where sys_var_id = "
+            "'UPGRADE_DATE'\ngo\nselect sys_var_value from t_sys_system where "
+            "sys_var_id = 'DataBase_Version'\ngo\n";
+        for (const char* menu : {"6211", "4120", "6212", "6215", "6216", "6217", "1227", "1222"}) {
+            batches += "select menu_name from t_sys_menu where menu_id = '" + std::string(menu) +
+                       "'\ngo\n";
+        }
+        batches += "select pay_name from t_bd_payment_info where pay_way = 'LEP'\ngo\n";
+        for (const char* routine : {"p_rebuilt", "p_packed_MS"}) {
+            batches +=
+                "select count(*) from sysobjects where name = '" + std::string(routine) + "'\ngo\n";
+        }
+        return stand_in->tsql(database, batches);
+    }
+
+    static std::string upgraded(bool rebuilt, bool packed) {
+        return std::string(
+                   u8"20200117\nV8 20191014\n储值卡余额查询\n移动支付设置\n储值充值方案\n"
+                   u8"微商店管理\n微订单业务设置\n微订单查询\n微商店多规格商品设置\n"
+                   u8"批量修改商品信息\n零钱包支付\n") +
+               (rebuilt ? "1\n" : "0\n") + (packed ? "1\n" : "0\n");
+    }
+
+    static std::string packed_procedure(const std::string& parameters) {
+        return record("P_PACKED_MS.sql",
+                      "drop procedure p_packed_MS\r\ngo\r\ncreate procedure p_packed_MS " +
+                          parameters + "as\r\nbegin\r\nselect 2\r\nend\r\n") +
+               "@@@@";
+    }
+
+    std::optional<tessary::testing::StandIn> stand_in;
+};
+
+TEST_F(CliFreeTds, UpgradesBothDatabasesFromANewInstallation) {
+    start({"--database", "store", "--database", "SorVanth"});
+    put(dir.path() / "pos" / "32k" / "p_rebuilt.sql",
+        "create procedure p_rebuilt as\r\nbegin\r\nselect 1\r\nend\r\nGO\r\n");
+    put(dir.path() / "db.dat", packed_procedure(""));
+
+    const Outcome outcome = run("upgrade");
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+    // Per database: two selects of the date, the row insert (refused: the row exists), the
+    // 191 statements of the batches and the catalogue, the rebuilt script, and the package's
+    // drop (refused: nothing to drop) and create; and the switch to the second database.
+    EXPECT_NE(outcome.err.find(u8"发送语句 395 条，成功 391 条，失败 4 条"), std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(upgraded_state("store"), upgraded(true, true));
+    EXPECT_EQ(upgraded_state("SorVanth"), upgraded(true, true));
+
+    // Read uncommitted from the start; the first pass in autocommit, so no transaction
+    // request comes before the package's; the second database found in its own spelling.
+    const std::string log = stand_in->log();
+    EXPECT_NE(log.find("#1 login korvane to store, TDS 7.4\n"
+                       "#1 batch: SET TRANSACTION ISOLATION LEVEL READ UNCOMMITTED\n"
+                       "#1 batch: use master\n"),
+              std::string::npos)
+        << log;
+    EXPECT_LT(log.find("batch: insert t_sys_oper_grant"), log.find("transaction manager"));
+    EXPECT_LT(log.find("transaction manager"), log.find("batch: drop procedure p_packed_MS"));
+    EXPECT_NE(log.find("#1 batch: use SorVanth\n"), std::string::npos);
+}
+
+TEST_F(CliFreeTds, UpgradesFromAMiddleDate) {
+    start({"--database", "store", "--upgrade-date", "20150825"});
+    put(dir.path() / "db.dat", "@@@@");
+    write_registry("DATABASE=store\nSERVERNAME=" + stand_in->server_name() + "\n");
+
+    const Outcome outcome = run("upgrade");
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+    EXPECT_NE(outcome.err.find(u8"发送语句 182 条，成功 182 条，失败 0 条"), std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(upgraded_state("store"), upgraded(false, false));
+    EXPECT_EQ(stand_in->log().find("maf_price_memo"), std::string::npos);
+}
+
+TEST_F(CliFreeTds, ASecondRunPassesOverErrorsAndAFailedCreationKeepsTheOldProcedure) {
+    start({"--database", "store"});
+    put(dir.path() / "db.dat", packed_procedure(""));
+    ASSERT_EQ(run("upgrade").exit_code, 0);
+
+    // The rewritten header puts " with ENCRYPTION " before the "for" of @for_x: refused.
+    put(dir.path() / "db.dat", packed_procedure("@for_x int "));
+    const Outcome outcome = run("upgrade");
+    EXPECT_EQ(outcome.exit_code, 1);
+    const std::string error =
+        "[FreeTDS][SQL Server]Incorrect syntax near 'for_x'. (SQLSTATE 42000)";
+    EXPECT_NE(outcome.err.find("P_PACKED_MS.sql: " + error +
+                               u8"\n凯岚商业管理软件: "
+                               u8"更新失败！(错误信息：" +
+                               error + ")\n"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(stand_in->tsql("store",
+                             "select count(*) from sysobjects where name = "
+                             "'p_packed_MS'\ngo\n"),
+              "1\n");
+    const std::string log = stand_in->log();
+    EXPECT_NE(log.find("error 102: Incorrect syntax near 'for_x'.\n#2 transaction manager: "
+                       "rollback and begin\n"),
+              std::string::npos)
+        << log;
+
+    // SQL Server's numbers and texts in the run log; the run went on past them.
+    const std::string run_log_text = run_log();
+    const auto exists = run_log_text.find(
+        "-- error -1 (database error 2714): [FreeTDS][SQL Server]There is already an object "
+        "named 't_order_bill_weixin' in the database. (SQLSTATE 42S01)\n");
+    ASSERT_NE(exists, std::string::npos) << run_log_text;
+    EXPECT_NE(run_log_text.find("-- error -1 (database error 2705): [FreeTDS][SQL Server]Column "
+                                "names in each table must be unique."),
+              std::string::npos);
+    EXPECT_LT(exists, run_log_text.rfind("insert t_sys_oper_grant select"));
+}
+
+TEST_F(CliFreeTds, AWrongPasswordShowsTheConnectionMessageWithFreeTdsText) {
+    start({"--database", "store"});
+    const Outcome outcome = run("upgrade --connection 'DRIVER=FreeTDS;Server=127.0.0.1;Port=" +
+                                std::to_string(stand_in->port()) +
+                                ";Database=store;UID=korvane;PWD=wrong;ClientCharset=GBK;'");
+    EXPECT_EQ(outcome.exit_code, 1);
+    EXPECT_EQ(outcome.err,
+              u8"凯岚商业管理软件: 不能连接到数据库！(错误信息：[FreeTDS][SQL Server]Login failed "
+              u8"for user 'korvane'. (SQLSTATE 42000)\n[FreeTDS][SQL Server]Unable to connect to "
+              u8"data source (SQLSTATE 08001))\n凯岚商业管理软件: 不能连接到数据库\n"
+              "tessary-cli: no connection to the store database\n");
 }
 
 }  // namespace

@@ -79,12 +79,14 @@ TEST_F(RunLogTest, RefusedStatementsAreLoggedWithTheErrorText) {
     cb_1_clicked(again);
 
     const std::string log = read_file(logs_in(program_dir.path()).at(0));
-    EXPECT_NE(log.find("\n-- error -1: Column names in each table must be unique. Column name "
+    EXPECT_NE(log.find("\n-- error -1 (database error 2705): Column names in each table must be "
+                       "unique. Column name "
                        "'cm_flag' in table 't_bd_item_info' is specified more than once.\n"),
               std::string::npos);
-    EXPECT_EQ(
-        log.find("-- error -1: Column names in each table must be unique. Column name 'cm_flag'"),
-        log.rfind("-- error -1: Column names in each table must be unique. Column name 'cm_flag'"));
+    EXPECT_EQ(log.find("-- error -1 (database error 2705): Column names in each table must be "
+                       "unique. Column name 'cm_flag'"),
+              log.rfind("-- error -1 (database error 2705): Column names in each table must be "
+                        "unique. Column name 'cm_flag'"));
 }
 
 TEST_F(RunLogTest, AnUnwritableLogDoesNotStopTheRun) {

@@ -187,3 +187,28 @@ TEST(SubstituteAggregator, AnswersAMachineOrderSignedWithTheMachineKey) {
     EXPECT_EQ(std::string(url), "http://127.0.0.1:" + std::to_string(port) + "/pay/qr/03070905001");
     EXPECT_EQ(service.order("03070905001")->agent_no, "M1");
 }
+
+// A client may encode bytes of the values on the way (WinINet sends a blank as "%20"); the
+// service checks the signature over the decoded values, so both clients' requests pass.
+TEST(SubstituteAggregator, ChecksSignaturesOverPercentDecodedValues) {
+    aggregator::Aggregator service;
+    service.add_agent("A1", "k3y");
+    const std::uint16_t port = service.start();
+    auto refusal_of = [port](const std::string& shop_as_sent, const std::string& signed_shop) {
+        const std::string address =
+            "/pay/api?cmd=AGENTQUERY&agentNo=A1&shopNo=" + shop_as_sent + "&requestId=R1&hmac=" +
+            aggregator::hmac_md5_hex("AGENTQUERYA1" + signed_shop + "R1", "k3y");
+        char body[vortal::kBodySize] = {};
+        const std::uint32_t length =
+            vortal::http_get("127.0.0.1", port, address.c_str(), "", body, sizeof body);
+        char message[64] = {};
+        vortal::read_top_text(vortal::parse_answer(std::string_view(body, length)), "errorMsg",
+                              message, sizeof message);
+        return std::string(message);
+    };
+    const std::string kNoOrder = "订单不存在";  // the signature passed
+    EXPECT_EQ(refusal_of("S 1", "S 1"), kNoOrder);
+    EXPECT_EQ(refusal_of("S%201", "S 1"), kNoOrder);
+    EXPECT_EQ(refusal_of("S%2", "S%2"), kNoOrder) << "an incomplete escape stays as it is";
+    EXPECT_EQ(refusal_of("S%201", "S%201"), "签名错误");
+}

@@ -2,8 +2,6 @@
 // test's own temporary folder, with that test's Z_AllITrans.ini beside it.
 #pragma once
 
-#include <dlfcn.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <stdexcept>
@@ -11,6 +9,7 @@
 
 #include "test_support.h"
 #include "vortal.h"
+#include "vortal_library.h"
 
 namespace test_support {
 
@@ -43,34 +42,36 @@ inline std::string ini_text(const Settings& settings) {
     return text;
 }
 
+#if defined(_WIN32)
+inline constexpr char kLibraryFileName[] = "Vortal.dll";
+#else
+inline constexpr char kLibraryFileName[] = "libvortal.so";
+#endif
+
 class LoadedLibrary {
   public:
-    using Transact = TransResult* (*)(const char*);
-
-    explicit LoadedLibrary(const std::string& file_name = "libvortal.so") {
-        const std::string copy = dir_.file(file_name);
-        std::filesystem::copy_file(VORTAL_LIBRARY_PATH, copy);
-        handle_ = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle_ == nullptr) throw std::runtime_error(dlerror());
-        transact_ = reinterpret_cast<Transact>(dlsym(handle_, "Z_ALITrans"));
-        if (transact_ == nullptr) throw std::runtime_error("Z_ALITrans not exported");
+    explicit LoadedLibrary(const std::string& file_name = kLibraryFileName)
+        : library_(copy_into(dir_, file_name)) {
+        if (library_.transact() == nullptr) throw std::runtime_error(library_.error());
     }
-    ~LoadedLibrary() { dlclose(handle_); }
-    LoadedLibrary(const LoadedLibrary&) = delete;
-    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 
     void configure(const Settings& settings) {
         write_file(dir_.file("Z_AllITrans.ini"), ini_text(settings));
     }
     void remove_configuration() { std::filesystem::remove(dir_.file("Z_AllITrans.ini")); }
 
-    TransResult* call(const char* input) const { return transact_(input); }
-    TransResult* call(const std::string& input) const { return transact_(input.c_str()); }
+    TransResult* call(const char* input) const { return library_.transact()(input); }
+    TransResult* call(const std::string& input) const { return call(input.c_str()); }
 
   private:
+    static std::string copy_into(const TempDir& dir, const std::string& file_name) {
+        const std::string copy = dir.file(file_name);
+        std::filesystem::copy_file(VORTAL_LIBRARY_PATH, copy);
+        return copy;
+    }
+
     TempDir dir_;
-    void* handle_ = nullptr;
-    Transact transact_ = nullptr;
+    VortalLibrary library_;
 };
 
 }  // namespace test_support

@@ -6,16 +6,21 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "debugger_output.h"
+#include "registry_support.h"
 #include "test_support.h"
 
 using namespace vortal;
 using test_support::log_messages;
 using test_support::read_file;
+using test_support::set_environment;
 using test_support::TempDir;
+using test_support::unset_environment;
 using test_support::write_file;
 
 namespace {
@@ -23,9 +28,7 @@ namespace {
 // The names the day's log file may have: the date before and after the entry was written.
 std::vector<std::string> todays_file_names(const std::function<void()>& write) {
     auto name = [] {
-        const std::time_t now = std::time(nullptr);
-        std::tm parts{};
-        localtime_r(&now, &parts);
+        const std::tm parts = test_support::local_time(std::time(nullptr));
         char text[32];
         std::snprintf(text, sizeof text, "%d-%02d-%02d.log", parts.tm_year + 1900, parts.tm_mon + 1,
                       parts.tm_mday);
@@ -38,24 +41,25 @@ std::vector<std::string> todays_file_names(const std::function<void()>& write) {
 
 class LogTest : public testing::Test {
   protected:
-    void SetUp() override { setenv("KORVANE_REGISTRY_FILE", registry_.c_str(), 1); }
-    void TearDown() override { unsetenv("KORVANE_REGISTRY_FILE"); }
+    void SetUp() override { set_environment("KORVANE_REGISTRY_FILE", registry_); }
+    void TearDown() override {
+        unset_environment("KORVANE_REGISTRY_FILE");
+        set_box_folder(std::nullopt);
+    }
 
-    void set_box_folder(const std::string& section, const std::string& entry) {
-        write_file(
-            registry_,
-            "; the box service\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\r\nPath=/elsewhere\r\n"
-            "[" +
-                section + "]\r\n" + entry + "\r\n");
+    // The box service's folder in the registry; nothing removes the key.
+    void set_box_folder(const std::optional<std::string>& folder) {
+        test_support::set_box_service_path(folder, registry_);
     }
 
     // Runs a copy of the probe program from folder, so that the folder is the host's.
     int run_probe(const std::filesystem::path& folder, const std::string& message) const {
         std::filesystem::create_directories(folder);
-        const std::filesystem::path probe = folder / "host-program";
+        const std::filesystem::path probe =
+            folder /
+            ("host-program" + std::filesystem::path(VORTAL_LOG_PROBE_PATH).extension().string());
         std::filesystem::copy_file(VORTAL_LOG_PROBE_PATH, probe);
-        const std::string command = "'" + probe.string() + "' '" + message + "'";
-        return std::system(command.c_str());
+        return test_support::run_program(probe.string(), {message});
     }
 
     TempDir dir_;
@@ -65,7 +69,7 @@ class LogTest : public testing::Test {
 }  // namespace
 
 TEST_F(LogTest, EntriesGoInOrderToTheDatedFileUnderTheBoxServiceFolder) {
-    set_box_folder("hkey_local_machine\\software\\VARNIX", "  path = " + dir_.file("varnix/box"));
+    set_box_folder((dir_.path() / "varnix" / "box").string());
     const std::string long_message(300, 'm');
     const std::vector<std::string> names = todays_file_names([&] {
         write_log("[NET]:first %d\n", 1);
@@ -85,8 +89,24 @@ TEST_F(LogTest, EntriesGoInOrderToTheDatedFileUnderTheBoxServiceFolder) {
               std::string::npos);
 }
 
+#if !defined(_WIN32)
+// The registry file's own rules; the registry itself has them on Windows.
+TEST(RegistryFile, KeyPathsAndNamesMatchIgnoringAsciiCaseAndBlanks) {
+    TempDir dir;
+    const std::string file = dir.file("registry.ini");
+    write_file(file,
+               "; the box service\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\r\nPath=/elsewhere\r\n"
+               "[hkey_local_machine\\software\\VARNIX]\r\n  path = /opt/varnix \r\n");
+    set_environment("KORVANE_REGISTRY_FILE", file);
+    char folder[kPathSize];
+    EXPECT_TRUE(box_service_folder(folder));
+    unset_environment("KORVANE_REGISTRY_FILE");
+    EXPECT_STREQ(folder, "/opt/varnix");
+}
+#endif
+
 TEST_F(LogTest, EntriesOfConcurrentThreadsStayWhole) {
-    set_box_folder("HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix", "Path=" + dir_.path().string());
+    set_box_folder(dir_.path().string());
     constexpr int kThreads = 6;
     constexpr int kEntriesEach = 40;
     std::vector<std::string> names;
@@ -111,7 +131,7 @@ TEST_F(LogTest, EntriesOfConcurrentThreadsStayWhole) {
 
 TEST_F(LogTest, AnEntryWhosePathWouldNotFitIsDropped) {
     const std::filesystem::path deep = dir_.path() / std::string(240, 'd');
-    set_box_folder("HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix", "Path=" + deep.string());
+    set_box_folder(deep.string());
     write_log("[NET]:lost\n");
     EXPECT_FALSE(std::filesystem::exists(deep))
         << "nothing is created for an entry that is dropped";
@@ -120,19 +140,15 @@ TEST_F(LogTest, AnEntryWhosePathWouldNotFitIsDropped) {
 TEST_F(LogTest, WithoutAUsableRegistryValueTheLogLiesBesideTheHostProgram) {
     struct Case {
         std::string name;
-        std::string entry;  // under the box service's key; empty: no such key at all
+        std::optional<std::string> path;  // none: no such key at all
     };
     const std::vector<Case> cases = {
-        {"no-key", ""},
-        {"empty-value", "Path="},
-        {"too-long-value", "Path=/" + std::string(260, 'p')},
+        {"no-key", std::nullopt},
+        {"empty-value", ""},
+        {"too-long-value", (dir_.path() / std::string(260, 'p')).string()},
     };
     for (const Case& c : cases) {
-        if (c.entry.empty()) {
-            write_file(registry_, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\r\nPath=/elsewhere\r\n");
-        } else {
-            set_box_folder("HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix", c.entry);
-        }
+        set_box_folder(c.path);
         const std::filesystem::path host = dir_.path() / c.name / "bin";
         std::vector<std::string> names;
         names = todays_file_names([&] { ASSERT_EQ(run_probe(host, "[NET]:" + c.name), 0); });
@@ -143,16 +159,13 @@ TEST_F(LogTest, WithoutAUsableRegistryValueTheLogLiesBesideTheHostProgram) {
 }
 
 TEST(DebugTrace, LongTextsAreOutputWholeUpToTheLimit) {
-    setenv("VORTAL_DEBUG", "1", 1);
     const std::string text_600(600, 'x');
     const std::string text_limit(65535, 'y');
     const std::string text_over(65536, 'z');
-    testing::internal::CaptureStderr();
+    test_support::DebuggerOutput debug;
     debug_trace("%s", text_600.c_str());
     debug_trace("%s", text_limit.c_str());
     debug_trace("%s", text_over.c_str());
     debug_trace("[DLL]:Qr Encode %s\n", "abc");
-    const std::string output = testing::internal::GetCapturedStderr();
-    unsetenv("VORTAL_DEBUG");
-    EXPECT_EQ(output, text_600 + text_limit + "[DLL]:Qr Encode abc\n");
+    EXPECT_EQ(debug.take(), text_600 + text_limit + "[DLL]:Qr Encode abc\n");
 }

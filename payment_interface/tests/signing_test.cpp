@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "aggregator.h"
+#include "hmac.h"
 
 using namespace vortal;
 

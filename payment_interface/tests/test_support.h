@@ -1,15 +1,24 @@
-// Helpers shared by the test suites: per-test temporary folders, files and the daily log.
+// Helpers shared by the test suites of every platform: per-test temporary folders, files,
+// the environment, the local time and the daily log.
 #pragma once
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#endif
 
 namespace test_support {
 
@@ -17,10 +26,12 @@ namespace test_support {
 class TempDir {
   public:
     TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "vortal-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) std::abort();
-        path_ = pattern;
+        std::random_device random;
+        for (;;) {
+            path_ = std::filesystem::temp_directory_path() /
+                    ("vortal-test-" + std::to_string(random()));
+            if (std::filesystem::create_directory(path_)) break;
+        }
     }
     ~TempDir() {
         std::error_code ignored;
@@ -35,6 +46,57 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+inline void set_environment(const char* name, const std::string& value) {
+#if defined(_WIN32)
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+
+inline void unset_environment(const char* name) {
+#if defined(_WIN32)
+    _putenv_s(name, "");
+#else
+    unsetenv(name);
+#endif
+}
+
+inline std::tm local_time(std::time_t when) {
+    std::tm parts{};
+#if defined(_WIN32)
+    localtime_s(&parts, &when);
+#else
+    localtime_r(&when, &parts);
+#endif
+    return parts;
+}
+
+// Runs a program with the arguments and returns its exit code, -1 when it could not run.
+inline int run_program(const std::string& program, const std::vector<std::string>& arguments) {
+    std::string command = "\"" + program + "\"";
+#if defined(_WIN32)
+    for (const std::string& argument : arguments) command += " \"" + argument + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return -1;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+#else
+    for (const std::string& argument : arguments) command += " '" + argument + "'";
+    const int status = std::system(command.c_str());
+    return status == -1 ? -1 : WEXITSTATUS(status);
+#endif
+}
 
 inline void write_file(const std::string& path, std::string_view bytes) {
     std::ofstream stream(path, std::ios::binary | std::ios::trunc);

@@ -1,9 +1,15 @@
 // vortal-cli: calls the payment library the way the point-of-sale program does. It loads
-// the shared library with dlopen, passes each request text (typed in UTF-8, handed over in
-// GBK) to Z_ALITrans and prints every result field by name (back in UTF-8), or with --raw
-// the 474 bytes of each record as they are.
-#include <dlfcn.h>
+// the shared library (dlopen, LoadLibrary on Windows), passes each request text to
+// Z_ALITrans and prints every result field by name, or with --raw the 474 bytes of each
+// record as they are. On Linux requests are typed in UTF-8 and handed over in GBK, and the
+// fields are printed back in UTF-8; on Windows the program's texts are in the ANSI code
+// page, GBK on the store systems, and go through unchanged.
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <iconv.h>
+#endif
 
 #include <cstddef>
 #include <cstdio>
@@ -13,19 +19,36 @@
 #include <vector>
 
 #include "vortal.h"
+#include "vortal_library.h"
 
 namespace {
 
-using Transact = TransResult* (*)(const char*);
+#if defined(_WIN32)
+constexpr char kDefaultLibrary[] = "Vortal.dll";
+#else
+constexpr char kDefaultLibrary[] = "libvortal.so";
+#endif
 
 void usage() {
     std::fprintf(stderr,
                  "usage: vortal-cli [--library PATH] [--raw] REQUEST...\n"
                  "  REQUEST  \"|\"-terminated fields, for example 'Z4|agent|key|request id|';\n"
                  "           several run in order in the one loaded library\n"
-                 "  PATH     the library to load (default: libvortal.so on the library path)\n");
+                 "  PATH     the library to load (default: %s on the library path)\n",
+                 kDefaultLibrary);
 }
 
+#if defined(_WIN32)
+bool to_gbk(std::string_view text, std::string& out) {
+    out.assign(text);
+    return true;
+}
+
+bool from_gbk(std::string_view text, std::string& out) {
+    out.assign(text);
+    return true;
+}
+#else
 bool convert(const char* to, const char* from, std::string_view text, std::string& out) {
     iconv_t handle = iconv_open(to, from);
     if (handle == reinterpret_cast<iconv_t>(-1)) return false;
@@ -41,10 +64,19 @@ bool convert(const char* to, const char* from, std::string_view text, std::strin
     return done;
 }
 
+bool to_gbk(std::string_view text, std::string& out) {
+    return convert("CP936", "UTF-8", text, out);
+}
+
+bool from_gbk(std::string_view text, std::string& out) {
+    return convert("UTF-8", "CP936", text, out);
+}
+#endif
+
 void print_field(const char* name, const char* field, std::size_t width) {
     const std::string_view gbk(field, strnlen(field, width));
     std::string utf8;
-    if (!convert("UTF-8", "CP936", gbk, utf8)) utf8 = "(not GBK) " + std::string(gbk);
+    if (!from_gbk(gbk, utf8)) utf8 = "(not GBK) " + std::string(gbk);
     std::printf("%-14s %s\n", name, utf8.c_str());
 }
 
@@ -75,7 +107,7 @@ void print_result(const TransResult& result) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string library = "libvortal.so";
+    std::string library = kDefaultLibrary;
     bool raw = false;
     std::vector<std::string> requests;
     for (int i = 1; i < argc; ++i) {
@@ -86,7 +118,7 @@ int main(int argc, char** argv) {
             library = argv[++i];
         } else if (argument.rfind("--", 0) != 0) {
             std::string gbk_request;
-            if (!convert("CP936", "UTF-8", argument, gbk_request)) {
+            if (!to_gbk(argument, gbk_request)) {
                 std::fprintf(stderr, "vortal-cli: a request is not UTF-8 text that GBK can hold\n");
                 return 2;
             }
@@ -101,17 +133,15 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        std::fprintf(stderr, "vortal-cli: %s\n", dlerror());
-        return 1;
-    }
-    auto transact = reinterpret_cast<Transact>(dlsym(handle, "Z_ALITrans"));
+    const VortalLibrary loaded(library);
+    const VortalLibrary::Transact transact = loaded.transact();
     if (transact == nullptr) {
-        std::fprintf(stderr, "vortal-cli: %s\n", dlerror());
-        dlclose(handle);
+        std::fprintf(stderr, "vortal-cli: %s\n", loaded.error().c_str());
         return 1;
     }
+#if defined(_WIN32)
+    if (raw) _setmode(_fileno(stdout), _O_BINARY);  // no CR before the record's line feeds
+#endif
     // One loaded library for all requests, as in the point-of-sale program: they share its
     // order counter.
     for (std::size_t i = 0; i < requests.size(); ++i) {
@@ -124,6 +154,5 @@ int main(int argc, char** argv) {
         }
     }
     std::fflush(stdout);
-    dlclose(handle);
     return 0;
 }

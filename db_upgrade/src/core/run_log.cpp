@@ -48,26 +48,41 @@ std::string RunLog::path_in(System& system, const std::string& directory) {
                        "tessary-upgrade-" + stamp(system.local_time(), Stamp::kDate) + ".log");
 }
 
-// A failing write shows in the closing summary; the run goes on.
-void RunLog::write(const std::string& lines) {
-    file_->write(lines);
+RunLog::~RunLog() {
+    if (!pending_.empty()) file_->write(pending_);
+}
+
+// A failing statement is written out at once, so that it is on disk whatever happens next;
+// the rest goes out in pieces and at the end: a write per statement would cost an upgrade on
+// a near server about a tenth of its time. A failing write shows in the closing summary;
+// the run goes on.
+void RunLog::write(const std::string& lines, bool at_once) {
+    constexpr std::size_t kPiece = 8192;
+    pending_ += lines;
+    if (!at_once && pending_.size() < kPiece) return;
+    file_->write(pending_);
+    pending_.clear();
 }
 
 void RunLog::take_status() {
-    set_status(inner_.sqlcode(), inner_.sqlerrtext());
+    set_status(inner_.sqlcode(), inner_.sqlerrtext(), inner_.sqldbcode());
 }
 
 std::string RunLog::outcome() const {
     if (sqlcode() == kSuccess) return "ok";
     if (sqlcode() == kNotFound) return "ok, no row";
-    return "error " + std::to_string(sqlcode()) + ": " + comment_lines(sqlerrtext());
+    std::string code = "error " + std::to_string(sqlcode());
+    if (sqldbcode() != 0) code += " (database error " + std::to_string(sqldbcode()) + ")";
+    return code + ": " + comment_lines(sqlerrtext());
 }
 
 void RunLog::record_statement(const std::string& statement) {
     ++sent_;
-    if (sqlcode() != kSuccess && sqlcode() != kNotFound) ++failed_;
+    const bool failed = sqlcode() != kSuccess && sqlcode() != kNotFound;
+    if (failed) ++failed_;
     write("-- " + stamp(system_.local_time(), Stamp::kTime) + " statement " +
-          std::to_string(sent_) + '\n' + statement + "\n-- " + outcome() + '\n');
+              std::to_string(sent_) + '\n' + statement + "\n-- " + outcome() + '\n',
+          failed);
 }
 
 void RunLog::record_operation(const char* name) {
@@ -120,7 +135,7 @@ std::string RunLog::finish() {
     const std::string counts = "升级结束：发送语句 " + std::to_string(sent_) + " 条，成功 " +
                                std::to_string(sent_ - failed_) + " 条，失败 " +
                                std::to_string(failed_) + " 条";
-    write("-- " + stamp(system_.local_time(), Stamp::kDateTime) + ' ' + counts + '\n');
+    write("-- " + stamp(system_.local_time(), Stamp::kDateTime) + ' ' + counts + '\n', true);
     if (!file_->finish()) return counts + "；日志无法写入 " + path_;
     return counts + "；日志 " + path_;
 }

@@ -17,6 +17,9 @@ class RunLog final : public Transaction {
     // Appends to the log file at `path`, with the time of day from `system`'s clock. A
     // file that cannot be opened does not stop the run; the summary then says so.
     RunLog(Transaction& inner, System& system, std::string path);
+    ~RunLog() override;
+    RunLog(const RunLog&) = delete;
+    RunLog& operator=(const RunLog&) = delete;
 
     // The dated log file name in `directory` (one file a day; each run appends).
     static std::string path_in(System& system, const std::string& directory);
@@ -46,13 +49,14 @@ class RunLog final : public Transaction {
     void take_status();
     void record_statement(const std::string& statement);
     void record_operation(const char* name);
-    void write(const std::string& lines);
+    void write(const std::string& lines, bool at_once = false);
     std::string outcome() const;
 
     Transaction& inner_;
     System& system_;
     std::string path_;
     std::unique_ptr<FileWriter> file_;
+    std::string pending_;  // lines not written yet
     std::size_t sent_ = 0;
     std::size_t failed_ = 0;
 };

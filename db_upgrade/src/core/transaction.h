@@ -55,20 +55,24 @@ class Transaction {
     virtual bool autocommit() const = 0;
 
     // Outcome of the last operation: 0 success, 100 no row, anything else a failure,
-    // with the database client's error text.
+    // with the database client's error text and the database's own error number (SQL
+    // Server's native error; 0 when the database gave none).
     long sqlcode() const { return sqlcode_; }
     const std::string& sqlerrtext() const { return sqlerrtext_; }
+    long sqldbcode() const { return sqldbcode_; }
 
   protected:
-    void set_status(long code, std::string text = {}) {
+    void set_status(long code, std::string text = {}, long dbcode = 0) {
         sqlcode_ = code;
         sqlerrtext_ = std::move(text);
+        sqldbcode_ = dbcode;
     }
 
   private:
     Settings settings_;
     long sqlcode_ = 0;
     std::string sqlerrtext_;
+    long sqldbcode_ = 0;
 };
 
 }  // namespace tessary

@@ -20,9 +20,16 @@ bool succeeded(SQLRETURN rc) {
     return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
 
-// The diagnostics of a handle as one text: each record "message (SQLSTATE xxxxx)", one a
-// line, repeated records once.
-std::string diagnostics(SQLSMALLINT handle_type, SQLHANDLE handle) {
+// What a driver reports about a failure: its records as one text, each "message (SQLSTATE
+// xxxxx)", one a line, repeated records once; and the native error number of the first
+// record that has one (SQL Server's own number for a server error).
+struct Diagnostics {
+    std::string text;
+    long native = 0;
+};
+
+Diagnostics diagnostics(SQLSMALLINT handle_type, SQLHANDLE handle) {
+    Diagnostics found;
     std::vector<std::string> records;
     for (SQLSMALLINT i = 1;; ++i) {
         SQLCHAR state[6] = {};
@@ -37,6 +44,7 @@ std::string diagnostics(SQLSMALLINT handle_type, SQLHANDLE handle) {
                                static_cast<SQLSMALLINT>(message.size()), &length);
         }
         if (!succeeded(rc)) break;
+        if (found.native == 0) found.native = native;
         std::string record(reinterpret_cast<const char*>(message.data()));
         record += " (SQLSTATE ";
         record += reinterpret_cast<const char*>(state);
@@ -45,35 +53,42 @@ std::string diagnostics(SQLSMALLINT handle_type, SQLHANDLE handle) {
         for (const auto& earlier : records) repeated = repeated || earlier == record;
         if (!repeated) records.push_back(std::move(record));
     }
-    std::string text;
     for (const auto& record : records) {
-        if (!text.empty()) text += '\n';
-        text += record;
+        if (!found.text.empty()) found.text += '\n';
+        found.text += record;
     }
-    return text.empty() ? "the ODBC driver reported a failure without diagnostics" : text;
+    if (found.text.empty()) found.text = "the ODBC driver reported a failure without diagnostics";
+    return found;
 }
 
-// A statement handle freed on every path.
+// One use of the connection's statement handle, which is allocated at its first use and kept
+// for the connection's life (allocating one per statement costs a near server's upgrade a
+// few per cent). Each use ends by closing what the statement left open.
 class Statement {
   public:
-    explicit Statement(SQLHDBC connection) {
-        if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, connection, &handle_))) {
-            error_ = diagnostics(SQL_HANDLE_DBC, connection);
-            handle_ = SQL_NULL_HSTMT;
+    Statement(SQLHDBC connection, void*& kept) {
+        if (kept == nullptr) {
+            SQLHSTMT allocated = SQL_NULL_HSTMT;
+            if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, connection, &allocated))) {
+                error_ = diagnostics(SQL_HANDLE_DBC, connection);
+                return;
+            }
+            kept = allocated;
         }
+        handle_ = kept;
     }
     ~Statement() {
-        if (handle_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, handle_);
+        if (handle_ != SQL_NULL_HSTMT) SQLFreeStmt(handle_, SQL_CLOSE);
     }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
     SQLHSTMT handle() const { return handle_; }
-    std::string error() const { return diagnostics(SQL_HANDLE_STMT, handle_); }
+    Diagnostics error() const { return diagnostics(SQL_HANDLE_STMT, handle_); }
 
-    // Runs the text as it stands; the error text when the statement could not be
+    // Runs the text as it stands; the diagnostics when the statement could not be
     // allocated or the text failed.
-    std::optional<std::string> run(const std::string& text) {
+    std::optional<Diagnostics> run(const std::string& text) {
         if (handle_ == SQL_NULL_HSTMT) return error_;
         const SQLRETURN rc =
             SQLExecDirect(handle_, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data())),
@@ -83,8 +98,8 @@ class Statement {
     }
 
     // Goes through the remaining results of a batch: a server reports an error in a later
-    // statement of a batch only there. Returns the first error text, or nullopt.
-    std::optional<std::string> drain_results() {
+    // statement of a batch only there. Returns the first error, or nullopt.
+    std::optional<Diagnostics> drain_results() {
         for (;;) {
             const SQLRETURN rc = SQLMoreResults(handle_);
             if (rc == SQL_NO_DATA) return std::nullopt;
@@ -119,7 +134,7 @@ class Statement {
 
   private:
     SQLHSTMT handle_ = SQL_NULL_HSTMT;
-    std::string error_;
+    Diagnostics error_;
 };
 
 }  // namespace
@@ -145,7 +160,8 @@ void OdbcTransaction::connect() {
                   0);
     SQLHDBC connection = SQL_NULL_HDBC;
     if (!succeeded(SQLAllocHandle(SQL_HANDLE_DBC, environment, &connection))) {
-        set_status(kError, diagnostics(SQL_HANDLE_ENV, environment));
+        const Diagnostics error = diagnostics(SQL_HANDLE_ENV, environment);
+        set_status(kError, error.text, error.native);
         SQLFreeHandle(SQL_HANDLE_ENV, environment);
         return;
     }
@@ -168,7 +184,8 @@ void OdbcTransaction::connect() {
         connection, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
         static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!succeeded(rc)) {
-        set_status(kError, diagnostics(SQL_HANDLE_DBC, connection));
+        const Diagnostics error = diagnostics(SQL_HANDLE_DBC, connection);
+        set_status(kError, error.text, error.native);
         release();
         return;
     }
@@ -178,7 +195,8 @@ void OdbcTransaction::connect() {
             connection, SQL_ATTR_TXN_ISOLATION,
             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_TXN_READ_UNCOMMITTED)), 0);
         if (!succeeded(isolation)) {
-            set_status(kError, diagnostics(SQL_HANDLE_DBC, connection));
+            const Diagnostics error = diagnostics(SQL_HANDLE_DBC, connection);
+            set_status(kError, error.text, error.native);
             SQLDisconnect(connection);
             release();
             return;
@@ -196,14 +214,17 @@ void OdbcTransaction::disconnect() {
         set_status(kSuccess);
         return;
     }
+    if (statement_ != nullptr) SQLFreeHandle(SQL_HANDLE_STMT, statement_);
+    statement_ = nullptr;
     const SQLRETURN rc = SQLDisconnect(connection_);
-    std::string error = succeeded(rc) ? std::string() : diagnostics(SQL_HANDLE_DBC, connection_);
+    const Diagnostics error =
+        succeeded(rc) ? Diagnostics() : diagnostics(SQL_HANDLE_DBC, connection_);
     SQLFreeHandle(SQL_HANDLE_DBC, connection_);
     SQLFreeHandle(SQL_HANDLE_ENV, environment_);
     connection_ = nullptr;
     environment_ = nullptr;
     connected_ = false;
-    set_status(error.empty() ? kSuccess : kError, std::move(error));
+    set_status(error.text.empty() ? kSuccess : kError, error.text, error.native);
 }
 
 bool OdbcTransaction::require_connection() {
@@ -214,13 +235,13 @@ bool OdbcTransaction::require_connection() {
 
 void OdbcTransaction::execute_immediate(const std::string& statement_text) {
     if (!require_connection()) return;
-    Statement statement(connection_);
+    Statement statement(connection_, statement_);
     if (auto error = statement.run(statement_text)) {
-        set_status(kError, std::move(*error));
+        set_status(kError, error->text, error->native);
         return;
     }
     if (auto error = statement.drain_results()) {
-        set_status(kError, std::move(*error));
+        set_status(kError, error->text, error->native);
         return;
     }
     set_status(kSuccess);
@@ -229,16 +250,19 @@ void OdbcTransaction::execute_immediate(const std::string& statement_text) {
 void OdbcTransaction::select_into(const std::string& statement_text,
                                   std::optional<std::string>& into) {
     if (!require_connection()) return;
-    Statement statement(connection_);
+    const auto fail = [this](const Diagnostics& error) {
+        set_status(kError, error.text, error.native);
+    };
+    Statement statement(connection_, statement_);
     if (auto error = statement.run(statement_text)) {
-        set_status(kError, std::move(*error));
+        fail(*error);
         return;
     }
     // Skip results without columns (row counts of earlier statements in the text).
     for (;;) {
         SQLSMALLINT columns = 0;
         if (!succeeded(SQLNumResultCols(statement.handle(), &columns))) {
-            set_status(kError, statement.error());
+            fail(statement.error());
             return;
         }
         if (columns > 0) break;
@@ -248,7 +272,7 @@ void OdbcTransaction::select_into(const std::string& statement_text,
             return;
         }
         if (!succeeded(rc)) {
-            set_status(kError, statement.error());
+            fail(statement.error());
             return;
         }
     }
@@ -260,7 +284,7 @@ void OdbcTransaction::select_into(const std::string& statement_text,
     }
     std::optional<std::string> value;
     if (!succeeded(rc) || !statement.read_first_column(value)) {
-        set_status(kError, statement.error());
+        fail(statement.error());
         return;
     }
     rc = SQLFetch(statement.handle());
@@ -269,11 +293,11 @@ void OdbcTransaction::select_into(const std::string& statement_text,
         return;
     }
     if (rc != SQL_NO_DATA) {
-        set_status(kError, statement.error());
+        fail(statement.error());
         return;
     }
     if (auto error = statement.drain_results()) {
-        set_status(kError, std::move(*error));
+        fail(*error);
         return;
     }
     into = std::move(value);
@@ -287,7 +311,8 @@ void OdbcTransaction::end_transaction(bool commit) {
     if (succeeded(rc)) {
         set_status(kSuccess);
     } else {
-        set_status(kError, diagnostics(SQL_HANDLE_DBC, connection_));
+        const Diagnostics error = diagnostics(SQL_HANDLE_DBC, connection_);
+        set_status(kError, error.text, error.native);
     }
 }
 
@@ -300,12 +325,19 @@ void OdbcTransaction::rollback() {
 
 void OdbcTransaction::set_autocommit(bool on) {
     if (connected_) {
+        // ODBC says that switching autocommit on commits the open transaction, but FreeTDS's
+        // driver rolls it back; committing first keeps the work on every driver.
+        if (on && !autocommit_) {
+            end_transaction(true);
+            if (sqlcode() != kSuccess) return;
+        }
         const SQLRETURN rc = SQLSetConnectAttr(connection_, SQL_ATTR_AUTOCOMMIT,
                                                reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
                                                    on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
                                                0);
         if (!succeeded(rc)) {
-            set_status(kError, diagnostics(SQL_HANDLE_DBC, connection_));
+            const Diagnostics error = diagnostics(SQL_HANDLE_DBC, connection_);
+            set_status(kError, error.text, error.native);
             return;
         }
     }

@@ -35,6 +35,7 @@ class OdbcTransaction final : public Transaction {
     std::optional<std::string> connection_string_;
     void* environment_ = nullptr;  // SQLHENV
     void* connection_ = nullptr;   // SQLHDBC
+    void* statement_ = nullptr;    // SQLHSTMT, kept while connected
     bool connected_ = false;
     bool autocommit_ = true;
 };

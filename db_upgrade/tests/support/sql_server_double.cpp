@@ -184,6 +184,40 @@ using Table = SqlServerDouble::Table;
 using Database = SqlServerDouble::Database;
 using Row = SqlServerDouble::Row;
 
+// select C from T where K = 'v', and select count ( * ) from sysobjects where name = 'v'.
+struct ReadBack {
+    bool count = false;
+    std::string column, table, key;
+    std::string value;
+};
+
+std::optional<ReadBack> read_back(const std::string& statement) {
+    Reader reader(tokenize(statement));
+    ReadBack query;
+    if (!reader.take("select")) return std::nullopt;
+    if (reader.next_is("count") && reader.next_is("(", 1) && reader.next_is("*", 2) &&
+        reader.next_is(")", 3)) {
+        for (int i = 0; i < 4; ++i) reader.take_any();
+        query.count = true;
+    } else if (auto column = reader.take_any(); column && column->type == Token::Type::kWord) {
+        query.column = column->text;
+    } else {
+        return std::nullopt;
+    }
+    const auto table = reader.take("from") ? reader.take_object_name() : std::nullopt;
+    const auto key = reader.take("where") ? reader.take_any() : std::nullopt;
+    const auto value = reader.take("=") ? reader.take_any() : std::nullopt;
+    if (!table || !key || key->type != Token::Type::kWord || !value ||
+        value->type != Token::Type::kString || !reader.done() ||
+        (query.count && (!same(*table, "sysobjects") || !same(key->text, "name")))) {
+        return std::nullopt;
+    }
+    query.table = *table;
+    query.key = key->text;
+    query.value = value->text;
+    return query;
+}
+
 std::optional<std::string> insert_row(Table& table, Row row) {
     if (row.size() != table.columns.size()) {
         return std::string(
@@ -486,6 +520,43 @@ SqlServerDouble::Table make_table(std::string name, std::vector<std::string> col
     return table;
 }
 
+SqlServerDouble::NativeError SqlServerDouble::native_error(const std::string& text) {
+    struct Known {
+        const char* words;
+        NativeError error;
+    };
+    static const Known kKnown[] = {
+        {"There is already an object named", {2714, 16}},
+        {"Invalid object name", {208, 16}},
+        {"Invalid column name", {207, 16}},
+        {"Column names in each table must be unique", {2705, 16}},
+        {"Violation of PRIMARY KEY constraint", {2627, 14}},
+        {"already has a primary key defined", {1779, 16}},
+        {"Column name in the key does not exist", {1911, 16}},
+        {"Column already has a DEFAULT bound to it", {1781, 16}},
+        {"Cannot find the object", {4902, 16}},
+        {"Cannot drop the", {3701, 11}},
+        {"Make sure that the name is entered correctly", {911, 16}},
+        {"number of supplied values does not match", {213, 16}},
+        {"fewer columns in the INSERT statement", {110, 15}},
+        {"Incorrect syntax", {102, 15}},
+        {"Login failed for user", {18456, 14}},
+        {"Cannot open database", {4060, 11}},
+    };
+    for (const Known& known : kKnown) {
+        if (text.find(known.words) != std::string::npos) return known.error;
+    }
+    return {50000, 16};
+}
+
+SqlServerDouble::ColumnType SqlServerDouble::column_type(const std::string& select) {
+    if (is_statement(normalized(select), statements::select_second_database)) {
+        return ColumnType::kNvarchar;
+    }
+    const auto query = read_back(select);
+    return query && query->count ? ColumnType::kInt : ColumnType::kVarchar;
+}
+
 SqlServerDouble::SqlServerDouble(Timeline& timeline, std::string server_name)
     : timeline_(timeline), server_name_(std::move(server_name)) {
     add_database(Database{"master", {}, {}, {}});
@@ -531,7 +602,7 @@ void SqlServerDouble::connect() {
         current_ = working_[lower(s.database)].name;
         set_status(kSuccess);
     } else {
-        set_status(kError, error);
+        set_status(kError, error, native_error(error).number);
     }
     record(Event::Kind::kConnect, s.server_name + "/" + s.database, error.empty());
 }
@@ -621,7 +692,11 @@ void SqlServerDouble::execute_immediate(const std::string& statement) {
             if (autocommit_ || commits) committed_ = working_;
         }
     }
-    set_status(error ? kError : kSuccess, error.value_or(""));
+    if (error) {
+        set_status(kError, *error, native_error(*error).number);
+    } else {
+        set_status(kSuccess);
+    }
     timeline_.add({Event::Kind::kExecute, statement, database_before, !error});
 }
 
@@ -655,6 +730,29 @@ std::optional<std::string> SqlServerDouble::select(const std::string& statement,
         value = latest.value_or("00000000");
         return std::nullopt;
     }
+    if (const auto query = read_back(statement)) {
+        const Database& database = working_.at(lower(current_));
+        found = true;
+        if (query->count) {
+            value = database.objects.count(lower(query->value)) != 0 ? "1" : "0";
+            return std::nullopt;
+        }
+        const Table* table = database.table(query->table);
+        if (table == nullptr) return invalid_object(query->table);
+        const int column = table->column(query->column);
+        const int key = table->column(query->key);
+        if (column < 0 || key < 0) {
+            return "Invalid column name '" + (column < 0 ? query->column : query->key) + "'.";
+        }
+        found = false;
+        for (const auto& row : table->rows) {
+            if (!same_value(row[static_cast<std::size_t>(key)], query->value)) continue;
+            if (found) return std::string("the singleton select returned more than one row");
+            found = true;
+            value = row[static_cast<std::size_t>(column)];
+        }
+        return std::nullopt;
+    }
     return not_understood(statement);
 }
 
@@ -668,7 +766,7 @@ void SqlServerDouble::select_into(const std::string& statement, std::optional<st
     }
     if (!error) error = select(statement, value, found);
     if (error) {
-        set_status(kError, *error);
+        set_status(kError, *error, native_error(*error).number);
     } else if (!found) {
         set_status(kNotFound);
     } else {

@@ -18,7 +18,9 @@ namespace tessary::testing {
 // single-value updates of t_sys_system, the grant insert, the two selects of the run, and
 // drop and create of procedures and triggers), refuses what already exists or is missing as
 // SQL Server does, and refuses whatever else it is sent. The grant insert and the two
-// selects it knows by their texts, which it takes from the upgrade's own statements.
+// selects it knows by their texts, which it takes from the upgrade's own statements. For
+// reading a database back it also answers "select C from T where K = 'v'" (one row at most)
+// and "select count(*) from sysobjects where name = 'v'".
 // Every operation goes into the timeline with its outcome.
 //
 // Transactions: with autocommit on each statement that succeeds is kept at once; with it
@@ -60,6 +62,18 @@ class SqlServerDouble final : public Transaction {
 
     static inline const char* const kLogin = "korvane";
     static inline const char* const kPassword = "tqzvbno";
+
+    // The number and severity SQL Server gives the error the double reports with `text`
+    // (50000, severity 16, for what only the double says).
+    struct NativeError {
+        long number;
+        int severity;
+    };
+    static NativeError native_error(const std::string& text);
+
+    // The type SQL Server gives the one column of a select the double answers.
+    enum class ColumnType { kVarchar, kNvarchar, kInt };
+    static ColumnType column_type(const std::string& select);
 
     explicit SqlServerDouble(Timeline& timeline, std::string server_name = "storesrv");
 

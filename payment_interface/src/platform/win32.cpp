@@ -23,6 +23,9 @@ constexpr char kBoxRecordName[] = "Global\\Z_Map";
 constexpr char kBoxUploadEventName[] = "Global\\EVENT_Upload";
 constexpr std::size_t kLongestPath = 32768;
 constexpr DWORD kLargestWrite = 0x10000000;
+constexpr DWORD kConnectTimeoutMs = 10'000;
+constexpr DWORD kTransferTimeoutMs = 30'000;
+constexpr DWORD kLongestWaitForFileMs = 5'000;
 
 struct InternetHandleCloser {
     void operator()(void* handle) const { InternetCloseHandle(static_cast<HINTERNET>(handle)); }
@@ -81,6 +84,25 @@ int ProfileFile::number(const char* section, const char* key, int fallback) cons
     return static_cast<int>(GetPrivateProfileIntA(section, key, fallback, source_->path.c_str()));
 }
 
+namespace {
+
+// GBK holds no character beyond the 16-bit range, and the conversion would make one "?" of
+// each half of its surrogate pair: the pair becomes one "?" here, as on POSIX. Returns the
+// new length; the text's NUL moves with it.
+int one_unit_per_character(wchar_t* text, int length) {
+    int kept = 0;
+    for (int i = 0; i < length; ++i) {
+        const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < length &&
+                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        text[kept++] = pair ? L'?' : text[i];
+        if (pair) ++i;
+    }
+    text[kept] = L'\0';
+    return kept;
+}
+
+}  // namespace
+
 std::size_t utf8_to_ansi(std::string_view utf8, char* dest, std::size_t size) {
     if (size == 0) return 0;
     dest[0] = '\0';
@@ -90,8 +112,9 @@ std::size_t utf8_to_ansi(std::string_view utf8, char* dest, std::size_t size) {
     if (wide_length <= 0) return 0;
     std::vector<wchar_t> wide(static_cast<std::size_t>(wide_length) + 1, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), utf8_length, wide.data(), wide_length);
+    const int units = one_unit_per_character(wide.data(), wide_length);
     // With its NUL, so that a text that does not fit fails instead of being cut.
-    const int written = WideCharToMultiByte(CP_ACP, 0, wide.data(), wide_length + 1, dest,
+    const int written = WideCharToMultiByte(CP_ACP, 0, wide.data(), units + 1, dest,
                                             static_cast<int>(size), nullptr, nullptr);
     if (written <= 0) {
         dest[0] = '\0';
@@ -117,6 +140,16 @@ HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* addr
                                             INTERNET_FLAG_RELOAD, 1));
     if (!request) return HttpOutcome{HttpStep::open_request, 0};
     HINTERNET request_handle = static_cast<HINTERNET>(request.get());
+    // Without them a server that accepts and never answers holds the caller for minutes.
+    // WinINet honours them on the request handle; the figures are the POSIX client's.
+    DWORD connect_timeout = kConnectTimeoutMs;
+    DWORD transfer_timeout = kTransferTimeoutMs;
+    InternetSetOptionA(request_handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect_timeout,
+                       sizeof connect_timeout);
+    InternetSetOptionA(request_handle, INTERNET_OPTION_SEND_TIMEOUT, &transfer_timeout,
+                       sizeof transfer_timeout);
+    InternetSetOptionA(request_handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &transfer_timeout,
+                       sizeof transfer_timeout);
 
     if (!HttpSendRequestA(request_handle, nullptr, 0, nullptr, 0)) {
         return HttpOutcome{HttpStep::send, 0};
@@ -224,12 +257,22 @@ bool OutputFile::create(const char* path) {
     return as_handle(handle_) != INVALID_HANDLE_VALUE;
 }
 
-// Unshared: another writer, in this process or another, cannot open the file meanwhile.
+// Unshared: another writer, in this process or another, cannot open the file meanwhile. A
+// writer that finds the file open waits for its turn, as on POSIX, rather than losing its
+// entry; a file held longer than a few seconds is given up.
 bool OutputFile::open_for_append(const char* path) {
     if (as_handle(handle_) != INVALID_HANDLE_VALUE) return false;
-    handle_ = from_handle(CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    return as_handle(handle_) != INVALID_HANDLE_VALUE;
+    const DWORD started = GetTickCount();
+    for (;;) {
+        handle_ = from_handle(CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (as_handle(handle_) != INVALID_HANDLE_VALUE) return true;
+        if (GetLastError() != ERROR_SHARING_VIOLATION ||
+            GetTickCount() - started > kLongestWaitForFileMs) {
+            return false;
+        }
+        Sleep(1);
+    }
 }
 
 bool OutputFile::write(std::string_view bytes) {

@@ -3,7 +3,6 @@
 #include <json/reader.h>
 #include <json/value.h>
 #include <json/writer.h>
-#include <openssl/evp.h>
 
 #include <cstdio>
 #include <ctime>
@@ -86,7 +85,33 @@ std::string compact_json(const Json::Value& value) {
     return Json::writeString(builder, value);
 }
 
-// Splits "name=value&name=value"; values stay raw, as the library sends them unencoded.
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// "%XX" becomes its byte; everything else, raw GBK bytes and "+" included, stays as it came.
+std::string percent_decoded(std::string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int high = i + 2 < text.size() && text[i] == '%' ? hex_digit(text[i + 1]) : -1;
+        const int low = high >= 0 ? hex_digit(text[i + 2]) : -1;
+        if (low >= 0) {
+            bytes += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            bytes += text[i];
+        }
+    }
+    return bytes;
+}
+
+// Splits "name=value&name=value" and decodes both as an HTTP service does. The library sends
+// its values unencoded, but a client may encode some bytes on the way (the Windows HTTP
+// client sends a blank as "%20"): the signature is checked over the decoded values.
 std::map<std::string, std::string> parse_query(std::string_view query) {
     std::map<std::string, std::string> parameters;
     while (!query.empty()) {
@@ -95,10 +120,10 @@ std::map<std::string, std::string> parse_query(std::string_view query) {
         query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
         if (piece.empty()) continue;
         const std::size_t equals = piece.find('=');
-        const std::string name(piece.substr(0, equals));
-        parameters.emplace(name, equals == std::string_view::npos
-                                     ? std::string()
-                                     : std::string(piece.substr(equals + 1)));
+        parameters.emplace(percent_decoded(piece.substr(0, equals)),
+                           equals == std::string_view::npos
+                               ? std::string()
+                               : percent_decoded(piece.substr(equals + 1)));
     }
     return parameters;
 }
@@ -128,23 +153,6 @@ std::optional<Fault> fault_named(const std::string& name) {
         if (name == named.name) return named.fault;
     }
     return std::nullopt;
-}
-
-std::string hmac_md5_hex(const std::string& text, const std::string& key) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    std::size_t length = 0;
-    if (EVP_Q_mac(nullptr, "HMAC", nullptr, "MD5", nullptr, key.data(), key.size(),
-                  reinterpret_cast<const unsigned char*>(text.data()), text.size(), digest,
-                  sizeof digest, &length) == nullptr) {
-        return std::string();
-    }
-    std::string hex;
-    char pair[3];
-    for (std::size_t i = 0; i < length; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-        hex += pair;
-    }
-    return hex;
 }
 
 Aggregator::Aggregator()

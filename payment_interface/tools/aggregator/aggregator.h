@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "hmac.h"
 #include "http_server.h"
 
 namespace aggregator {
@@ -53,9 +54,6 @@ struct Order {
     std::string url;  // payment address of a created order
     int queries = 0;
 };
-
-// Sign text as the service computes it: the command word and the values in its order.
-std::string hmac_md5_hex(const std::string& text, const std::string& key);
 
 class Aggregator {
   public:

@@ -1,7 +1,7 @@
 // vortal-box-service: a stand-in for the box service on a development machine. It creates the
 // shared record and the upload event, with the machine number and key given, then prints the
 // order number and amount of every order the library asks it to upload. SIGINT or SIGTERM
-// stops it and removes both objects.
+// (Ctrl+C on Windows) stops it and removes both objects.
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -16,14 +16,15 @@ const box_service::StandIn* g_stand_in = nullptr;
 
 extern "C" void on_stop_signal(int) {
     g_stopping = 1;
-    if (g_stand_in != nullptr) g_stand_in->wake();  // sem_post may be called here
+    if (g_stand_in != nullptr) g_stand_in->wake();  // sem_post and SetEvent may be called here
 }
 
 void usage() {
     std::fprintf(stderr,
                  "usage: vortal-box-service --machine NUMBER --key KEY\n"
-                 "Creates /Z_Map and /EVENT_Upload, prints \"ready\", then one line per uploaded\n"
-                 "order until interrupted.\n");
+                 "Creates %s and %s, prints \"ready\", then one line per uploaded\n"
+                 "order until interrupted.\n",
+                 box_service::kRecordName, box_service::kUploadEventName);
 }
 
 }  // namespace
@@ -49,11 +50,8 @@ int main(int argc, char** argv) {
     try {
         box_service::StandIn stand_in(setup);
         g_stand_in = &stand_in;
-        struct sigaction action {};
-        action.sa_handler = on_stop_signal;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
+        std::signal(SIGINT, on_stop_signal);
+        std::signal(SIGTERM, on_stop_signal);
 
         std::printf("ready: machine %s\n", setup.machine_no.c_str());
         std::fflush(stdout);

@@ -1,18 +1,23 @@
 // The box service's side of the shared record and the upload event, for development, the
-// tests and the demonstration: it creates the POSIX shared-memory object "/Z_Map" and the
-// named semaphore "/EVENT_Upload" that the library opens, puts the machine number and the key
-// into the record, and takes the library's upload signals. Both objects go when it goes.
+// tests and the demonstration: it creates the record and the event that the library opens
+// (the file mapping "Global\Z_Map" and the event "Global\EVENT_Upload" on Windows, the
+// shared-memory object "/Z_Map" and the named semaphore "/EVENT_Upload" on POSIX), puts the
+// machine number and the key into the record, and takes the library's upload signals. Both
+// objects go when it goes.
 #pragma once
-
-#include <semaphore.h>
 
 #include <cstddef>
 #include <string>
 
 namespace box_service {
 
+#if defined(_WIN32)
+inline constexpr char kRecordName[] = "Global\\Z_Map";
+inline constexpr char kUploadEventName[] = "Global\\EVENT_Upload";
+#else
 inline constexpr char kRecordName[] = "/Z_Map";
 inline constexpr char kUploadEventName[] = "/EVENT_Upload";
+#endif
 
 inline constexpr std::size_t kRecordSize = 356;
 inline constexpr std::size_t kOrderNoOffset = 0;
@@ -34,7 +39,8 @@ struct UploadedOrder {
     std::string amount;
 };
 
-// Removes objects of both names that a stopped box service may have left.
+// Removes objects of both names that a stopped box service may have left (on Windows they go
+// with the last process that holds them).
 void remove_objects();
 
 class StandIn {
@@ -54,15 +60,18 @@ class StandIn {
 
     // Blocks until the event is set; false when interrupted by a signal.
     bool wait_for_upload();
-    // The signals not yet taken.
+    // The signals not yet taken; a Windows event holds at most one.
     int pending_uploads() const;
     // Sets the event from a signal handler, to wake wait_for_upload.
     void wake() const;
 
   private:
+    void put_identity(const Setup& setup);
+
     unsigned char* record_ = nullptr;
     std::size_t record_size_ = 0;
-    sem_t* event_ = SEM_FAILED;
+    void* section_ = nullptr;  // the file mapping on Windows
+    void* event_ = nullptr;    // the event on Windows, the semaphore (sem_t) on POSIX
 };
 
 }  // namespace box_service

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <ostream>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sql_server_double.h"
+
+namespace tessary::testing {
+
+// Puts the SQL Server double behind the wire: a TDS 7.3/7.4 server on 127.0.0.1, without
+// encryption, that real clients (FreeTDS, and unixODBC with FreeTDS's driver) log in to
+// and send statements through. Each login connects the double with the client's login and
+// database; each SQL batch goes to the double as one statement, a select as a select; the
+// transaction manager requests begin, commit and roll back the double's transaction. The
+// double decides what succeeds; the server only speaks the protocol.
+//
+// The double is one connection, so the server serves one logged-in client at a time: a
+// second login waits for the first connection to end, and is refused if it stays open for
+// five seconds. Every request is written to `log`, one UTF-8 line each.
+class TdsServer {
+  public:
+    // `server_name` is the name the double was made with.
+    TdsServer(SqlServerDouble& databases, std::string server_name, std::ostream& log);
+    ~TdsServer();
+    TdsServer(const TdsServer&) = delete;
+    TdsServer& operator=(const TdsServer&) = delete;
+
+    // Listens on 127.0.0.1:`port` (0: a free port) and returns the port; throws
+    // std::runtime_error when it cannot.
+    int listen(int port);
+    // Accepts and serves clients until stop(), each on a thread of its own.
+    void serve();
+    // Ends serve(): closes the listening socket and every open connection, waits for them.
+    void stop();
+
+  private:
+    friend class TdsSession;
+
+    bool take_databases();
+    void release_databases();
+    void write_log(const std::string& line);
+
+    SqlServerDouble& databases_;
+    const std::string server_name_;
+    std::ostream& log_;
+    std::mutex mutex_;  // guards the members below and the log
+    bool databases_taken_ = false;
+    std::condition_variable databases_released_;
+    std::set<int> connections_;
+    std::map<int, std::thread> sessions_;  // by session number
+    std::vector<int> ended_sessions_;
+    std::atomic<int> listener_{-1};
+    std::atomic<bool> stopping_{false};
+};
+
+}  // namespace tessary::testing
