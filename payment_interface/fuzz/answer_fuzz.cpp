@@ -71,33 +71,6 @@ std::string with_signature(const std::string& body, std::string_view key) {
     return signed_body;
 }
 
-// The brackets still open at the end of text, innermost last; nothing when they do not nest.
-std::optional<std::string> open_brackets(std::string_view text) {
-    std::string open;
-    bool in_text = false;
-    bool escaped = false;
-    for (const char c : text) {
-        if (in_text) {
-            if (escaped) {
-                escaped = false;
-            } else if (c == '\\') {
-                escaped = true;
-            } else if (c == '"') {
-                in_text = false;
-            }
-        } else if (c == '"') {
-            in_text = true;
-        } else if (c == '{' || c == '[') {
-            open += c;
-        } else if (c == '}' || c == ']') {
-            if (open.empty() || open.back() != (c == '}' ? '{' : '[')) return std::nullopt;
-            open.pop_back();
-        }
-    }
-    if (in_text) return std::nullopt;
-    return open;
-}
-
 // The answers that keep the signed text of a signed answer and change what is around it.
 std::vector<std::string> variants_around_signed_text(const Answer& answer) {
     const auto start = static_cast<std::size_t>(answer.signed_text.data() - answer.raw.data());
@@ -109,9 +82,10 @@ std::vector<std::string> variants_around_signed_text(const Answer& answer) {
     variants.push_back("{\"result\":\"1\",\"data\":" + std::string(answer.signed_text) +
                        std::string(after));
     const std::string head = std::string(before) + std::string(answer.signed_text);
-    if (const std::optional<std::string> open = open_brackets(head)) {
+    const std::optional<JsonEnding> ending = json_ending(head);
+    if (ending && !ending->inside_text) {
         std::string closing;
-        for (auto bracket = open->rbegin(); bracket != open->rend(); ++bracket) {
+        for (auto bracket = ending->open.rbegin(); bracket != ending->open.rend(); ++bracket) {
             closing += *bracket == '{' ? '}' : ']';
         }
         variants.push_back(head + signature + closing);

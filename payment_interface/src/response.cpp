@@ -126,31 +126,36 @@ bool concerns_order(const Answer& answer, std::string_view request_id) {
     return to_ansi(*named, area) == request_id;
 }
 
-bool ends_before_complete(std::string_view body) {
-    int depth = 0;
-    bool in_text = false;
+std::optional<JsonEnding> json_ending(std::string_view text) {
+    JsonEnding ending;
     bool escaped = false;
-    for (const char c : body) {
-        if (in_text) {
+    for (const char c : text) {
+        if (ending.inside_text) {
             if (escaped) {
                 escaped = false;
             } else if (c == '\\') {
                 escaped = true;
             } else if (c == '"') {
-                in_text = false;
+                ending.inside_text = false;
             }
-            continue;
-        }
-        if (c == '"') {
-            in_text = true;
+        } else if (c == '"') {
+            ending.inside_text = true;
         } else if (c == '{' || c == '[') {
-            ++depth;
+            ending.open += c;
         } else if (c == '}' || c == ']') {
-            // More closing than opening: not JSON at all, rather than cut short.
-            if (--depth < 0) return false;
+            if (ending.open.empty() || ending.open.back() != (c == '}' ? '{' : '[')) {
+                return std::nullopt;
+            }
+            ending.open.pop_back();
         }
     }
-    return in_text || depth > 0;
+    return ending;
+}
+
+bool ends_before_complete(std::string_view body) {
+    // Brackets that close what was never opened: not JSON at all, rather than cut short.
+    const std::optional<JsonEnding> ending = json_ending(body);
+    return ending && (ending->inside_text || !ending->open.empty());
 }
 
 bool succeeded(const Answer& answer) {

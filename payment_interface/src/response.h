@@ -40,6 +40,14 @@ bool signature_valid(const Answer& answer, std::string_view key);
 // not empty and differs from request_id (GBK). The service may leave the id out.
 bool concerns_order(const Answer& answer, std::string_view request_id);
 
+// How a JSON text ends: the brackets it leaves open, innermost last, and whether it ends
+// inside a text. Nothing when a bracket closes that was not opened.
+struct JsonEnding {
+    std::string open;
+    bool inside_text = false;
+};
+std::optional<JsonEnding> json_ending(std::string_view text);
+
 // True when the body ends inside a JSON object, array or text: the peer closed the connection
 // before the whole answer had come, though it announced no length.
 bool ends_before_complete(std::string_view body);
