@@ -7,9 +7,13 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "core/statements.h"
+#include "core/transaction.h"
 #include "loopback.h"
+#include "odbc/odbc_transaction.h"
 #include "stand_in.h"
 #include "temp_dir.h"
 
@@ -38,15 +42,15 @@ std::string read_file(const std::string& path) {
 class Cli : public ::testing::Test {
   protected:
     // Runs tessary-cli with `arguments` (already quoted for the shell) and the registry file
-    // of this test.
-    Outcome run(const std::string& arguments) {
+    // of this test; `name` tells the outputs of runs at the same time apart.
+    Outcome run(const std::string& arguments, const std::string& name = "") {
+        const std::string out = dir.file("out" + name), err = dir.file("err" + name);
         const std::string command =
             (working_directory.empty() ? "" : "cd '" + working_directory + "' && ") +
             "KORVANE_REGISTRY_FILE='" + dir.file("registry.ini") + "' TESSARY_ODBC_DRIVER= '" +
-            program + "' " + arguments + " >'" + dir.file("out") + "' 2>'" + dir.file("err") + "'";
+            program + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
         const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(dir.file("out")),
-                read_file(dir.file("err"))};
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
     }
 
     void write_registry(const std::string& values) {
@@ -100,12 +104,35 @@ TEST_F(Cli, ScriptFromADateThatIsNoGateShowsTheMessageAndFails) {
     EXPECT_EQ(count(outcome.err, "\n"), 2u);
 }
 
-TEST_F(Cli, BadArgumentsGiveUsage) {
-    EXPECT_EQ(run("").exit_code, 2);
-    EXPECT_EQ(run("frobnicate").exit_code, 2);
+TEST_F(Cli, HelpGoesToStdoutAndBadArgumentsGiveUsageOnStderr) {
+    for (const char* asked : {"--help", "-h", "help"}) {
+        const Outcome help = run(asked);
+        EXPECT_EQ(help.exit_code, 0) << asked;
+        EXPECT_EQ(help.out.rfind("usage: tessary-cli COMMAND [OPTIONS]\n", 0), 0u);
+        EXPECT_NE(help.out.find("\n  10  status: an upgrade is due\n"), std::string::npos);
+        EXPECT_EQ(help.err, "");
+    }
+    for (const char* asked : {"help status", "status --help"}) {
+        const Outcome help = run(asked);
+        EXPECT_EQ(help.exit_code, 0) << asked;
+        EXPECT_EQ(help.out.rfind("usage: tessary-cli status [--connection STRING] [--json]\n", 0),
+                  0u);
+        EXPECT_NE(help.out.find("\nexit codes:\n"), std::string::npos);
+    }
+
+    for (const char* wrong : {"", "frobnicate", "help frobnicate"}) {
+        const Outcome outcome = run(wrong);
+        EXPECT_EQ(outcome.exit_code, 2) << wrong;
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_NE(outcome.err.find("usage: tessary-cli COMMAND [OPTIONS]\n"), std::string::npos);
+    }
     const Outcome outcome = run("script --from");
     EXPECT_EQ(outcome.exit_code, 2);
-    EXPECT_EQ(outcome.err, "tessary-cli: --from needs a value\n");
+    EXPECT_EQ(outcome.err,
+              "tessary-cli: --from needs a value\n"
+              "usage: tessary-cli script [--from DATE] [--scripts DIR] [--package FILE]\n"
+              "(tessary-cli help script tells more)\n");
+    EXPECT_EQ(run("upgrade --json --verbose").exit_code, 2);
 }
 
 TEST_F(Cli, UpgradeWithoutServerNameNamesTheMissingValue) {
@@ -119,17 +146,22 @@ TEST_F(Cli, UpgradeWithoutServerNameNamesTheMissingValue) {
               "tessary-cli: no connection to the store database\n");
 }
 
-TEST_F(Cli, UpgradeAgainstAClosedPortReportsTheDriversMessage) {
+TEST_F(Cli, UpgradeAndStatusAgainstAClosedPortReportTheDriversMessage) {
     write_registry("DATABASE=store\nSERVERNAME=127.0.0.1," +
                    std::to_string(tessary::testing::closed_loopback_port()) + "\n");
+    const std::string message =
+        u8"不能连接到数据库！(错误信息：[FreeTDS][SQL Server]Unable to connect";
 
     const Outcome outcome = run("upgrade");
     EXPECT_EQ(outcome.exit_code, 1);
-    EXPECT_EQ(outcome.err.rfind(u8"凯岚商业管理软件: 不能连接到数据库！(错误信息：[FreeTDS][SQL "
-                                u8"Server]Unable to connect",
-                                0),
-              0u)
-        << outcome.err;
+    EXPECT_EQ(outcome.err.rfind(u8"凯岚商业管理软件: " + message, 0), 0u) << outcome.err;
+
+    const Outcome status = run("status --json");
+    EXPECT_EQ(status.exit_code, 1);
+    EXPECT_EQ(status.out.rfind("{\"command\":\"status\",\"connected\":false,", 0), 0u)
+        << status.out;
+    EXPECT_NE(status.out.find("\"error\":\"" + message), std::string::npos);
+    EXPECT_NE(status.out.find("\"exit_code\":1,"), std::string::npos);
 }
 
 TEST_F(Cli, UpgradeTakesTheWholeConnectionStringFromTheCommandLine) {
@@ -416,7 +448,7 @@ TEST_F(CliFreeTds, ASecondRunPassesOverErrorsAndAFailedCreationKeepsTheOldProced
     // The rewritten header puts " with ENCRYPTION " before the "for" of @for_x: refused.
     put(dir.path() / "db.dat", packed_procedure("@for_x int "));
     const Outcome outcome = run("upgrade");
-    EXPECT_EQ(outcome.exit_code, 1);
+    EXPECT_EQ(outcome.exit_code, 4);
     const std::string error =
         "[FreeTDS][SQL Server]Incorrect syntax near 'for_x'. (SQLSTATE 42000)";
     EXPECT_NE(outcome.err.find("P_PACKED_MS.sql: " + error +
@@ -438,13 +470,83 @@ TEST_F(CliFreeTds, ASecondRunPassesOverErrorsAndAFailedCreationKeepsTheOldProced
     // SQL Server's numbers and texts in the run log; the run went on past them.
     const std::string run_log_text = run_log();
     const auto exists = run_log_text.find(
-        "-- error -1 (database error 2714): [FreeTDS][SQL Server]There is already an object "
-        "named 't_order_bill_weixin' in the database. (SQLSTATE 42S01)\n");
+        "-- error -1 (database error 2714, expected): [FreeTDS][SQL Server]There is already an "
+        "object named 't_order_bill_weixin' in the database. (SQLSTATE 42S01)\n");
     ASSERT_NE(exists, std::string::npos) << run_log_text;
-    EXPECT_NE(run_log_text.find("-- error -1 (database error 2705): [FreeTDS][SQL Server]Column "
-                                "names in each table must be unique."),
+    EXPECT_NE(run_log_text.find("-- error -1 (database error 2705, expected): [FreeTDS][SQL "
+                                "Server]Column names in each table must be unique."),
               std::string::npos);
     EXPECT_LT(exists, run_log_text.rfind("insert t_sys_oper_grant select"));
+}
+
+TEST_F(CliFreeTds, StatusChangesNothingAndTheExitCodesTellWhatTheUpgradeMet) {
+    start({"--database", "store", "--upgrade-date", "20150825"});
+    put(dir.path() / "db.dat", "@@@@");
+    // A rebuild script the server refuses: an unexpected failure, passed over.
+    put(dir.path() / "pos" / "32k" / "p_broken.sql", "frobnicate the tables\r\nGO\r\n");
+
+    const Outcome due = run("status --json");
+    EXPECT_EQ(due.exit_code, 10) << due.err;
+    EXPECT_NE(due.out.find("\"upgrade_date\":\"20150825\""), std::string::npos) << due.out;
+    EXPECT_NE(due.err.find("upgrade due\n"), std::string::npos);
+    EXPECT_EQ(stand_in->log().find("batch: update"), std::string::npos);
+
+    const Outcome upgraded = run("upgrade");
+    EXPECT_EQ(upgraded.exit_code, 3) << upgraded.err;
+    EXPECT_NE(upgraded.err.find(u8"未预期的错误（50000）：frobnicate the tables："),
+              std::string::npos)
+        << upgraded.err;
+    EXPECT_EQ(run("status").exit_code, 0);
+}
+
+// The run lock over the wire: a session of another program holds it, then two upgrades
+// start together.
+TEST_F(CliFreeTds, TheRunLockKeepsASecondUpgradeOffTheServer) {
+    start({"--database", "store"});
+    put(dir.path() / "db.dat", "@@@@");
+    tessary::odbc::OdbcTransaction holder(
+        "DRIVER=FreeTDS;Server=127.0.0.1;Port=" + std::to_string(stand_in->port()) +
+        ";Database=store;UID=korvane;PWD=tqzvbno;");
+    holder.connect();
+    ASSERT_EQ(holder.sqlcode(), tessary::Transaction::kSuccess) << holder.sqlerrtext();
+    std::optional<std::string> granted;
+    holder.select_into(std::string(st::take_run_lock), granted);
+    ASSERT_EQ(granted, "0") << holder.sqlerrtext();
+
+    const Outcome refused = run("upgrade");
+    EXPECT_EQ(refused.exit_code, 5);
+    EXPECT_NE(refused.err.find(u8"凯岚商业管理软件: 另一个升级正在进行，请稍后再试\n"),
+              std::string::npos)
+        << refused.err;
+    const std::string after_refusal = stand_in->log();
+    EXPECT_EQ(after_refusal.find("t_cm_sys_oper_grant"), std::string::npos);  // no batch ran
+
+    holder.disconnect();
+    std::vector<int> codes(2);
+    std::vector<std::thread> runs;
+    for (int i = 0; i < 2; ++i) {
+        runs.emplace_back([&, i] { codes[i] = run("upgrade", std::to_string(i)).exit_code; });
+    }
+    for (auto& thread : runs) thread.join();
+    // Either one ran while the other was refused, or one after the other.
+    EXPECT_TRUE((codes[0] == 0 || codes[0] == 5) && (codes[1] == 0 || codes[1] == 5)) << codes[0];
+    EXPECT_TRUE(codes[0] == 0 || codes[1] == 0);
+    EXPECT_EQ(upgraded_state("store"), upgraded(false, false));
+
+    // Between one session's lock and its release no other session sent a batch of the run.
+    std::istringstream log(stand_in->log().substr(after_refusal.size()));
+    std::string holding;
+    for (std::string line; std::getline(log, line);) {
+        const std::string session = line.substr(0, line.find(' '));
+        if (line.find("sp_getapplock") != std::string::npos && holding.empty()) {
+            holding = session;
+        } else if (line.find("sp_releaseapplock") != std::string::npos && session == holding) {
+            holding.clear();
+        } else if (!holding.empty() && session != holding) {
+            EXPECT_EQ(line.find("t_sys_system"), std::string::npos) << line;
+            EXPECT_EQ(line.find("insert"), std::string::npos) << line;
+        }
+    }
 }
 
 TEST_F(CliFreeTds, AWrongPasswordShowsTheConnectionMessageWithFreeTdsText) {

@@ -250,7 +250,7 @@ TEST_F(Applier, ReplacesEachObjectByItsEncryptedCreationInPackageOrder) {
     EXPECT_EQ(routine("p_two_ms"), pair_two[2]);
     EXPECT_EQ(messages(), std::vector<std::string>{kUpdated});
     EXPECT_EQ(events_of(Kind::kMessage)[0].detail, gs_appname);
-    EXPECT_FALSE(window.package_incomplete);
+    EXPECT_EQ(window.package_outcome, package::ApplyOutcome::kApplied);
 }
 
 TEST_F(Applier, TheEngineFilterPicksScriptsByTheLettersOfTheirNames) {
@@ -304,7 +304,7 @@ TEST_F(Applier, AFailingCreationRollsItsPairBackAndStops) {
                          std::string(gs_appname) +
                              ": 更新失败！(错误信息：Invalid column name 'nope'.)"}));
     EXPECT_TRUE(server.autocommit());
-    EXPECT_TRUE(window.package_incomplete);
+    EXPECT_EQ(window.package_outcome, package::ApplyOutcome::kFailed);
 }
 
 TEST_F(Applier, AParameterNamedWithForGetsTheClauseInsideItsNameAndTheCreationFails) {
@@ -334,7 +334,7 @@ TEST_F(Applier, AMissingPackageInterruptsTheUpgrade) {
     cb_put_clicked(window);
     EXPECT_EQ(messages(), std::vector<std::string>{"数据库升级程序不全，升级操作被中断。"});
     EXPECT_TRUE(executed().empty());
-    EXPECT_TRUE(window.package_incomplete);
+    EXPECT_EQ(window.package_outcome, package::ApplyOutcome::kMissing);
 }
 
 TEST_F(Applier, AnEmptyPackageSucceedsAtOnce) {
@@ -357,7 +357,7 @@ TEST_F(Applier, AMalformedPackageStopsAfterTheLastWholeRecordAndSaysWhere) {
                                 "最后应用的脚本：P_ONE_MS.sql，其后的脚本未应用。";
     EXPECT_EQ(messages(), std::vector<std::string>{message});
     EXPECT_NE(routine("p_one_ms"), "");
-    EXPECT_TRUE(window.package_incomplete);
+    EXPECT_EQ(window.package_outcome, package::ApplyOutcome::kMalformed);
     // Taking the package apart without a database names the same script.
     EXPECT_EQ(pk::plan_package(bytes, "MSS").error, message);
 

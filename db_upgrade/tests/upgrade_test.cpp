@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "core/package.h"
 #include "core/statements.h"
 #include "core_fixture.h"
@@ -16,10 +19,16 @@ namespace st = statements;
 const std::string kSelectDate(st::select_upgrade_date);
 const std::string kInsertDate(st::insert_upgrade_date);
 
-// The database operations of the timeline as short texts, in order.
+bool is_run_lock(const Event& event) {
+    return event.text == st::take_run_lock || event.text == st::release_run_lock;
+}
+
+// The database operations of the timeline as short texts, in order, without the run lock
+// around them (RunLock tests it).
 std::vector<std::string> operations(const std::vector<Event>& events) {
     std::vector<std::string> out;
     for (const auto& event : events) {
+        if (is_run_lock(event)) continue;
         switch (event.kind) {
             case Kind::kExecute:
                 out.push_back("execute " + event.text);
@@ -287,10 +296,12 @@ TEST_F(Upgrade, AFailedSwitchToTheSecondDatabaseSkipsItsPassAndSaysSo) {
     server.refuse("use sorvanth", "Database 'sorvanth' is offline.");
     run_upgrade();
 
-    EXPECT_EQ(timeline.texts(Kind::kSelect).size(), 2u);  // one pass only
+    const auto selects = timeline.texts(Kind::kSelect);
+    EXPECT_EQ(std::count(selects.begin(), selects.end(), kSelectDate), 2);  // one pass only
     const auto lines = timeline.texts(Kind::kProgress);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "不能切换到数据库 sorvanth，该库未升级：Database 'sorvanth' is offline.");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "未预期的错误（50000）：use sorvanth：Database 'sorvanth' is offline.");
+    EXPECT_EQ(lines[1], "不能切换到数据库 sorvanth，该库未升级：Database 'sorvanth' is offline.");
     EXPECT_EQ(system_value(db("sorvanth"), "DataBase_Version"), "V8 20130601");
     EXPECT_EQ(server.current_database(), "store");
 }
@@ -332,6 +343,58 @@ TEST_F(Upgrade, RerunningOnAnUpgradedDatabaseChangesNothing) {
                                                    "insert t_sys_oper_grant select", "use sorvanth",
                                                    "update t_sys_system set sys_va",
                                                    "insert t_sys_oper_grant select"}));
+}
+
+// The run lock: one run at a time on a server, whatever session or program runs it.
+class RunLockTest : public Upgrade {
+  protected:
+    RunLockTest() { server.add_database(store_database("store", "20150825")); }
+};
+
+TEST_F(RunLockTest, IsHeldFromBeforeTheFirstStatementToAfterTheLast) {
+    run_upgrade();
+    const auto selects = timeline.texts(Kind::kSelect);
+    EXPECT_EQ(selects.front(), st::take_run_lock);
+    EXPECT_EQ(selects.back(), st::release_run_lock);
+    EXPECT_EQ(timeline.events().front().text, st::take_run_lock);
+    EXPECT_EQ(window.last_run.lock, RunLock::kHeld);
+    EXPECT_NO_THROW(session_holding_run_lock(server, "store"));  // given back
+}
+
+TEST_F(RunLockTest, ARunWhileAnotherSessionHoldsItSendsNothingElseUntilThatSessionEnds) {
+    auto other = session_holding_run_lock(server, "store");
+    std::optional<std::string> again;
+    other->select_into(std::string(st::take_run_lock), again);
+    EXPECT_EQ(again, "0");  // its holder may ask again
+    run_upgrade();
+
+    EXPECT_EQ(timeline.texts(Kind::kSelect),
+              std::vector<std::string>{std::string(st::take_run_lock)});
+    EXPECT_TRUE(executed().empty());
+    EXPECT_EQ(timeline.texts(Kind::kMessage),
+              std::vector<std::string>{"另一个升级正在进行，请稍后再试"});
+    EXPECT_TRUE(ui.upgrade_enabled);                             // the user may try again later
+    EXPECT_TRUE(std::filesystem::is_empty(program_dir.path()));  // no run log either
+
+    // Only its holder gives a lock back; otherwise it goes with its session.
+    std::optional<std::string> released;
+    server.select_into(std::string(st::release_run_lock), released);
+    EXPECT_EQ(server.sqldbcode(), 1223);
+    other->disconnect();
+    cb_1_clicked(window);
+    EXPECT_EQ(window.last_run.lock, RunLock::kHeld);
+    EXPECT_EQ(system_value(db("store"), "UPGRADE_DATE"), "20200117");
+}
+
+TEST_F(RunLockTest, AServerThatCannotGrantItGetsTheRunWithoutItAndALineSayingSo) {
+    server.refuse("sp_getapplock", "Could not find stored procedure 'sp_getapplock'.");
+    run_upgrade();
+    EXPECT_EQ(timeline.texts(Kind::kProgress).at(0),
+              "不能取得升级锁（Could not find stored procedure 'sp_getapplock'.），"
+              "升级在不加锁的情况下进行");
+    EXPECT_EQ(window.last_run.lock, RunLock::kUnavailable);
+    EXPECT_NE(timeline.texts(Kind::kSelect).back(), st::release_run_lock);
+    EXPECT_EQ(system_value(db("store"), "UPGRADE_DATE"), "20200117");
 }
 
 }  // namespace

@@ -1,49 +1,170 @@
-#include <algorithm>
+#include <chrono>
+#include <iostream>
 
 #include "commands.h"
+#include "connect.h"
+#include "core/failures.h"
+#include "core/run_log.h"
+#include "core/status.h"
 #include "core/upgrade.h"
 #include "core/window.h"
 #include "host/host.h"
-#include "odbc/odbc_transaction.h"
+#include "json_output.h"
 #include "terminal_ui.h"
 
 namespace tessary::cli {
+namespace {
+
+const char* package_outcome_name(package::ApplyOutcome outcome) {
+    switch (outcome) {
+        case package::ApplyOutcome::kApplied:
+            return "applied";
+        case package::ApplyOutcome::kMissing:
+            return "missing";
+        case package::ApplyOutcome::kUnreadable:
+            return "unreadable";
+        case package::ApplyOutcome::kMalformed:
+            return "malformed";
+        case package::ApplyOutcome::kFailed:
+            return "failed";
+    }
+    return "unknown";
+}
+
+const char* run_lock_name(RunLock lock) {
+    switch (lock) {
+        case RunLock::kNotTaken:
+            return "not taken";
+        case RunLock::kHeld:
+            return "held";
+        case RunLock::kRefused:
+            return "refused";
+        case RunLock::kUnavailable:
+            return "unavailable";
+    }
+    return "unknown";
+}
+
+bool ran_batches(const DatabasePass& pass) {
+    return pass.upgrade_date && is_gate_date(*pass.upgrade_date);
+}
+
+// The exit code of a run that took place, with its reason on `err`.
+int run_exit_code(const RunReport& run, std::ostream& err) {
+    if (run.lock == RunLock::kRefused) {
+        return fail(err, "another upgrade runs against this server; nothing was sent",
+                    kAnotherUpgradeRunning);
+    }
+    bool unknown_date = false;
+    bool package_stopped = false;
+    for (const DatabasePass& pass : run.passes) {
+        unknown_date = unknown_date || !ran_batches(pass);
+        package_stopped =
+            package_stopped || (pass.package && *pass.package != package::ApplyOutcome::kApplied);
+    }
+    if (unknown_date) {
+        return fail(err,
+                    "a database records an upgrade date this program does not know; its "
+                    "batches did not run",
+                    kFailure);
+    }
+    if (package_stopped) {
+        return fail(err,
+                    "the script package db.dat was not applied to its end; see the messages above",
+                    kPackageStopped);
+    }
+    if (!run.counts.unexpected.empty()) {
+        return fail(err,
+                    std::to_string(run.counts.unexpected.size()) +
+                        " statements failed with unexpected errors (the lines 未预期的错误 above); "
+                        "the run log " +
+                        host::gbk_to_utf8(run.log_path) + " has every statement",
+                    kUnexpectedFailures);
+    }
+    return kSuccess;
+}
+
+// What the run did, for the JSON report; reads each database's state after the run.
+void add_run(Json::Value& report, const RunReport& run, Transaction& sqlca) {
+    report["run_lock"] = run_lock_name(run.lock);
+    if (run.lock == RunLock::kRefused) return;
+    if (!run.lock_problem.empty()) report["run_lock_problem"] = json_text(run.lock_problem);
+
+    Json::Value& databases = report["databases"] = Json::Value(Json::arrayValue);
+    for (const DatabasePass& pass : run.passes) {
+        Json::Value entry(Json::objectValue);
+        entry["name"] = json_text(pass.database);
+        entry["upgrade_date_before"] = json_text(pass.upgrade_date);
+        Json::Value& batches = entry["batches_run"] = Json::Value(Json::arrayValue);
+        if (pass.upgrade_date) {
+            for (const Batch& batch : batches_from(*pass.upgrade_date))
+                batches.append(std::string(batch.date));
+        }
+        const DatabaseState after = read_database_state(sqlca, pass.database);
+        entry["upgrade_date_after"] = json_text(after.upgrade_date);
+        entry["database_version_after"] = json_text(after.version);
+        entry["package"] =
+            pass.package ? Json::Value(package_outcome_name(*pass.package)) : Json::Value();
+        databases.append(entry);
+    }
+
+    const StatementCounts& counts = run.counts;
+    Json::Value& statements = report["statements"];
+    statements["sent"] = Json::UInt64(counts.sent);
+    statements["succeeded"] = Json::UInt64(counts.sent - counts.failed);
+    statements["failed"] = Json::UInt64(counts.failed);
+    statements["expected_failures"] = Json::UInt64(counts.failed - counts.unexpected.size());
+    statements["unexpected_failures"] = Json::UInt64(counts.unexpected.size());
+
+    Json::Value& expected = report["expected_failures"] = Json::Value(Json::arrayValue);
+    for (const auto& [number, count] : counts.expected) {
+        Json::Value entry(Json::objectValue);
+        entry["error"] = Json::Int64(number);
+        entry["meaning"] = std::string(expected_failure(number)->meaning);
+        entry["count"] = Json::UInt64(count);
+        expected.append(entry);
+    }
+    Json::Value& unexpected = report["unexpected_failures"] = Json::Value(Json::arrayValue);
+    for (const UnexpectedFailure& failure : counts.unexpected) {
+        Json::Value entry(Json::objectValue);
+        entry["database"] = json_text(failure.database);
+        entry["error"] = Json::Int64(failure.native_error);
+        entry["statement"] = json_text(statement_excerpt(failure.statement));
+        entry["text"] = json_text(failure.text);
+        unexpected.append(entry);
+    }
+    report["log"] = json_text(run.log_path);
+}
+
+}  // namespace
 
 // The run of the upgrade button, headless: window open, connection, then the run over the
 // store database and, when the server holds it, the second database.
-int upgrade_command(const Arguments& arguments) {
-    std::map<std::string, std::string> options;
-    if (auto error = parse_options(arguments, {"--connection"}, options)) {
-        return fail(*error, kUsageError);
-    }
-    std::optional<std::string> connection_string;
-    if (options.count("--connection") != 0) connection_string = options["--connection"];
-
-    odbc::OdbcTransaction sqlca(connection_string);
-    TerminalUi ui;
-    host::HostSystem system;
+int run_upgrade(Transaction& sqlca, System& system, bool json, std::ostream& out,
+                std::ostream& err) {
+    const auto started = std::chrono::steady_clock::now();
+    TerminalUi ui(err);
     UpgradeWindow window(ui, system, sqlca);
-    open(window);
-    ue_postopen(window);
-    if (!ui.upgrade_enabled()) return fail("no connection to the store database");
-
-    cb_1_clicked(window);
-    sqlca.disconnect();
-
-    const auto& messages = ui.messages();
-    const bool unknown_date =
-        std::any_of(messages.begin(), messages.end(), [](const TerminalUi::Message& message) {
-            return message.title == kNoticeTitle && message.text == kUpgradeIncompleteText;
-        });
-    if (unknown_date) {
-        return fail(
-            "a database records an upgrade date this program does not know; its batches did not "
-            "run");
+    Json::Value report(Json::objectValue);
+    report["command"] = "upgrade";
+    int exit_code = kFailure;
+    if (open_and_connect(window, ui, report, err)) {
+        cb_1_clicked(window);
+        if (json) add_run(report, window.last_run, sqlca);
+        sqlca.disconnect();
+        exit_code = run_exit_code(window.last_run, err);
     }
-    if (window.package_incomplete) {
-        return fail("the script package db.dat was not applied to its end; see the messages above");
+    if (json) {
+        report["seconds"] =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        report["exit_code"] = exit_code;
+        print_json(out, report);
     }
-    return kSuccess;
+    return exit_code;
+}
+
+int upgrade_command(const Arguments& arguments) {
+    return run_connected_command(arguments, run_upgrade);
 }
 
 }  // namespace tessary::cli

@@ -8,13 +8,13 @@ namespace tessary::cli {
 
 void TerminalUi::message_box(const std::string& title, const std::string& text) {
     messages_.push_back({title, text});
-    std::cerr << host::gbk_to_utf8(title) << ": " << host::gbk_to_utf8(text) << std::endl;
+    out_ << host::gbk_to_utf8(title) << ": " << host::gbk_to_utf8(text) << std::endl;
 }
 
 void TerminalUi::beep(int times) {
-    if (!host::stderr_is_terminal()) return;
-    for (int i = 0; i < times; ++i) std::cerr << '\a';
-    std::cerr << std::flush;
+    if (&out_ != &std::cerr || !host::stderr_is_terminal()) return;
+    for (int i = 0; i < times; ++i) out_ << '\a';
+    out_ << std::flush;
 }
 
 bool TerminalUi::set_wait_cursor(bool on) {
@@ -24,7 +24,7 @@ bool TerminalUi::set_wait_cursor(bool on) {
 }
 
 void TerminalUi::insert_progress_line(const std::string& line) {
-    std::cerr << host::gbk_to_utf8(line) << std::endl;
+    out_ << host::gbk_to_utf8(line) << std::endl;
 }
 
 }  // namespace tessary::cli

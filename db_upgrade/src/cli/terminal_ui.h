@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -8,11 +9,13 @@
 namespace tessary::cli {
 
 // The window as a terminal shows it: message boxes as "title: text" lines and progress
-// lines as they are, on stderr in UTF-8; beeps where stderr is a terminal. The twin is the
-// shipped program, whose package check box stays checked. What the upgrade button and the
-// message boxes end as, the commands turn into their exit codes.
+// lines as they are, on `out` (stderr) in UTF-8; beeps where stderr is a terminal. The twin
+// is the shipped program, whose package check box stays checked. What the upgrade button
+// and the message boxes end as, the commands turn into their exit codes.
 class TerminalUi final : public Ui {
   public:
+    explicit TerminalUi(std::ostream& out = std::cerr) : out_(out) {}
+
     void message_box(const std::string& title, const std::string& text) override;
     void beep(int times) override;
     // A terminal has no pointer to change; the state is kept so that steps restore it.
@@ -33,6 +36,7 @@ class TerminalUi final : public Ui {
     const std::vector<Message>& messages() const { return messages_; }
 
   private:
+    std::ostream& out_;
     bool wait_cursor_ = false;
     bool upgrade_enabled_ = true;
     std::vector<Message> messages_;

@@ -156,8 +156,7 @@ void cb_get_clicked(UpgradeWindow& w) {
 }
 
 void cb_put_clicked(UpgradeWindow& w) {
-    const auto outcome = package::apply_package(w, w.is_runpath + package::kFileName);
-    if (outcome != package::ApplyOutcome::kApplied) w.package_incomplete = true;
+    w.package_outcome = package::apply_package(w, w.is_runpath + package::kFileName);
 }
 
 }  // namespace tessary

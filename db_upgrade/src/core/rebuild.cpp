@@ -9,17 +9,6 @@
 namespace tessary {
 namespace {
 
-// The script folder: "32k" under the store software's installation folder, which the
-// registry value PATH names. Empty when PATH is missing or blank.
-std::string script_folder(UpgradeWindow& w) {
-    System& system = w.system();
-    if (!w.script_folder_override.empty()) return system.join(w.script_folder_override, "");
-    const auto path = system.registry_string(kStoreRegistryKey, "PATH");
-    if (!path || text::trim_blanks(*path).empty()) return {};
-    const char separator = system.path_separator();
-    return *path + separator + "32k" + separator;
-}
-
 bool is_go_line(const std::string& line) {
     return line.size() == 2 && text::upper(line) == "GO";
 }
@@ -52,10 +41,20 @@ std::size_t from_end(const std::string& backwards, std::string_view word_backwar
 
 }  // namespace
 
+// "32k" under the store software's installation folder, which the registry value PATH names.
+std::string procedure_script_folder(UpgradeWindow& w) {
+    System& system = w.system();
+    if (!w.script_folder_override.empty()) return system.join(w.script_folder_override, "");
+    const auto path = system.registry_string(kStoreRegistryKey, "PATH");
+    if (!path || text::trim_blanks(*path).empty()) return {};
+    const char separator = system.path_separator();
+    return *path + separator + "32k" + separator;
+}
+
 void wf_exec_sql(UpgradeWindow& w) {
     Ui& ui = w.ui();
     System& system = w.system();
-    const std::string ls_sql_dir = script_folder(w);
+    const std::string ls_sql_dir = procedure_script_folder(w);
     if (ls_sql_dir.empty()) {
         ui.insert_progress_line(std::string("注册表 ") + kStoreRegistryKeyShown +
                                 " 中缺少 PATH 的值，存储过程和触发器未重建");

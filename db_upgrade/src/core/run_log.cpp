@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <utility>
 
+#include "failures.h"
+#include "text.h"
+
 namespace tessary {
 namespace {
 
@@ -38,8 +41,23 @@ std::string comment_lines(const std::string& text) {
 
 }  // namespace
 
-RunLog::RunLog(Transaction& inner, System& system, std::string path)
-    : inner_(inner), system_(system), path_(std::move(path)), file_(system.append_to_file(path_)) {
+std::string statement_excerpt(const std::string& statement) {
+    constexpr std::size_t kExcerptBytes = 80;
+    return text::one_line(text::first_bytes(statement, kExcerptBytes));
+}
+
+std::string unexpected_failure_line(const UnexpectedFailure& failure) {
+    std::string line = "未预期的错误";
+    if (failure.native_error != 0) line += "（" + std::to_string(failure.native_error) + "）";
+    return line + "：" + statement_excerpt(failure.statement) + "：" + text::one_line(failure.text);
+}
+
+RunLog::RunLog(Transaction& inner, System& system, Ui& ui, std::string path)
+    : inner_(inner),
+      system_(system),
+      ui_(ui),
+      path_(std::move(path)),
+      file_(system.append_to_file(path_)) {
     write("-- " + stamp(system_.local_time(), Stamp::kDateTime) + " 升级开始\n");
 }
 
@@ -68,25 +86,48 @@ void RunLog::take_status() {
     set_status(inner_.sqlcode(), inner_.sqlerrtext(), inner_.sqldbcode());
 }
 
-std::string RunLog::outcome() const {
+// `expectation` ("expected", "unexpected" or nullptr) qualifies a failed statement.
+std::string RunLog::outcome(const char* expectation) const {
     if (sqlcode() == kSuccess) return "ok";
     if (sqlcode() == kNotFound) return "ok, no row";
+    std::string qualifiers;
+    if (sqldbcode() != 0) qualifiers = "database error " + std::to_string(sqldbcode());
+    if (expectation != nullptr) {
+        qualifiers += (qualifiers.empty() ? "" : ", ") + std::string(expectation);
+    }
     std::string code = "error " + std::to_string(sqlcode());
-    if (sqldbcode() != 0) code += " (database error " + std::to_string(sqldbcode()) + ")";
+    if (!qualifiers.empty()) code += " (" + qualifiers + ")";
     return code + ": " + comment_lines(sqlerrtext());
 }
 
+void RunLog::begin_database(const std::string& name) {
+    database_ = name;
+    write("-- database " + name + '\n');
+}
+
 void RunLog::record_statement(const std::string& statement) {
-    ++sent_;
+    ++counts_.sent;
+    const char* expectation = nullptr;
     const bool failed = sqlcode() != kSuccess && sqlcode() != kNotFound;
-    if (failed) ++failed_;
+    const bool unexpected = failed && expected_failure(sqldbcode()) == nullptr;
+    if (failed) {
+        ++counts_.failed;
+        expectation = unexpected ? "unexpected" : "expected";
+        if (unexpected) {
+            counts_.unexpected.push_back({database_, statement, sqldbcode(), sqlerrtext()});
+        } else {
+            ++counts_.expected[sqldbcode()];
+        }
+    }
     write("-- " + stamp(system_.local_time(), Stamp::kTime) + " statement " +
-              std::to_string(sent_) + '\n' + statement + "\n-- " + outcome() + '\n',
+              std::to_string(counts_.sent) + '\n' + statement + "\n-- " + outcome(expectation) +
+              '\n',
           failed);
+    if (unexpected) ui_.insert_progress_line(unexpected_failure_line(counts_.unexpected.back()));
 }
 
 void RunLog::record_operation(const char* name) {
-    write(std::string("-- ") + name + ": " + outcome() + '\n');
+    write(std::string("-- ") + name + ": " + outcome(nullptr) + '\n');
 }
 
 void RunLog::connect() {
@@ -132,9 +173,13 @@ void RunLog::set_autocommit(bool on) {
 }
 
 std::string RunLog::finish() {
-    const std::string counts = "升级结束：发送语句 " + std::to_string(sent_) + " 条，成功 " +
-                               std::to_string(sent_ - failed_) + " 条，失败 " +
-                               std::to_string(failed_) + " 条";
+    std::size_t expected = 0;
+    for (const auto& entry : counts_.expected) expected += entry.second;
+    const std::string counts = "升级结束：发送语句 " + std::to_string(counts_.sent) + " 条，成功 " +
+                               std::to_string(counts_.sent - counts_.failed) + " 条，失败 " +
+                               std::to_string(counts_.failed) + " 条（预期的 " +
+                               std::to_string(expected) + " 条，未预期的 " +
+                               std::to_string(counts_.unexpected.size()) + " 条）";
     write("-- " + stamp(system_.local_time(), Stamp::kDateTime) + ' ' + counts + '\n', true);
     if (!file_->finish()) return counts + "；日志无法写入 " + path_;
     return counts + "；日志 " + path_;

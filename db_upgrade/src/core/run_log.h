@@ -4,19 +4,22 @@
 #include <memory>
 #include <string>
 
+#include "run_report.h"
 #include "system.h"
 #include "transaction.h"
+#include "ui.h"
 
 namespace tessary {
 
 // The log of one upgrade run: a transaction that routes every operation to the real one
 // and writes each statement with its outcome to a dated file. The run still passes over
-// failing statements; the log makes them visible.
+// failing statements; the log makes them visible, tells the expected failures from the
+// unexpected ones (failures.h) and shows each unexpected one in the progress list.
 class RunLog final : public Transaction {
   public:
     // Appends to the log file at `path`, with the time of day from `system`'s clock. A
     // file that cannot be opened does not stop the run; the summary then says so.
-    RunLog(Transaction& inner, System& system, std::string path);
+    RunLog(Transaction& inner, System& system, Ui& ui, std::string path);
     ~RunLog() override;
     RunLog(const RunLog&) = delete;
     RunLog& operator=(const RunLog&) = delete;
@@ -37,12 +40,15 @@ class RunLog final : public Transaction {
     void set_autocommit(bool on) override;
     bool autocommit() const override { return inner_.autocommit(); }
 
-    std::size_t statements_sent() const { return sent_; }
-    std::size_t statements_failed() const { return failed_; }
+    // Names the database the statements that follow run in.
+    void begin_database(const std::string& name);
+
+    const StatementCounts& counts() const { return counts_; }
     const std::string& path() const { return path_; }
 
     // Writes the closing summary to the file, closes it, and returns the summary line
-    // (statements sent, succeeded, failed, and where the log is), GBK.
+    // (statements sent, succeeded, failed as expected and unexpectedly, and where the log
+    // is), GBK.
     std::string finish();
 
   private:
@@ -50,15 +56,23 @@ class RunLog final : public Transaction {
     void record_statement(const std::string& statement);
     void record_operation(const char* name);
     void write(const std::string& lines, bool at_once = false);
-    std::string outcome() const;
+    std::string outcome(const char* expectation) const;
 
     Transaction& inner_;
     System& system_;
+    Ui& ui_;
     std::string path_;
     std::unique_ptr<FileWriter> file_;
     std::string pending_;  // lines not written yet
-    std::size_t sent_ = 0;
-    std::size_t failed_ = 0;
+    std::string database_;
+    StatementCounts counts_;
 };
+
+// The first 80 bytes of a statement, on one line, as the unexpected failures show it.
+std::string statement_excerpt(const std::string& statement);
+
+// The progress line of an unexpected failure: "未预期的错误", the native error, the
+// statement's excerpt and the error text, on one line (GBK).
+std::string unexpected_failure_line(const UnexpectedFailure& failure);
 
 }  // namespace tessary

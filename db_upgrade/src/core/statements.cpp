@@ -10,5 +10,14 @@ const std::string_view insert_upgrade_date =
     "null , null , null ) ";
 const std::string_view select_second_database =
     "SELECT Name FROM sysdatabases WHERE Lower ( Name ) ='sorvanth' ";
+const std::string_view select_database_version =
+    "select sys_var_value from t_sys_system where sys_var_id = 'DataBase_Version'";
+
+const std::string_view take_run_lock =
+    "declare @result int exec @result = master.sys.sp_getapplock @Resource = 'tessary-upgrade' , "
+    "@LockMode = 'Exclusive' , @LockOwner = 'Session' , @LockTimeout = 0 select @result";
+const std::string_view release_run_lock =
+    "declare @result int exec @result = master.sys.sp_releaseapplock @Resource = "
+    "'tessary-upgrade' , @LockOwner = 'Session' select @result";
 
 }  // namespace tessary::statements

@@ -39,5 +39,14 @@ extern const std::string_view select_upgrade_date;
 extern const std::string_view insert_upgrade_date;
 // The name of the second store database, as the server spells it.
 extern const std::string_view select_second_database;
+// The version label, when the database has a row for it.
+extern const std::string_view select_database_version;
+
+// The run lock: an exclusive application lock of the session on 'tessary-upgrade' in master
+// (so that it covers every database of the server), asked for without waiting. Each
+// answers with the procedure's result: for the lock 0 or 1 granted, -1 held by another
+// session; for the release 0 released.
+extern const std::string_view take_run_lock;
+extern const std::string_view release_run_lock;
 
 }  // namespace tessary::statements

@@ -48,4 +48,36 @@ bool is_blank(std::string_view text) {
     return text.find_first_not_of(" \t\r\n\f\v") == std::string_view::npos;
 }
 
+std::string_view first_bytes(std::string_view text, std::size_t max_bytes) {
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const std::size_t next = end + (lead_byte(text[end]) ? 2 : 1);
+        if (next > max_bytes || next > text.size()) break;
+        end = next;
+    }
+    return text.substr(0, end);
+}
+
+std::string one_line(std::string_view text) {
+    std::string out;
+    bool pending_break = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n' || c == '\t') {
+            while (!out.empty() && out.back() == ' ') out.pop_back();
+            pending_break = true;
+        } else if (lead_byte(c) && i + 1 < text.size()) {
+            if (pending_break && !out.empty()) out += ' ';
+            pending_break = false;
+            out += c;
+            out += text[++i];
+        } else if (c != ' ' || !pending_break) {
+            if (pending_break && !out.empty()) out += ' ';
+            pending_break = false;
+            out += c;
+        }
+    }
+    return std::string(trim_blanks(out));
+}
+
 }  // namespace tessary::text

@@ -24,4 +24,12 @@ std::string_view trim_blanks(std::string_view text);
 // Whether the text holds nothing but white space (blanks, tabs and line ends).
 bool is_blank(std::string_view text);
 
+// The longest beginning of the text of at most `max_bytes` bytes that does not cut a
+// double-byte character in two.
+std::string_view first_bytes(std::string_view text, std::size_t max_bytes);
+
+// The text on one line: each line break or tab, with the blanks around it, becomes one
+// blank, and the ends are trimmed.
+std::string one_line(std::string_view text);
+
 }  // namespace tessary::text

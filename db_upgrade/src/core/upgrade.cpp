@@ -11,8 +11,9 @@ namespace tessary {
 
 const char* const kUpgradeIncompleteText = "数据库升级程序不全，升级操作被中断。";
 const char* const kNoticeTitle = "提示";
-
 namespace {
+
+const char* const kAnotherUpgradeRunning = "另一个升级正在进行，请稍后再试";
 
 void batch_00000000(UpgradeWindow& w) {
     execute_each_with_commit(w.sqlca(), statements::batch_00000000);
@@ -39,15 +40,20 @@ void batch_20200117(UpgradeWindow& w) {
 struct Gate {
     const char* date;
     void (*run)(UpgradeWindow&);
+    std::size_t (*fixed_statements)();
 };
 
 // In the order the batches run: a database starts at the gate of its recorded date and
 // goes through every later one.
 const Gate kGates[] = {
-    {"00000000", batch_00000000},
-    {"20140722", batch_20140722},
-    {"20150825", batch_20150825},
-    {"20200117", batch_20200117},
+    {"00000000", batch_00000000, [] { return statements::batch_00000000.size(); }},
+    {"20140722", batch_20140722, [] { return statements::batch_20140722.size(); }},
+    {"20150825", batch_20150825, [] { return statements::batch_20150825.size(); }},
+    {"20200117", batch_20200117,
+     [] {
+         return statements::batch_20200117_menus.size() + statements::catalogue_200327.size() +
+                statements::batch_20200117_version.size() + statements::batch_20200117_grant.size();
+     }},
 };
 constexpr std::size_t kGateCount = sizeof kGates / sizeof kGates[0];
 
@@ -65,20 +71,66 @@ std::optional<std::string> select_upgrade_date(Transaction& sqlca) {
 }
 
 // One database: steps 1 to 8 of the run.
-void upgrade_current_database(UpgradeWindow& w) {
+void upgrade_current_database(UpgradeWindow& w, const std::string& database) {
     Transaction& sqlca = w.sqlca();
     const WaitCursor wait_cursor(w.ui());
+    DatabasePass& pass = w.last_run.passes.emplace_back();
+    pass.database = database;
 
-    if (select_upgrade_date(sqlca) == std::string("00000000")) {
+    const std::optional<std::string> upgrade_date = select_upgrade_date(sqlca);
+    if (sqlca.sqlcode() == Transaction::kSuccess) pass.upgrade_date = upgrade_date;
+    if (upgrade_date == std::string("00000000")) {
         sqlca.execute_immediate(std::string(statements::insert_upgrade_date));
         sqlca.commit();
     }
     wf_dbupgrade_2007(w);
 
     sqlca.set_autocommit(true);
-    if (w.ui().apply_package_checked()) cb_put_clicked(w);
+    if (w.ui().apply_package_checked()) {
+        cb_put_clicked(w);
+        pass.package = w.package_outcome;
+    }
     sqlca.set_autocommit(false);
     sqlca.commit();
+}
+
+// Takes the run lock. False, after telling the user, when another session holds it. A
+// server that cannot grant it at all (no such procedure, no permission in master) gets
+// the run as before the lock existed, with a line saying so.
+bool take_run_lock(UpgradeWindow& w) {
+    Transaction& sqlca = w.sqlca();
+    RunReport& report = w.last_run;
+    std::optional<std::string> result;
+    sqlca.select_into(std::string(statements::take_run_lock), result);
+    const bool answered = sqlca.sqlcode() == Transaction::kSuccess;
+    if (answered && result == std::string("-1")) {
+        report.lock = RunLock::kRefused;
+        w.ui().message_box(gs_appname, kAnotherUpgradeRunning);
+        return false;
+    }
+    if (answered && (result == std::string("0") || result == std::string("1"))) {
+        report.lock = RunLock::kHeld;
+        return true;
+    }
+    report.lock = RunLock::kUnavailable;
+    report.lock_problem =
+        answered ? "sp_getapplock 的结果为 " + result.value_or("NULL") : sqlca.sqlerrtext();
+    w.ui().insert_progress_line("不能取得升级锁（" + report.lock_problem +
+                                "），升级在不加锁的情况下进行");
+    return true;
+}
+
+// Gives the run lock back. One that cannot be given back goes with the connection.
+void release_run_lock(UpgradeWindow& w) {
+    if (w.last_run.lock != RunLock::kHeld) return;
+    Transaction& sqlca = w.sqlca();
+    std::optional<std::string> result;
+    sqlca.select_into(std::string(statements::release_run_lock), result);
+    if (sqlca.sqlcode() == Transaction::kSuccess && result == std::string("0")) return;
+    const std::string problem = sqlca.sqlcode() == Transaction::kSuccess
+                                    ? "sp_releaseapplock 的结果为 " + result.value_or("NULL")
+                                    : sqlca.sqlerrtext();
+    w.ui().insert_progress_line("不能释放升级锁（" + problem + "），断开连接时释放");
 }
 
 // Every statement of the run goes through the run log while the log is in place.
@@ -107,6 +159,18 @@ bool is_gate_date(std::string_view upgrade_date) {
     return gate_index(upgrade_date) < kGateCount;
 }
 
+std::vector<Batch> batches_from(std::string_view upgrade_date) {
+    std::vector<Batch> batches;
+    for (std::size_t i = gate_index(upgrade_date); i < kGateCount; ++i) {
+        batches.push_back({kGates[i].date, kGates[i].fixed_statements()});
+    }
+    return batches;
+}
+
+bool is_up_to_date(std::string_view upgrade_date) {
+    return gate_index(upgrade_date) == kGateCount - 1;
+}
+
 void wf_dbupgrade_2007(UpgradeWindow& w) {
     const std::optional<std::string> ls_upgrade_date = select_upgrade_date(w.sqlca());
     const std::size_t first = ls_upgrade_date ? gate_index(*ls_upgrade_date) : kGateCount;
@@ -120,22 +184,32 @@ void wf_dbupgrade_2007(UpgradeWindow& w) {
 void cb_1_clicked(UpgradeWindow& w) {
     Ui& ui = w.ui();
     System& system = w.system();
-    RunLog log(w.sqlca(), system, RunLog::path_in(system, system.program_directory()));
+    w.last_run = RunReport();
+    // Another run on the server would interleave its statements with these.
+    if (!take_run_lock(w)) return;
+
+    RunLog log(w.sqlca(), system, ui, RunLog::path_in(system, system.program_directory()));
     {
         RoutedThroughLog routed(w, log);
-        upgrade_current_database(w);
+        const std::string database = w.sqlca().settings().database;
+        log.begin_database(database);
+        upgrade_current_database(w, database);
         if (w.ib_sorvanth) {
             w.sqlca().execute_immediate("use " + w.is_sorvanth);
             // A second pass after a failed switch would upgrade the first database again
             // while the second one is left as it was.
             if (w.sqlca().sqlcode() == Transaction::kSuccess) {
-                upgrade_current_database(w);
+                log.begin_database(w.is_sorvanth);
+                upgrade_current_database(w, w.is_sorvanth);
             } else {
                 ui.insert_progress_line("不能切换到数据库 " + w.is_sorvanth + "，该库未升级：" +
                                         w.sqlca().sqlerrtext());
             }
         }
     }
+    release_run_lock(w);
+    w.last_run.counts = log.counts();
+    w.last_run.log_path = log.path();
     ui.insert_progress_line(log.finish());
     ui.set_upgrade_enabled(false);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "statements.h"
 #include "transaction.h"
@@ -15,6 +17,21 @@ void execute_each_with_commit(Transaction& sqlca, const statements::StatementLis
 
 // Whether a recorded upgrade date selects a batch (the four gate dates, exact match).
 bool is_gate_date(std::string_view upgrade_date);
+
+// A dated batch: the date that selects it, and the statements of its own it sends (the last
+// batch also rebuilds the procedures from the script folder, which adds that folder's).
+struct Batch {
+    std::string_view date;
+    std::size_t fixed_statements;
+};
+
+// The batches an upgrade runs on a database that records `upgrade_date`, in their order;
+// none for a date that selects no batch.
+std::vector<Batch> batches_from(std::string_view upgrade_date);
+
+// Whether a database that records `upgrade_date` has had every batch: only the last one,
+// which runs on every upgrade, is left.
+bool is_up_to_date(std::string_view upgrade_date);
 
 // The text of the message box shown when the recorded date selects no batch (GBK); the
 // package applier shows it too, when db.dat is missing.

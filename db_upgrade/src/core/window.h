@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "package.h"
+#include "run_report.h"
 #include "system.h"
 #include "transaction.h"
 #include "ui.h"
@@ -51,10 +54,11 @@ class UpgradeWindow {
     // The folder wf_exec_sql takes its scripts from instead of the one the registry names
     // (tessary-cli script --scripts); empty in a real run.
     std::string script_folder_override;
-    // Set once an application of the script package stopped short of its end (package
-    // missing, unreadable or malformed, or a script failed). The window shows this in its
+    // How the last application of the script package ended. The window shows this in its
     // message boxes alone; tessary-cli upgrade also turns it into its exit code.
-    bool package_incomplete = false;
+    std::optional<package::ApplyOutcome> package_outcome;
+    // What the last upgrade run did, for tessary-cli's report.
+    RunReport last_run;
 
   private:
     Ui& ui_;
@@ -75,5 +79,9 @@ void wf_dbupgrade_2007(UpgradeWindow& w);                          // upgrade.cp
 void wf_create_table_200327(UpgradeWindow& w);                     // catalogue.cpp
 void wf_exec_sql(UpgradeWindow& w);                                // rebuild.cpp
 bool wf_get_sql_go(std::string& as_create, std::string& as_drop);  // rebuild.cpp
+
+// The folder, with its trailing separator, that wf_exec_sql runs the scripts of; empty when
+// the registry names none (rebuild.cpp).
+std::string procedure_script_folder(UpgradeWindow& w);
 
 }  // namespace tessary

@@ -542,6 +542,7 @@ SqlServerDouble::NativeError SqlServerDouble::native_error(const std::string& te
         {"Incorrect syntax", {102, 15}},
         {"Login failed for user", {18456, 14}},
         {"Cannot open database", {4060, 11}},
+        {"Cannot release the application lock", {1223, 16}},
     };
     for (const Known& known : kKnown) {
         if (text.find(known.words) != std::string::npos) return known.error;
@@ -550,56 +551,101 @@ SqlServerDouble::NativeError SqlServerDouble::native_error(const std::string& te
 }
 
 SqlServerDouble::ColumnType SqlServerDouble::column_type(const std::string& select) {
-    if (is_statement(normalized(select), statements::select_second_database)) {
-        return ColumnType::kNvarchar;
+    const std::string text = normalized(select);
+    if (is_statement(text, statements::select_second_database)) return ColumnType::kNvarchar;
+    if (is_statement(text, statements::take_run_lock) ||
+        is_statement(text, statements::release_run_lock)) {
+        return ColumnType::kInt;
     }
     const auto query = read_back(select);
     return query && query->count ? ColumnType::kInt : ColumnType::kVarchar;
 }
 
 SqlServerDouble::SqlServerDouble(Timeline& timeline, std::string server_name)
-    : timeline_(timeline), server_name_(std::move(server_name)) {
+    : SqlServerDouble(timeline, std::make_shared<Server>()) {
+    server_->name = std::move(server_name);
     add_database(Database{"master", {}, {}, {}});
 }
 
+SqlServerDouble::SqlServerDouble(Timeline& timeline, std::shared_ptr<Server> server)
+    : timeline_(timeline), server_(std::move(server)) {}
+
+SqlServerDouble::~SqlServerDouble() {
+    const std::lock_guard<std::mutex> lock(server_->mutex);
+    release_app_locks();
+}
+
+std::unique_ptr<SqlServerDouble> SqlServerDouble::open_session() {
+    return std::unique_ptr<SqlServerDouble>(new SqlServerDouble(timeline_, server_));
+}
+
 void SqlServerDouble::add_database(Database database) {
+    const std::lock_guard<std::mutex> lock(server_->mutex);
     for (const auto& entry : database.tables) database.objects.insert(entry.first);
     for (const auto& entry : database.routines) database.objects.insert(entry.first);
     const std::string key = lower(database.name);
-    committed_[key] = database;
-    working_[key] = std::move(database);
+    if (pending_) (*pending_)[key] = database;
+    server_->committed[key] = std::move(database);
 }
 
 const SqlServerDouble::Database* SqlServerDouble::committed(const std::string& name) const {
-    const auto found = committed_.find(lower(name));
-    return found == committed_.end() ? nullptr : &found->second;
+    const std::lock_guard<std::mutex> lock(server_->mutex);
+    const auto found = server_->committed.find(lower(name));
+    return found == server_->committed.end() ? nullptr : &found->second;
 }
 
 void SqlServerDouble::refuse(std::string fragment, std::string error) {
-    refusals_.emplace_back(std::move(fragment), std::move(error));
+    const std::lock_guard<std::mutex> lock(server_->mutex);
+    server_->refusals.emplace_back(std::move(fragment), std::move(error));
+}
+
+std::optional<std::string> SqlServerDouble::refusal(const std::string& statement) const {
+    for (const auto& [fragment, error] : server_->refusals) {
+        if (statement.find(fragment) != std::string::npos) return error;
+    }
+    return std::nullopt;
 }
 
 void SqlServerDouble::record(Event::Kind kind, const std::string& text, bool ok) {
     timeline_.add({kind, text, current_, ok});
 }
 
+// Keeps what a statement changed: for good when it commits or autocommit is on, otherwise
+// until commit or rollback.
+void SqlServerDouble::keep(Databases changed, bool commits) {
+    if (autocommit_ || commits) {
+        server_->committed = std::move(changed);
+        pending_.reset();
+    } else {
+        pending_ = std::move(changed);
+    }
+}
+
+void SqlServerDouble::release_app_locks() {
+    for (auto it = server_->app_locks.begin(); it != server_->app_locks.end();) {
+        it = it->second.first == this ? server_->app_locks.erase(it) : std::next(it);
+    }
+}
+
 void SqlServerDouble::connect() {
+    const std::lock_guard<std::mutex> lock(server_->mutex);
     const Settings& s = settings();
     std::string error;
+    const auto database = state().find(lower(s.database));
     if (connected_) {
         error = "already connected";
-    } else if (!same(trimmed(s.server_name), server_name_)) {
+    } else if (!same(trimmed(s.server_name), server_->name)) {
         error =
             "Unable to connect: server '" + s.server_name + "' is unavailable or does not exist";
     } else if (s.log_id != kLogin || s.log_pass != kPassword) {
         error = "Login failed for user '" + s.log_id + "'.";
-    } else if (working_.count(lower(s.database)) == 0) {
+    } else if (database == state().end()) {
         error =
             "Cannot open database \"" + s.database + "\" requested by the login. The login failed.";
     }
     if (error.empty()) {
         connected_ = true;
-        current_ = working_[lower(s.database)].name;
+        current_ = database->second.name;
         set_status(kSuccess);
     } else {
         set_status(kError, error, native_error(error).number);
@@ -608,7 +654,9 @@ void SqlServerDouble::connect() {
 }
 
 void SqlServerDouble::disconnect() {
-    if (connected_ && !autocommit_) working_ = committed_;
+    const std::lock_guard<std::mutex> lock(server_->mutex);
+    pending_.reset();
+    release_app_locks();
     connected_ = false;
     set_status(kSuccess);
     record(Event::Kind::kDisconnect, {}, true);
@@ -675,21 +723,19 @@ std::optional<std::string> SqlServerDouble::apply(const std::string& statement, 
 }
 
 void SqlServerDouble::execute_immediate(const std::string& statement) {
+    const std::lock_guard<std::mutex> lock(server_->mutex);
     std::optional<std::string> error;
     bool commits = false;
     const std::string database_before = current_;
     if (!connected_) error = "not connected";
-    for (const auto& refusal : refusals_) {
-        if (!error && statement.find(refusal.first) != std::string::npos) error = refusal.second;
-    }
+    if (!error) error = refusal(statement);
     if (!error) {
-        Databases changed = working_;
+        Databases changed = state();
         error = apply(statement, changed, commits);
         if (error) {
             current_ = database_before;
         } else {
-            working_ = std::move(changed);
-            if (autocommit_ || commits) committed_ = working_;
+            keep(std::move(changed), commits);
         }
     }
     if (error) {
@@ -700,13 +746,52 @@ void SqlServerDouble::execute_immediate(const std::string& statement) {
     timeline_.add({Event::Kind::kExecute, statement, database_before, !error});
 }
 
+// The run lock lives in master whatever database the session is in: the statements name
+// master's procedures.
+std::optional<std::string> SqlServerDouble::take_app_lock(const std::string& resource,
+                                                          std::string& result) {
+    auto held = server_->app_locks.find(resource);
+    if (held == server_->app_locks.end()) {
+        server_->app_locks[resource] = {this, 1};
+        result = "0";
+    } else if (held->second.first == this) {
+        ++held->second.second;
+        result = "0";
+    } else {
+        result = "-1";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> SqlServerDouble::release_app_lock(const std::string& resource,
+                                                             std::string& result) {
+    auto held = server_->app_locks.find(resource);
+    if (held == server_->app_locks.end() || held->second.first != this) {
+        return "Cannot release the application lock (Database Principal: 'public', Resource: '" +
+               resource + "') because it is not currently held.";
+    }
+    if (--held->second.second == 0) server_->app_locks.erase(held);
+    result = "0";
+    return std::nullopt;
+}
+
 std::optional<std::string> SqlServerDouble::select(const std::string& statement,
-                                                   std::optional<std::string>& value,
-                                                   bool& found) const {
+                                                   std::optional<std::string>& value, bool& found) {
     const std::string text = normalized(statement);
+    const bool take_lock = is_statement(text, statements::take_run_lock);
+    if (take_lock || is_statement(text, statements::release_run_lock)) {
+        std::string result;
+        const std::string resource = "tessary-upgrade";
+        auto error =
+            take_lock ? take_app_lock(resource, result) : release_app_lock(resource, result);
+        if (error) return error;
+        found = true;
+        value = result;
+        return std::nullopt;
+    }
     if (is_statement(text, statements::select_second_database)) {
         std::vector<std::string> names;
-        for (const auto& entry : working_) {
+        for (const auto& entry : state()) {
             if (entry.first == "sorvanth") names.push_back(entry.second.name);
         }
         if (names.size() > 1) return std::string("the singleton select returned more than one row");
@@ -715,7 +800,7 @@ std::optional<std::string> SqlServerDouble::select(const std::string& statement,
         return std::nullopt;
     }
     if (is_statement(text, statements::select_upgrade_date)) {
-        const Table* table = working_.at(lower(current_)).table("t_sys_system");
+        const Table* table = state().at(lower(current_)).table("t_sys_system");
         if (table == nullptr) return invalid_object("t_sys_system");
         const auto id = static_cast<std::size_t>(table->column("sys_var_id"));
         const auto content = static_cast<std::size_t>(table->column("sys_var_value"));
@@ -731,7 +816,7 @@ std::optional<std::string> SqlServerDouble::select(const std::string& statement,
         return std::nullopt;
     }
     if (const auto query = read_back(statement)) {
-        const Database& database = working_.at(lower(current_));
+        const Database& database = state().at(lower(current_));
         found = true;
         if (query->count) {
             value = database.objects.count(lower(query->value)) != 0 ? "1" : "0";
@@ -757,13 +842,12 @@ std::optional<std::string> SqlServerDouble::select(const std::string& statement,
 }
 
 void SqlServerDouble::select_into(const std::string& statement, std::optional<std::string>& into) {
+    const std::lock_guard<std::mutex> lock(server_->mutex);
     std::optional<std::string> value;
     bool found = false;
     std::optional<std::string> error;
     if (!connected_) error = "not connected";
-    for (const auto& refusal : refusals_) {
-        if (!error && statement.find(refusal.first) != std::string::npos) error = refusal.second;
-    }
+    if (!error) error = refusal(statement);
     if (!error) error = select(statement, value, found);
     if (error) {
         set_status(kError, *error, native_error(*error).number);
@@ -777,20 +861,23 @@ void SqlServerDouble::select_into(const std::string& statement, std::optional<st
 }
 
 void SqlServerDouble::commit() {
-    if (connected_) committed_ = working_;
+    const std::lock_guard<std::mutex> lock(server_->mutex);
+    if (connected_ && pending_) keep(std::move(*pending_), true);
     set_status(connected_ ? kSuccess : kError, connected_ ? "" : "not connected");
     record(Event::Kind::kCommit, {}, connected_);
 }
 
 void SqlServerDouble::rollback() {
-    if (connected_) working_ = committed_;
+    const std::lock_guard<std::mutex> lock(server_->mutex);
+    if (connected_) pending_.reset();
     set_status(connected_ ? kSuccess : kError, connected_ ? "" : "not connected");
     record(Event::Kind::kRollback, {}, connected_);
 }
 
 void SqlServerDouble::set_autocommit(bool on) {
+    const std::lock_guard<std::mutex> lock(server_->mutex);
     // Switching autocommit on commits what is pending, as ODBC does.
-    if (on && connected_) committed_ = working_;
+    if (on && connected_ && pending_) keep(std::move(*pending_), true);
     autocommit_ = on;
     set_status(kSuccess);
     record(Event::Kind::kAutocommit, on ? "on" : "off", true);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -27,6 +29,13 @@ namespace tessary::testing {
 // off, changes wait for commit() (or a COMMIT at the end of a statement) and rollback()
 // drops them. A failing statement changes nothing. Names compare without regard to case,
 // as under the store databases' collation.
+//
+// Sessions: the double is one connection to its server; open_session() gives another one
+// to the same server, on any thread. Sessions see each other's committed changes (the last
+// commit of a database wins; concurrent writers are not merged) and share the server's
+// application locks: the run lock of the upgrade (its two statements known by their texts)
+// is granted to one session at a time, again to the session holding it, refused with -1 to
+// any other, and given back when its holder releases it, disconnects or ends.
 class SqlServerDouble final : public Transaction {
   public:
     using Row = std::vector<std::optional<std::string>>;
@@ -76,6 +85,13 @@ class SqlServerDouble final : public Transaction {
     static ColumnType column_type(const std::string& select);
 
     explicit SqlServerDouble(Timeline& timeline, std::string server_name = "storesrv");
+    // Ends the session: gives back its application locks.
+    ~SqlServerDouble() override;
+    SqlServerDouble(const SqlServerDouble&) = delete;
+    SqlServerDouble& operator=(const SqlServerDouble&) = delete;
+
+    // Another session on this server, recording into the same timeline.
+    std::unique_ptr<SqlServerDouble> open_session();
 
     // Puts a database on the server as if committed long ago. The server starts with master.
     void add_database(Database database);
@@ -100,20 +116,37 @@ class SqlServerDouble final : public Transaction {
   private:
     using Databases = std::map<std::string, Database>;
 
+    // What the sessions of one server share. Each operation of a session holds the mutex.
+    struct Server {
+        std::string name;
+        std::mutex mutex;
+        Databases committed;
+        std::vector<std::pair<std::string, std::string>> refusals;
+        // Application locks by resource: the session holding one, and how often it took it.
+        std::map<std::string, std::pair<const SqlServerDouble*, int>> app_locks;
+    };
+
+    SqlServerDouble(Timeline& timeline, std::shared_ptr<Server> server);
+
+    // The databases as this session sees them: with its uncommitted changes, if any.
+    const Databases& state() const { return pending_ ? *pending_ : server_->committed; }
+    void keep(Databases changed, bool commits);
+    void release_app_locks();
+    std::optional<std::string> refusal(const std::string& statement) const;
     // The change a statement makes to a copy of the working state, or the error it raises.
     std::optional<std::string> apply(const std::string& statement, Databases& state, bool& commits);
     std::optional<std::string> select(const std::string& statement,
-                                      std::optional<std::string>& value, bool& found) const;
+                                      std::optional<std::string>& value, bool& found);
+    std::optional<std::string> take_app_lock(const std::string& resource, std::string& result);
+    std::optional<std::string> release_app_lock(const std::string& resource, std::string& result);
     void record(Event::Kind kind, const std::string& text, bool ok);
 
     Timeline& timeline_;
-    std::string server_name_;
-    Databases committed_;
-    Databases working_;
+    std::shared_ptr<Server> server_;
+    std::optional<Databases> pending_;  // changes not yet committed
     std::string current_;
     bool connected_ = false;
     bool autocommit_ = true;
-    std::vector<std::pair<std::string, std::string>> refusals_;
 };
 
 // Builds a table for add_database().

@@ -1,5 +1,9 @@
 #include "store_fixture.h"
 
+#include <stdexcept>
+
+#include "core/statements.h"
+
 namespace tessary::testing {
 namespace {
 
@@ -90,6 +94,21 @@ SqlServerDouble::Database store_database(const std::string& name,
     add(make_table("t_rm_gift_cls", {"gift_clsno", "gift_clsname"}, {"gift_clsno"}));
     add(make_table("t_rm_saleman", {"saleman_id", "saleman_name"}, {"saleman_id"}));
     return database;
+}
+
+std::unique_ptr<SqlServerDouble> session_holding_run_lock(SqlServerDouble& server,
+                                                          const std::string& database) {
+    auto session = server.open_session();
+    Transaction::Settings& settings = session->settings();
+    settings.server_name = "storesrv";
+    settings.database = database;
+    settings.log_id = SqlServerDouble::kLogin;
+    settings.log_pass = SqlServerDouble::kPassword;
+    session->connect();
+    std::optional<std::string> result;
+    session->select_into(std::string(statements::take_run_lock), result);
+    if (result != std::string("0")) throw std::runtime_error("the run lock was not granted");
+    return session;
 }
 
 std::optional<std::string> system_value(const SqlServerDouble::Database& database,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,11 @@ namespace tessary::testing {
 SqlServerDouble::Database store_database(const std::string& name,
                                          std::optional<std::string> upgrade_date,
                                          std::string version = "V8 20130601");
+
+// Another program's session on `server`, logged in to `database` as the program logs in,
+// holding the upgrade's run lock.
+std::unique_ptr<SqlServerDouble> session_holding_run_lock(SqlServerDouble& server,
+                                                          const std::string& database);
 
 // The value of a t_sys_system row, nullopt when the row is missing.
 std::optional<std::string> system_value(const SqlServerDouble::Database& database,

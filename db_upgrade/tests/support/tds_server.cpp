@@ -8,9 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -120,15 +120,12 @@ class TdsSession {
             }
         }
         if (!problem.empty()) log("protocol error: " + problem);
-        if (logged_in_) {
-            server_.databases_.disconnect();
-            server_.release_databases();
-        }
+        if (logged_in_) session_->disconnect();
         log("closed");
     }
 
   private:
-    SqlServerDouble& databases() { return server_.databases_; }
+    SqlServerDouble& databases() { return *session_; }
 
     void log(const std::string& line) {
         server_.write_log("#" + std::to_string(number_) + " " + line);
@@ -200,12 +197,7 @@ class TdsSession {
         log("login " + utf8_from_gbk(request->user) + " to " + utf8_from_gbk(database) + ", TDS " +
             version_name(version) +
             (request->library.empty() ? "" : ", from " + utf8_from_gbk(request->library)));
-        if (!server_.take_databases()) {
-            refuse("The stand-in serves one connection at a time, and another one stays open.",
-                   true);
-            return;
-        }
-
+        session_ = server_.databases_.open_session();
         Transaction::Settings& settings = databases().settings();
         settings.server_name = server_.server_name_;
         settings.log_id = request->user;
@@ -214,7 +206,6 @@ class TdsSession {
         databases().set_autocommit(true);
         databases().connect();
         if (databases().sqlcode() != Transaction::kSuccess) {
-            server_.release_databases();
             TokenWriter tokens;
             report_error(tokens);
             tokens.done(TokenWriter::kDoneError);
@@ -287,7 +278,8 @@ class TdsSession {
         };
 
         if (starts_with_word(statement, "set")) return session_option(statement, tokens, done);
-        if (starts_with_word(statement, "select")) {
+        // A batch that declares its variables answers with the select at its end.
+        if (starts_with_word(statement, "select") || starts_with_word(statement, "declare")) {
             std::optional<std::string> value;
             databases().select_into(statement, value);
             const long status = databases().sqlcode();
@@ -521,6 +513,7 @@ class TdsSession {
     TdsServer& server_;
     int socket_;
     int number_;
+    std::unique_ptr<SqlServerDouble> session_;  // from the login on
     std::size_t packet_size_ = kDefaultPacketSize;
     bool logged_in_ = false;
     bool closing_ = false;
@@ -607,25 +600,6 @@ void TdsServer::stop() {
         ended_sessions_.clear();
     }
     for (auto& session : sessions) session.second.join();
-}
-
-bool TdsServer::take_databases() {
-    // A client that has just closed its connection may not be through yet on this side.
-    constexpr auto kPatience = std::chrono::seconds(5);
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!databases_released_.wait_for(lock, kPatience, [this] { return !databases_taken_; })) {
-        return false;
-    }
-    databases_taken_ = true;
-    return true;
-}
-
-void TdsServer::release_databases() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        databases_taken_ = false;
-    }
-    databases_released_.notify_one();
 }
 
 void TdsServer::write_log(const std::string& line) {

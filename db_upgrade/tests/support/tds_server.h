@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <ostream>
@@ -16,14 +15,14 @@ namespace tessary::testing {
 
 // Puts the SQL Server double behind the wire: a TDS 7.3/7.4 server on 127.0.0.1, without
 // encryption, that real clients (FreeTDS, and unixODBC with FreeTDS's driver) log in to
-// and send statements through. Each login connects the double with the client's login and
-// database; each SQL batch goes to the double as one statement, a select as a select; the
-// transaction manager requests begin, commit and roll back the double's transaction. The
-// double decides what succeeds; the server only speaks the protocol.
-//
-// The double is one connection, so the server serves one logged-in client at a time: a
-// second login waits for the first connection to end, and is refused if it stays open for
-// five seconds. Every request is written to `log`, one UTF-8 line each.
+// and send statements through. Each login opens a session of its own on the double's
+// server (SqlServerDouble::open_session) with the client's login and database, so clients
+// connect at once as they do to SQL Server: they see each other's committed changes and
+// share the application locks. Each SQL batch goes to the session as one statement, a
+// select (or a declare ... select batch) as a select; the transaction manager requests
+// begin, commit and roll back the session's transaction. The double decides what
+// succeeds; the server only speaks the protocol. Every request is written to `log`, one
+// UTF-8 line each.
 class TdsServer {
   public:
     // `server_name` is the name the double was made with.
@@ -43,16 +42,12 @@ class TdsServer {
   private:
     friend class TdsSession;
 
-    bool take_databases();
-    void release_databases();
     void write_log(const std::string& line);
 
     SqlServerDouble& databases_;
     const std::string server_name_;
     std::ostream& log_;
     std::mutex mutex_;  // guards the members below and the log
-    bool databases_taken_ = false;
-    std::condition_variable databases_released_;
     std::set<int> connections_;
     std::map<int, std::thread> sessions_;  // by session number
     std::vector<int> ended_sessions_;
