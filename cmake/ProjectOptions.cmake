@@ -19,14 +19,19 @@ function(korvane_strict_warnings target)
 endfunction()
 
 # Every narrow string literal of the target is emitted in GBK (code page 936), the code
-# page of the store systems; the sources themselves stay UTF-8. Clang cannot do this, so
-# a GBK target needs GCC or MSVC. u8"" literals stay UTF-8 for the places that need it.
+# page of the store systems; the sources themselves stay UTF-8. u8"" literals stay UTF-8 for
+# the places that need it. Clang has no GBK execution character set: its compiles go through
+# korvane-gbk-compile (cmake/gbk_literals), which writes the GBK bytes of every narrow literal,
+# the target's headers' included, as escapes before clang sees them.
 function(korvane_gbk_literals target)
   if(MSVC)
     target_compile_options(${target} PRIVATE /source-charset:utf-8 /execution-charset:gbk)
   elseif(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_compile_options(${target} PRIVATE -finput-charset=UTF-8 -fexec-charset=GBK)
+  elseif(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    set_property(TARGET ${target} PROPERTY CXX_COMPILER_LAUNCHER $<TARGET_FILE:korvane-gbk-compile>)
+    add_dependencies(${target} korvane-gbk-compile)
   else()
-    message(FATAL_ERROR "${target} needs GBK string literals: build with GCC or MSVC")
+    message(FATAL_ERROR "${target} needs GBK string literals: build with GCC, Clang or MSVC")
   endif()
 endfunction()

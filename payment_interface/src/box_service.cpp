@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <string>
 
@@ -56,7 +55,7 @@ std::string_view slot_text(const unsigned char* view, std::size_t offset, std::s
 // Under the library lock: the new order's request id (from the shared order counter) and
 // amount go into the shared record, the machine number and the key come out of it.
 void exchange_with_record(const TransRequest& request, BoxOrder& order) {
-    const std::lock_guard<std::recursive_mutex> hold(library_lock());
+    const LibraryLockHold hold;
     platform::BoxRecord record;
     if (const std::uint32_t error = record.open()) {
         write_log("[NET]:打开文件映射失败%u\n", error);
@@ -192,7 +191,7 @@ bool build_box_qr_address(TransRequest request, TransResult& result) {
                    digits.data(), static_cast<int>(kFragmentHalf),
                    digits.substr(digits.size() - kFragmentHalf).data(), parameters);
     write_log("[NET]:组建二维码地址机具号+参数BASE64编码前%s!\n", signed_text);
-    debug_trace("[DLL]:Qr Encode %s\n", signed_text);
+    debug_trace(msg::kQrEncode, signed_text);
 
     // Cutting the payload or the address would give an address that looks right but cannot be
     // paid at: a text too long for its buffer ends the operation instead.
@@ -206,8 +205,7 @@ bool build_box_qr_address(TransRequest request, TransResult& result) {
         return false;
     }
     announce_order(address);
-    debug_trace("加密二维码信息串 时间[%d]\n",
-                static_cast<int>(platform::tick_count_ms() - started));
+    debug_trace(msg::kQrEncodeTime, static_cast<int>(platform::tick_count_ms() - started));
 
     store_address(result, address);
     copy_bounded(result.code, "00");
@@ -225,11 +223,10 @@ bool create_box_order(TransRequest request, TransResult& result) {
     const MachineOrder machine_order{
         request.server_path, order.machine_no,   order.request_id, request.amount,
         request.description, request.extra_info, order.key};
-    if (!build_machine_order(machine_order, address)) {
-        set_outcome(result, "01", msg::kRequestNotBuilt);
+    if (!obtain_payment_address(build_machine_order(machine_order, address), request, address,
+                                result)) {
         return false;
     }
-    if (!obtain_payment_address(request, address, result)) return false;
     announce_order(stored_address(result));
     return true;
 }

@@ -21,19 +21,19 @@ thread_local TransResult t_result;
 
 using Handler = bool (*)(TransRequest, TransResult&);
 
-Handler handler_for(std::int32_t operation) {
+Handler handler_for(Operation operation) {
     switch (operation) {
-        case kScanPay:
+        case Operation::scan_pay:
             return scan_pay;
-        case kRefund:
+        case Operation::refund:
             return refund_order;
-        case kCreateOrder:
+        case Operation::create_order:
             return create_order;
-        case kQuery:
+        case Operation::query:
             return query_order;
-        case kMachineOrder:
+        case Operation::machine_order:
             return create_box_order;
-        case kBoxQrAddress:
+        case Operation::box_qr_address:
             return build_box_qr_address;
         default:
             return nullptr;

@@ -23,6 +23,10 @@ const char* failure_text(platform::HttpStep step) {
             return msg::kHttpStatusNotOk;
         case platform::HttpStep::read:
             return msg::kHttpReadFailed;
+        case platform::HttpStep::read_too_long:
+            return msg::kHttpBodyTooLong;
+        case platform::HttpStep::read_cut_short:
+            return msg::kHttpBodyCutShort;
         case platform::HttpStep::none:
             break;
     }

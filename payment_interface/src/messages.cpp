@@ -24,5 +24,7 @@ const char kHttpSendFailed[] = "HttpSendRequest请求失败";
 const char kHttpQueryInfoFailed[] = "HttpQueryInfo请求失败";
 const char kHttpStatusNotOk[] = "HTTP_STATUS_OK失败";
 const char kHttpReadFailed[] = "InternetReadFile失败";
+const char kHttpBodyTooLong[] = "InternetReadFile失败:应答超出缓冲区";
+const char kHttpBodyCutShort[] = "InternetReadFile失败:应答在结束前中断";
 
 }  // namespace vortal::msg

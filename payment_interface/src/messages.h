@@ -1,5 +1,7 @@
-// The library's fixed texts. They are defined in messages.cpp, which is compiled with GBK
-// string literals, so every text here is GBK bytes.
+// The library's fixed texts: the result messages and what goes to the debugger output. Each
+// is defined in messages.cpp, which is compiled with GBK string literals, or below as a
+// format; every text here is GBK bytes. The receipt's lines, the daily log's entries and the
+// INI keys stand with the code that writes or reads them.
 #pragma once
 
 namespace vortal::msg {
@@ -28,5 +30,17 @@ extern const char kHttpSendFailed[];
 extern const char kHttpQueryInfoFailed[];
 extern const char kHttpStatusNotOk[];
 extern const char kHttpReadFailed[];
+extern const char kHttpBodyTooLong[];
+extern const char kHttpBodyCutShort[];
+
+// Formats, defined here so that the compiler checks their arguments.
+inline constexpr char kQueried[] = "%s|查询订单详情成功";           // the order's status
+inline constexpr char kRefundErrorCode[] = "退款异常，错误码：%s";  // the service's errorCode
+inline constexpr char kLockWaited[] = "Z_ALITrans:等待库锁%u毫秒\n";
+inline constexpr char kQrEncode[] = "[DLL]:Qr Encode %s\n";  // the signed text of the payload
+inline constexpr char kQrEncodeTime[] = "加密二维码信息串 时间[%d]\n";  // milliseconds taken
+
+// The formats above are GBK only where this header is compiled with GBK string literals.
+static_assert(sizeof("中") == 3, "messages.h needs GBK string literals (korvane_gbk_literals)");
 
 }  // namespace vortal::msg

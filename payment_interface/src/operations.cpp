@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <initializer_list>
-#include <mutex>
 #include <string_view>
 
 #include "http_get.h"
@@ -34,34 +33,49 @@ struct Reply {
     Answer answer;
 };
 
-// Sends the address under the library lock and checks the answer's signature. A failure
-// sets "02" or "03" and the answer is not used. sent_text goes to the debugger output after
-// a successful exchange, while the lock is still held.
-bool exchange(const TransRequest& request, const char* address, Reply& reply, TransResult& result,
-              const char* sent_text = nullptr) {
+// The opening of every operation: the request address built ("01" when it could not be),
+// sent under the library lock, the answer checked and the service's acceptance read. An
+// answer cut short is a failed exchange ("02"); one whose signature fails or that is about
+// another order than request.request_id is not believed ("03") and not used; a refusal is
+// "04" with the service's words, the answer kept in reply. True when the service accepted.
+// sent_text goes to the debugger output after a successful exchange, while the lock is still
+// held, refused_text after a refusal.
+bool open_operation(bool built, const TransRequest& request, const char* address, Reply& reply,
+                    TransResult& result, const char* sent_text = nullptr,
+                    const char* refused_text = nullptr) {
+    if (!built) {
+        set_outcome(result, kBadRequest, msg::kRequestNotBuilt);
+        return false;
+    }
     std::uint32_t length = 0;
     {
-        const std::lock_guard<std::recursive_mutex> hold(library_lock());
+        const LibraryLockHold hold;
         length = http_get(request.server_host, request.server_port, address, request.proxy,
                           reply.body, sizeof reply.body);
         if (length > 0 && sent_text != nullptr) platform::debug_output(sent_text);
+    }
+    const std::string_view body(reply.body, length);
+    if (length > 0 && ends_before_complete(body)) {
+        platform::debug_output(msg::kHttpBodyCutShort);
+        length = 0;
     }
     if (length == 0) {
         set_outcome(result, kNetworkFailure, msg::kNetworkFailed);
         return false;
     }
-    reply.answer = parse_answer(std::string_view(reply.body, length));
-    if (!signature_valid(reply.answer, request.sign_key)) {
+    reply.answer = parse_answer(body);
+    if (!signature_valid(reply.answer, request.sign_key) ||
+        !concerns_order(reply.answer, request.request_id)) {
         set_outcome(result, kSignatureFailure, msg::kSignatureMismatch);
         return false;
     }
+    if (!succeeded(reply.answer)) {
+        if (refused_text != nullptr) platform::debug_output(refused_text);
+        copy_bounded(result.code, kRefused);
+        read_top_text(reply.answer, "errorMsg", result.message, sizeof result.message);
+        return false;
+    }
     return true;
-}
-
-// "04" with the service's own words.
-void report_refusal(const Answer& answer, TransResult& result) {
-    copy_bounded(result.code, kRefused);
-    read_top_text(answer, "errorMsg", result.message, sizeof result.message);
 }
 
 bool is_status(const TransResult& result, const char* status) {
@@ -78,17 +92,11 @@ void stamp_trade_time(TransResult& result) {
 
 bool query_order(TransRequest request, TransResult& result) {
     Address address;
-    if (!build_query(request, address)) {
-        set_outcome(result, kBadRequest, msg::kRequestNotBuilt);
-        return false;
-    }
     Reply reply;
-    if (!exchange(request, address, reply, result)) return false;
-    const Answer& answer = reply.answer;
-    if (!succeeded(answer)) {
-        report_refusal(answer, result);
+    if (!open_operation(build_query(request, address), request, address, reply, result)) {
         return false;
     }
+    const Answer& answer = reply.answer;
     if (!has_data(answer)) {
         set_outcome(result, kNoData, msg::kNoData);
         return false;
@@ -119,25 +127,17 @@ bool query_order(TransRequest request, TransResult& result) {
     copy_bounded(result.shop_no, request.shop_no);
     copy_bounded(result.cashier_no, request.cashier_no);
     copy_bounded(result.code, kSuccess);
-    format_bounded(result.message, sizeof result.message, "%s|查询订单详情成功", result.status);
+    format_bounded(result.message, sizeof result.message, msg::kQueried, result.status);
     return true;
 }
 
 bool scan_pay(TransRequest request, TransResult& result) {
     Address address;
     RequestId request_id;
-    if (!build_scan_pay(request, platform::local_time(), address, request_id)) {
-        set_outcome(result, kBadRequest, msg::kRequestNotBuilt);
-        return false;
-    }
-    copy_bounded(request.request_id, request_id);
-
+    const bool built = build_scan_pay(request, platform::local_time(), address, request_id);
+    if (built) copy_bounded(request.request_id, request_id);
     Reply reply;
-    if (!exchange(request, address, reply, result)) return false;
-    if (!succeeded(reply.answer)) {
-        report_refusal(reply.answer, result);
-        return false;
-    }
+    if (!open_operation(built, request, address, reply, result)) return false;
     stamp_trade_time(result);
 
     // Two queries a second for the configured time; the lock is free while waiting.
@@ -157,18 +157,13 @@ bool scan_pay(TransRequest request, TransResult& result) {
 
 bool refund_order(TransRequest request, TransResult& result) {
     Address address;
-    if (!build_refund(request, address)) {
-        set_outcome(result, kBadRequest, msg::kRequestNotBuilt);
-        return false;
-    }
     Reply reply;
-    if (!exchange(request, address, reply, result)) return false;
-    if (!succeeded(reply.answer)) {
-        report_refusal(reply.answer, result);
-        if (result.message[0] == '\0') {
+    if (!open_operation(build_refund(request, address), request, address, reply, result)) {
+        // A refusal without words is told by its error code.
+        if (has_code(result, kRefused) && result.message[0] == '\0') {
             char error_code[sizeof result.message];
             read_top_text(reply.answer, "errorCode", error_code, sizeof error_code);
-            format_bounded(result.message, sizeof result.message, "退款异常，错误码：%s",
+            format_bounded(result.message, sizeof result.message, msg::kRefundErrorCode,
                            error_code);
         }
         return false;
@@ -183,24 +178,18 @@ bool create_order(TransRequest request, TransResult& result) {
     RequestId request_id;
     // An id longer than the result's field could not be handed back, and the order could
     // then never be queried or refunded: such an order is not created.
-    if (!build_create_order(request, platform::local_time(), order_sequence(), address,
-                            request_id) ||
-        !fits(result.request_id, request_id)) {
-        set_outcome(result, kBadRequest, msg::kRequestNotBuilt);
-        return false;
-    }
-    copy_bounded(request.request_id, request_id);
-    return obtain_payment_address(request, address, result, msg::kCreateOrderSent,
+    const bool built = build_create_order(request, platform::local_time(), order_sequence(),
+                                          address, request_id) &&
+                       fits(result.request_id, request_id);
+    if (built) copy_bounded(request.request_id, request_id);
+    return obtain_payment_address(built, request, address, result, msg::kCreateOrderSent,
                                   msg::kCreateOrderRefused);
 }
 
-bool obtain_payment_address(const TransRequest& request, const char* address, TransResult& result,
-                            const char* sent_text, const char* refused_text) {
+bool obtain_payment_address(bool built, const TransRequest& request, const char* address,
+                            TransResult& result, const char* sent_text, const char* refused_text) {
     Reply reply;
-    if (!exchange(request, address, reply, result, sent_text)) return false;
-    if (!succeeded(reply.answer)) {
-        if (refused_text != nullptr) platform::debug_output(refused_text);
-        report_refusal(reply.answer, result);
+    if (!open_operation(built, request, address, reply, result, sent_text, refused_text)) {
         return false;
     }
     char url[kConversionSize];

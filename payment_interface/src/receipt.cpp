@@ -102,9 +102,9 @@ void write_qr_code_receipt(ReceiptFile& receipt, const TransResult& result) {
 void write_receipt(const TransRequest& request, const TransResult& result) {
     ReceiptFile receipt(request.receipt_file);
     switch (request.operation) {
-        case kCreateOrder:
-        case kMachineOrder:
-        case kBoxQrAddress:
+        case Operation::create_order:
+        case Operation::machine_order:
+        case Operation::box_qr_address:
             write_qr_code_receipt(receipt, result);
             break;
         default:

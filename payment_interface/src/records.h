@@ -25,14 +25,14 @@ inline constexpr std::size_t kMaxInputLength = 4096;
 inline constexpr std::size_t kMaxTokenLength = 259;
 
 // Operation values as the request record stores them; "Z4" to "Z6" do not follow the digit.
-enum Operation : std::int32_t {
-    kNoOperation = 0,
-    kScanPay = 1,       // "Z1"
-    kRefund = 2,        // "Z2"
-    kCreateOrder = 3,   // "Z3"
-    kMachineOrder = 4,  // "Z5"
-    kBoxQrAddress = 5,  // "Z6"
-    kQuery = 6,         // "Z4"
+enum class Operation : std::int32_t {
+    none = 0,
+    scan_pay = 1,        // "Z1"
+    refund = 2,          // "Z2"
+    create_order = 3,    // "Z3"
+    machine_order = 4,   // "Z5"
+    box_qr_address = 5,  // "Z6"
+    query = 6,           // "Z4"
 };
 
 struct TransRequest {
@@ -43,7 +43,7 @@ struct TransRequest {
     char proxy[50];  // "HTTP=HTTP://host:port", empty for the environment's settings
     char callback_url[150];
     char extra_info[150];
-    std::int32_t operation;
+    Operation operation;
     char agent_no[50];
     char sign_key[150];
     char shop_no[50];

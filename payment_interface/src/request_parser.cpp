@@ -18,16 +18,6 @@ Field field(char (&dest)[N]) {
     return Field{dest, N};
 }
 
-Operation operation_for(std::string_view token) {
-    if (token == "Z1") return kScanPay;
-    if (token == "Z2") return kRefund;
-    if (token == "Z3") return kCreateOrder;
-    if (token == "Z4") return kQuery;
-    if (token == "Z5") return kMachineOrder;
-    if (token == "Z6") return kBoxQrAddress;
-    return kNoOperation;
-}
-
 void take_fields(std::string_view rest, std::initializer_list<Field> fields) {
     for (const Field& target : fields) {
         const std::size_t bar = rest.find('|');
@@ -40,6 +30,16 @@ void take_fields(std::string_view rest, std::initializer_list<Field> fields) {
 
 }  // namespace
 
+Operation operation_for(std::string_view token) {
+    if (token == "Z1") return Operation::scan_pay;
+    if (token == "Z2") return Operation::refund;
+    if (token == "Z3") return Operation::create_order;
+    if (token == "Z4") return Operation::query;
+    if (token == "Z5") return Operation::machine_order;
+    if (token == "Z6") return Operation::box_qr_address;
+    return Operation::none;
+}
+
 bool parse_request(const char* input, TransRequest& request) {
     const std::size_t length = strnlen(input, kMaxInputLength + 1);
     if (length == 0 || length > kMaxInputLength) return false;
@@ -51,23 +51,23 @@ bool parse_request(const char* input, TransRequest& request) {
     text.remove_prefix(bar + 1);
     TransRequest& r = request;
     switch (request.operation) {
-        case kScanPay:
+        case Operation::scan_pay:
             take_fields(text, {field(r.agent_no), field(r.sign_key), field(r.auth_code),
                                field(r.amount), field(r.cashier_no)});
             break;
-        case kRefund:
+        case Operation::refund:
             take_fields(text, {field(r.agent_no), field(r.sign_key), field(r.request_id),
                                field(r.cashier_no)});
             break;
-        case kCreateOrder:
+        case Operation::create_order:
             take_fields(text, {field(r.agent_no), field(r.sign_key), field(r.amount),
                                field(r.description), field(r.extra_info)});
             break;
-        case kMachineOrder:
-        case kBoxQrAddress:
+        case Operation::machine_order:
+        case Operation::box_qr_address:
             take_fields(text, {field(r.amount), field(r.description)});
             break;
-        case kQuery:
+        case Operation::query:
             take_fields(text, {field(r.agent_no), field(r.sign_key), field(r.request_id)});
             break;
         default:

@@ -26,14 +26,18 @@ const Json::Value* member(const Json::Value& object, const char* name) {
 }
 
 // Texts read as they are, booleans as "true" and "false", null as empty; numbers, arrays and
-// objects are not texts.
+// objects are not texts, and neither is a text holding U+0000, which would read shorter than
+// what was sent.
 std::optional<std::string> as_text(const Json::Value* value) {
     if (value == nullptr) return std::string();
     switch (value->type()) {
         case Json::nullValue:
             return std::string();
-        case Json::stringValue:
-            return value->asString();
+        case Json::stringValue: {
+            std::string text = value->asString();
+            if (text.find('\0') != std::string::npos) return std::nullopt;
+            return text;
+        }
         case Json::booleanValue:
             return std::string(value->asBool() ? "true" : "false");
         default:
@@ -46,44 +50,112 @@ std::string_view to_ansi(const std::string& utf8, char (&area)[kConversionSize])
     return std::string_view(area, length);
 }
 
+std::unique_ptr<Json::CharReader> make_reader(bool whole_text) {
+    Json::CharReaderBuilder builder;
+    builder["allowComments"] = false;
+    builder["rejectDupKeys"] = true;
+    builder["failIfExtra"] = whole_text;
+    return std::unique_ptr<Json::CharReader>(builder.newCharReader());
+}
+
+// whole_text: nothing but blanks may follow the value. A reader is not shared between
+// threads; making one costs more than a small parse.
+bool parse_json(std::string_view text, Json::Value& value, bool whole_text) {
+    thread_local const std::unique_ptr<Json::CharReader> whole_reader = make_reader(true);
+    thread_local const std::unique_ptr<Json::CharReader> leading_reader = make_reader(false);
+    Json::CharReader& reader = whole_text ? *whole_reader : *leading_reader;
+    try {
+        return reader.parse(text.data(), text.data() + text.size(), &value, nullptr);
+    } catch (const std::exception&) {
+        return false;  // nesting too deep for the reader
+    }
+}
+
+std::string_view signed_part(std::string_view raw) {
+    const std::size_t data = raw.find(kDataMarker);
+    const std::size_t end = raw.find(kHmacMarker);
+    if (data == std::string_view::npos || end == std::string_view::npos) return {};
+    const std::size_t start = data + kDataMarker.size();
+    if (end < start) return {};
+    return raw.substr(start, end - start);
+}
+
 }  // namespace
 
 Answer parse_answer(std::string_view body) {
     Answer answer;
     answer.raw = body;
-    if (body.empty()) return answer;
-    // A reader is not shared between threads; making one costs more than a small parse.
-    thread_local const std::unique_ptr<Json::CharReader> reader(
-        Json::CharReaderBuilder().newCharReader());
-    try {
-        answer.parsed =
-            reader->parse(body.data(), body.data() + body.size(), &answer.root, nullptr);
-    } catch (const std::exception&) {
-        answer.parsed = false;  // nesting too deep for the reader
+    if (body.empty() || body.find('\0') != std::string_view::npos) return answer;
+    answer.parsed = parse_json(body, answer.root, true);
+    if (!answer.parsed) return answer;
+
+    answer.hmac = as_text(member(answer.root, "hmac"));
+    answer.signed_text = signed_part(body);
+    if (answer.hmac && answer.hmac->empty()) {
+        if (const Json::Value* data = member(answer.root, "data")) answer.data = *data;
+    } else if (!answer.signed_text.empty() && !parse_json(answer.signed_text, answer.data, false)) {
+        answer.data = Json::Value();
     }
     return answer;
 }
 
 bool signature_valid(const Answer& answer, std::string_view key) {
-    if (key.empty() || !answer.parsed) return false;
-    const std::optional<std::string> hmac = as_text(member(answer.root, "hmac"));
-    if (!hmac) return false;
-    if (hmac->empty()) return !succeeded(answer);
-
-    const std::size_t data = answer.raw.find(kDataMarker);
-    const std::size_t end = answer.raw.find(kHmacMarker);
-    if (data == std::string_view::npos || end == std::string_view::npos || end < data) return false;
-    const std::size_t start = data + kDataMarker.size();
-    if (end < start) return false;
+    if (key.empty() || !answer.parsed || !answer.hmac) return false;
+    if (answer.hmac->empty()) return !succeeded(answer);
+    if (answer.signed_text.empty()) return false;
 
     char expected[kSignatureSize];
-    if (!sign(answer.raw.substr(start, end - start), key, expected)) return false;
-    if (hmac->size() != kSignatureSize - 1 ||
-        CRYPTO_memcmp(hmac->data(), expected, kSignatureSize - 1) != 0) {
+    if (!sign(answer.signed_text, key, expected)) return false;
+    // The signed text must also be where the answer's "data" stands: the text signed for one
+    // place may not be shown in another (nested in a member, or before a forged "data").
+    const Json::Value* data = member(answer.root, "data");
+    if (answer.hmac->size() != kSignatureSize - 1 ||
+        CRYPTO_memcmp(answer.hmac->data(), expected, kSignatureSize - 1) != 0 || data == nullptr ||
+        *data != answer.data) {
         platform::debug_output(msg::kAnswerSignatureWrong);
         return false;
     }
     return true;
+}
+
+bool concerns_order(const Answer& answer, std::string_view request_id) {
+    const std::optional<std::string> named = as_text(member(answer.data, "requestId"));
+    if (!named) return false;
+    if (named->empty()) return true;
+    char area[kConversionSize];
+    return to_ansi(*named, area) == request_id;
+}
+
+std::optional<JsonEnding> json_ending(std::string_view text) {
+    JsonEnding ending;
+    bool escaped = false;
+    for (const char c : text) {
+        if (ending.inside_text) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                ending.inside_text = false;
+            }
+        } else if (c == '"') {
+            ending.inside_text = true;
+        } else if (c == '{' || c == '[') {
+            ending.open += c;
+        } else if (c == '}' || c == ']') {
+            if (ending.open.empty() || ending.open.back() != (c == '}' ? '{' : '[')) {
+                return std::nullopt;
+            }
+            ending.open.pop_back();
+        }
+    }
+    return ending;
+}
+
+bool ends_before_complete(std::string_view body) {
+    // Brackets that close what was never opened: not JSON at all, rather than cut short.
+    const std::optional<JsonEnding> ending = json_ending(body);
+    return ending && (ending->inside_text || !ending->open.empty());
 }
 
 bool succeeded(const Answer& answer) {
@@ -94,8 +166,8 @@ bool succeeded(const Answer& answer) {
 
 bool has_data(const Answer& answer) {
     if (!answer.parsed) return false;
-    const Json::Value* data = member(answer.root, "data");
-    return data != nullptr && (data->isObject() || data->isArray()) && !data->empty();
+    const Json::Value& data = answer.data;
+    return (data.isObject() || data.isArray()) && !data.empty();
 }
 
 void read_top_text(const Answer& answer, const char* name, char* dest, std::size_t width) {
@@ -110,10 +182,10 @@ void read_top_text(const Answer& answer, const char* name, char* dest, std::size
 DataRead read_data_text(const Answer& answer, const char* name, char* dest, std::size_t width) {
     std::memset(dest, 0, width);
     if (!answer.parsed) return DataRead::unparsed;
-    const Json::Value* data = member(answer.root, "data");
-    if (data == nullptr || data->isNull()) return DataRead::done;
-    if (!data->isObject()) return DataRead::wrong_type;
-    const std::optional<std::string> text = as_text(member(*data, name));
+    const Json::Value& data = answer.data;
+    if (data.isNull()) return DataRead::done;
+    if (!data.isObject()) return DataRead::wrong_type;
+    const std::optional<std::string> text = as_text(member(data, name));
     if (!text) return DataRead::wrong_type;
     if (text->empty()) return DataRead::done;
     char area[kConversionSize];

@@ -5,22 +5,52 @@
 #include <json/value.h>
 
 #include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace vortal {
 
+// The raw text must outlive the answer: raw and signed_text point into it.
 struct Answer {
     std::string_view raw;  // the body exactly as received
     Json::Value root;
     bool parsed = false;
+    std::optional<std::string> hmac;  // the top-level "hmac"; nothing when it is not a text
+    // The raw text from after "\"data\":" up to ",\"hmac\":", the first of each; empty when
+    // either is missing or they are out of order.
+    std::string_view signed_text;
+    // What the readers take as "data": for a signed answer the value parsed from the signed
+    // text itself (null when that is not JSON), so that nothing the key does not cover is read;
+    // for an unsigned one the top-level "data".
+    Json::Value data;
 };
 
+// A body holding a NUL byte, duplicate member names or anything after its JSON value does
+// not parse.
 Answer parse_answer(std::string_view body);
 
 // The service signs the raw text of "data" (from after "\"data\":" up to ",\"hmac\":") with
-// the request's key. An unsigned answer passes only when it does not claim success: a
-// claimed success must be signed, so that a forged "paid" cannot pass unsigned.
+// the request's key, and that text must hold the answer's one "data". An unsigned answer passes
+// only when it does not claim success: a claimed success must be signed, so that a forged
+// "paid" cannot pass unsigned.
 bool signature_valid(const Answer& answer, std::string_view key);
+
+// False when "data" names another order: a "requestId" that is not a text, or a text that is
+// not empty and differs from request_id (GBK). The service may leave the id out.
+bool concerns_order(const Answer& answer, std::string_view request_id);
+
+// How a JSON text ends: the brackets it leaves open, innermost last, and whether it ends
+// inside a text. Nothing when a bracket closes that was not opened.
+struct JsonEnding {
+    std::string open;
+    bool inside_text = false;
+};
+std::optional<JsonEnding> json_ending(std::string_view text);
+
+// True when the body ends inside a JSON object, array or text: the peer closed the connection
+// before the whole answer had come, though it announced no length.
+bool ends_before_complete(std::string_view body);
 
 // True when the top-level "result" is the text "1".
 bool succeeded(const Answer& answer);

@@ -21,6 +21,12 @@ namespace {
 
 constexpr char kStatusNotOk[] = "HTTP_STATUS_OK\xca\xa7\xb0\xdc";
 constexpr char kSendFailed[] = "HttpSendRequest\xc7\xeb\xc7\xf3\xca\xa7\xb0\xdc";
+// InternetReadFile失败:应答超出缓冲区, InternetReadFile失败:应答在结束前中断
+constexpr char kBodyTooLong[] =
+    "InternetReadFile\xca\xa7\xb0\xdc:\xd3\xa6\xb4\xf0\xb3\xac\xb3\xf6\xbb\xba\xb3\xe5\xc7\xf8";
+constexpr char kBodyCutShort[] =
+    "InternetReadFile\xca\xa7\xb0\xdc:"
+    "\xd3\xa6\xb4\xf0\xd4\xda\xbd\xe1\xca\xf8\xc7\xb0\xd6\xd0\xb6\xcf";
 
 class HttpGetTest : public testing::Test {
   protected:
@@ -89,11 +95,23 @@ TEST_F(HttpGetTest, EmptyBodyIsNoAnswerButNoTransportFailure) {
     EXPECT_EQ(debug_, "");
 }
 
-TEST_F(HttpGetTest, LongBodyIsCutAt4095Bytes) {
-    answer_ = [](const HttpRequest&) { return HttpResponse{200, std::string(5000, 'b'), {}}; };
+TEST_F(HttpGetTest, BodiesThatDoNotFitOrStopEarlyAreFailedReads) {
+    answer_ = [](const HttpRequest&) { return HttpResponse{200, std::string(4095, 'b'), {}}; };
     EXPECT_EQ(get("127.0.0.1", port_, "/x"), 4095u);
     EXPECT_EQ(std::strlen(body_), 4095u);
     EXPECT_EQ(debug_, "");
+
+    answer_ = [](const HttpRequest&) { return HttpResponse{200, std::string(4096, 'b'), {}}; };
+    EXPECT_EQ(get("127.0.0.1", port_, "/x"), 0u);
+    EXPECT_EQ(debug_, kBodyTooLong);
+
+    answer_ = [](const HttpRequest&) {
+        HttpResponse response{200, std::string(200, 'b'), {}};
+        response.delivery = aggregator::Delivery::cut_with_length;
+        return response;
+    };
+    EXPECT_EQ(get("127.0.0.1", port_, "/x"), 0u);
+    EXPECT_EQ(debug_, kBodyCutShort);
 }
 
 TEST_F(HttpGetTest, UnreachableServersFailAtSending) {
@@ -113,6 +131,16 @@ TEST_F(HttpGetTest, ConfiguredProxyGetsTheAbsoluteFormTarget) {
     EXPECT_GT(get("pay.vortal.invalid", 80, "/pay/api?cmd=Q", proxy.c_str()), 0u);
     EXPECT_EQ(only_target(server_), "http://pay.vortal.invalid/pay/api?cmd=Q")
         << "port 80 is implied";
+
+    // A server path without its leading "/" still makes a well-formed absolute target, and
+    // port 0 means 80, as the Windows client takes it.
+    server_.clear_exchanges();
+    EXPECT_GT(get("pay.vortal.invalid", 0, "pay/api?cmd=Q", proxy.c_str()), 0u);
+    EXPECT_EQ(only_target(server_), "http://pay.vortal.invalid/pay/api?cmd=Q");
+
+    server_.clear_exchanges();
+    EXPECT_GT(get("127.0.0.1", port_, "pay/api?cmd=Q"), 0u);
+    EXPECT_EQ(only_target(server_), "pay/api?cmd=Q") << "the direct form stays as built";
 }
 
 TEST_F(HttpGetTest, EnvironmentProxyIsUsedUnlessNoProxyCoversTheHost) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -47,7 +48,24 @@ constexpr char kRefusal[] = "\xbd\xbb\xd2\xd7\xb1\xbb\xbe\xdc\xbe\xf8";   // 交
 constexpr char kModuleNotFound[] =
     "\xbb\xf1\xc8\xa1\xb5\xb1\xc7\xb0\x44\x4c\x4c\xbe\xe4\xb1\xfa\xca\xa7\xb0\xdc";
 
+constexpr char kLockWaited[] = "Z_ALITrans:\xb5\xc8\xb4\xfd\xbf\xe2\xcb\xf8";  // 等待库锁
+
 const std::string kKey = "k3y";
+
+// A failure sets the code and the message only: every byte after the message is still zero.
+bool only_code_and_message(const TransResult& result) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&result);
+    return std::all_of(bytes + offsetof(TransResult, merchant_name), bytes + sizeof result,
+                       [](unsigned char byte) { return byte == 0; });
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
 
 class VortalTest : public testing::Test {
   protected:
@@ -182,6 +200,81 @@ TEST_F(VortalTest, TransportFailuresAreNetworkFailures) {
 
     service_.stop();
     EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "02");
+}
+
+struct WireFault {
+    const char* name;
+    Fault fault;
+    const char* code;
+};
+
+void PrintTo(const WireFault& fault, std::ostream* out) {
+    *out << fault.name;
+}
+
+class WireFaultTest : public VortalTest, public testing::WithParamInterface<WireFault> {};
+
+// What a real network or an attacker on the way produces ends as a failure and leaves nothing
+// of the answer in the record.
+TEST_P(WireFaultTest, QueryEndsWithTheFailureCodeAlone) {
+    put_order("R1", "INIT");
+    service_.set_fault("AGENTQUERY", GetParam().fault);
+    const TransResult& result = *library_.call("Z4|A1|k3y|R1|");
+    EXPECT_STREQ(result.code, GetParam().code);
+    EXPECT_STREQ(result.message, std::string(GetParam().code) == "02" ? kNetwork : kSignature);
+    EXPECT_TRUE(only_code_and_message(result));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, WireFaultTest,
+    testing::Values(WireFault{"CutWithLength", Fault::cut_with_length, "02"},
+                    WireFault{"CutWithoutLength", Fault::cut_without_length, "02"},
+                    WireFault{"NeverAnswered", Fault::never_answer, "02"},
+                    WireFault{"OneByteASecond", Fault::trickle, "02"},
+                    WireFault{"OversizedBody", Fault::oversized_body, "02"},
+                    WireFault{"AnotherOrdersAnswer", Fault::other_order, "03"},
+                    WireFault{"DuplicateData", Fault::duplicate_data, "03"}),
+    [](const testing::TestParamInfo<WireFault>& fault) { return fault.param.name; });
+
+TEST_F(VortalTest, ChunkedAnswersAreReadWhole) {
+    put_order("R1", "SUCCESS");
+    service_.set_fault("AGENTQUERY", Fault::chunked);
+    const TransResult& result = *library_.call("Z4|A1|k3y|R1|");
+    EXPECT_STREQ(result.code, "00");
+    EXPECT_STREQ(result.request_id, "R1");
+    EXPECT_STREQ(result.bank_order_no, "420000000777");
+}
+
+TEST_F(VortalTest, PollsAndRefundQueriesBelieveNoAnswerAboutAnotherOrder) {
+    service_.set_fault("AGENTQUERY", Fault::other_order);
+    const TransResult paid = *library_.call("Z1|A1|k3y|1300|0.01|C7|");
+    EXPECT_STREQ(paid.code, "03");
+    EXPECT_STREQ(paid.status, "");
+    EXPECT_STRNE(paid.trade_time, "");
+
+    put_order("R1", "SUCCESS");
+    const TransResult& refunded = *library_.call("Z2|A1|k3y|R1|C7|");
+    EXPECT_STREQ(refunded.code, "03");
+    EXPECT_TRUE(only_code_and_message(refunded));
+}
+
+TEST_F(VortalTest, ACallThatWaitedOverASecondForTheLockSaysSo) {
+    put_order("R1", "SUCCESS");
+    service_.set_delay(std::chrono::milliseconds(1500));
+    service_.set_fault("AGENTQUERY", Fault::slow);
+    setenv("VORTAL_DEBUG", "1", 1);
+    testing::internal::CaptureStderr();
+    std::string first_code;
+    std::thread first([&] { first_code = library_.call("Z4|A1|k3y|R1|")->code; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const std::string second_code = library_.call("Z4|A1|k3y|R1|")->code;
+    first.join();
+    const std::string debug = testing::internal::GetCapturedStderr();
+    unsetenv("VORTAL_DEBUG");
+
+    EXPECT_EQ(first_code, "00");
+    EXPECT_EQ(second_code, "00");
+    EXPECT_EQ(occurrences(debug, kLockWaited), 1u) << debug;
 }
 
 TEST_F(VortalTest, BadInputNeverReachesTheService) {

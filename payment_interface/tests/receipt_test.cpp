@@ -40,7 +40,7 @@ TransResult queried_order(const char* status) {
 
 class ReceiptTest : public testing::Test {
   protected:
-    TransRequest request(std::int32_t operation) const {
+    TransRequest request(Operation operation) const {
         TransRequest request;
         std::memset(&request, 0, sizeof request);
         request.operation = operation;
@@ -58,14 +58,14 @@ class ReceiptTest : public testing::Test {
 }  // namespace
 
 TEST_F(ReceiptTest, PaymentReceiptsCarryTheBlockOfTheOrderStatus) {
-    write_receipt(request(kQuery), queried_order("SUCCESS"));
+    write_receipt(request(Operation::query), queried_order("SUCCESS"));
     EXPECT_EQ(written(), expected("paid.txt"));
-    write_receipt(request(kRefund), queried_order("REFUND"));
+    write_receipt(request(Operation::refund), queried_order("REFUND"));
     EXPECT_EQ(written(), expected("refunded.txt"));
-    write_receipt(request(kScanPay), queried_order("INIT"));
+    write_receipt(request(Operation::scan_pay), queried_order("INIT"));
     EXPECT_EQ(written(), expected("unpaid.txt"));
     for (const char* status : {"CLOSED", "success", ""}) {
-        write_receipt(request(kQuery), queried_order(status));
+        write_receipt(request(Operation::query), queried_order(status));
         EXPECT_EQ(written(), expected("other_status.txt")) << status;
     }
 }
@@ -76,9 +76,10 @@ TEST_F(ReceiptTest, QrCodeReceiptShowsTheOrderAndTheAddress) {
     copy_bounded(result.code, "00");
     store_address(result, "http://qr.example:8080/pay/n/Zm9v%2bYmFy%3d");
     copy_bounded(result.request_id, "03070905001");
-    for (const std::int32_t operation : {kCreateOrder, kMachineOrder, kBoxQrAddress}) {
+    for (const Operation operation :
+         {Operation::create_order, Operation::machine_order, Operation::box_qr_address}) {
         write_receipt(request(operation), result);
-        EXPECT_EQ(written(), expected("qr_code.txt")) << operation;
+        EXPECT_EQ(written(), expected("qr_code.txt")) << static_cast<int>(operation);
     }
     const std::string first_line =
         "\xd6\xf7\xc9\xa8\xb6\xfe\xce\xac\xd0\xc5\xcf\xa2\xc9\xfa\xb3\xc9"
@@ -92,7 +93,7 @@ TEST_F(ReceiptTest, AnAddressRunningOverTheShopNumberIsPrintedWholeAndNotAsTheSh
     const std::string address = "http://qr.example/pay/n/" + std::string(259 - 24, 'a');
     store_address(result, address);
     copy_bounded(result.request_id, "03070905001");
-    write_receipt(request(kBoxQrAddress), result);
+    write_receipt(request(Operation::box_qr_address), result);
     const std::string receipt = written();
     EXPECT_NE(receipt.find("\xb5\xea\xc6\xcc\xb1\xe0\xba\xc5\xa3\xba\r\n"), std::string::npos)
         << "店铺编号： with nothing after it";
@@ -101,16 +102,16 @@ TEST_F(ReceiptTest, AnAddressRunningOverTheShopNumberIsPrintedWholeAndNotAsTheSh
 
 TEST_F(ReceiptTest, EveryReceiptReplacesTheFileWhole) {
     write_file(file_, std::string(5000, 'x'));
-    write_receipt(request(kQuery), queried_order("SUCCESS"));
-    write_receipt(request(kQuery), queried_order("CLOSED"));
+    write_receipt(request(Operation::query), queried_order("SUCCESS"));
+    write_receipt(request(Operation::query), queried_order("CLOSED"));
     EXPECT_EQ(written(), expected("other_status.txt"));
 }
 
 TEST_F(ReceiptTest, NoReceiptWhereTheFileCannotBeCreated) {
-    TransRequest missing_folder = request(kQuery);
+    TransRequest missing_folder = request(Operation::query);
     copy_bounded(missing_folder.receipt_file, dir_.file("no such folder/receipt.txt"));
     write_receipt(missing_folder, queried_order("SUCCESS"));
-    TransRequest no_path = request(kQuery);
+    TransRequest no_path = request(Operation::query);
     no_path.receipt_file[0] = '\0';
     write_receipt(no_path, queried_order("SUCCESS"));
     EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));

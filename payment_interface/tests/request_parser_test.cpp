@@ -26,24 +26,24 @@ Parsed parse(const std::string& input) {
 TEST(RequestParser, TakesTheFieldsOfEachOperationInOrder) {
     Parsed query = parse("Z4|A1|key|R1|");
     ASSERT_TRUE(query.accepted);
-    EXPECT_EQ(query.request.operation, kQuery);
+    EXPECT_EQ(query.request.operation, Operation::query);
     EXPECT_STREQ(query.request.agent_no, "A1");
     EXPECT_STREQ(query.request.sign_key, "key");
     EXPECT_STREQ(query.request.request_id, "R1");
 
     Parsed scan_pay = parse("Z1|A1|key|1300|0.01|C9|");
-    EXPECT_EQ(scan_pay.request.operation, kScanPay);
+    EXPECT_EQ(scan_pay.request.operation, Operation::scan_pay);
     EXPECT_STREQ(scan_pay.request.auth_code, "1300");
     EXPECT_STREQ(scan_pay.request.amount, "0.01");
     EXPECT_STREQ(scan_pay.request.cashier_no, "C9");
 
     Parsed create = parse("Z3|A1|key|1.00|蛋糕 桌8||");
-    EXPECT_EQ(create.request.operation, kCreateOrder);
+    EXPECT_EQ(create.request.operation, Operation::create_order);
     EXPECT_STREQ(create.request.description, "\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38");
     EXPECT_STREQ(create.request.extra_info, "");
 
-    EXPECT_EQ(parse("Z2|A1|key|R1|C9|").request.operation, kRefund);
-    EXPECT_EQ(parse("Z5|1.00|8|").request.operation, kMachineOrder);
+    EXPECT_EQ(parse("Z2|A1|key|R1|C9|").request.operation, Operation::refund);
+    EXPECT_EQ(parse("Z5|1.00|8|").request.operation, Operation::machine_order);
     EXPECT_STREQ(parse("Z6|1.00|8|").request.description, "8");
 }
 
@@ -69,7 +69,7 @@ TEST(RequestParser, UnknownTokensAreAcceptedWithoutOperation) {
     for (const char* input : {"Z9|A1|", "z4|A1|key|R1|", "|"}) {
         Parsed parsed = parse(input);
         EXPECT_TRUE(parsed.accepted) << input;
-        EXPECT_EQ(parsed.request.operation, kNoOperation) << input;
+        EXPECT_EQ(parsed.request.operation, Operation::none) << input;
         EXPECT_STREQ(parsed.request.agent_no, "") << input;
     }
 }

@@ -63,6 +63,60 @@ TEST(SignatureCheck, UnsignedAnswersPassOnlyWhenTheyDoNotClaimSuccess) {
     EXPECT_FALSE(passes(R"({"result":"1","data":{"status":"SUCCESS"},"hmac":""})"));
 }
 
+TEST(SignatureCheck, WhatIsReadIsExactlyWhatWasSigned) {
+    const std::string genuine = R"({"status":"INIT","amount":"1.00","requestId":"R1"})";
+    const std::string hmac = aggregator::hmac_md5_hex(genuine, kKey);
+    const std::string forged = R"({"status":"SUCCESS","amount":"999.00","requestId":"R1"})";
+    // A second "data" after the signature, and the signed text nested in another member with
+    // the forged "data" at the top.
+    EXPECT_FALSE(passes(R"({"result":"1","data":)" + genuine + R"(,"hmac":")" + hmac +
+                        R"(","data":)" + forged + "}"));
+    EXPECT_FALSE(passes(R"({"result":"1","wrap":{"data":)" + genuine + R"(,"hmac":1},"data":)" +
+                        forged + R"(,"hmac":")" + hmac + "\"}"));
+    EXPECT_FALSE(passes(signed_body() + R"({"result":"1","data":)" + forged + "}"))
+        << "a second answer after the first";
+
+    // Members between "data" and "hmac" lie inside the signed text.
+    const std::string extended = genuine + R"(,"note":"x")";
+    const std::string body = R"({"result":"1","data":)" + extended + R"(,"hmac":")" +
+                             aggregator::hmac_md5_hex(extended, kKey) + "\"}";
+    const Answer answer = parse_answer(body);
+    EXPECT_TRUE(signature_valid(answer, kKey));
+    char status[11];
+    EXPECT_EQ(read_data_text(answer, "status", status), DataRead::done);
+    EXPECT_STREQ(status, "INIT");
+}
+
+TEST(SignatureCheck, NulBytesAreNeitherSignedTextNorValues) {
+    const std::string raw_nul =
+        std::string(R"({"status":"SUCCESS","requestId":"R1)") + '\0' + R"(OTHER"})";
+    EXPECT_FALSE(passes(signed_body(raw_nul)));
+
+    const std::string body = signed_body(R"({"status":"SUCCESS\u0000X","bankOrderNo":"1\u00002"})");
+    const Answer answer = parse_answer(body);
+    EXPECT_TRUE(signature_valid(answer, kKey));
+    char field[13];
+    EXPECT_EQ(read_data_text(answer, "status", field), DataRead::wrong_type);
+    EXPECT_EQ(read_data_text(answer, "bankOrderNo", field), DataRead::wrong_type);
+    char message[201];
+    read_top_text(parse_answer(R"({"result":"0","errorMsg":"refused\u0000OK"})"), "errorMsg",
+                  message, sizeof message);
+    EXPECT_STREQ(message, "");
+}
+
+TEST(OrderTie, AnAnswerNamingAnotherOrderDoesNotConcernTheRequest) {
+    auto concerns = [](const std::string& data, const char* request_id) {
+        const std::string body = signed_body(data);
+        return concerns_order(parse_answer(body), request_id);
+    };
+    EXPECT_TRUE(concerns(R"({"requestId":"R1"})", "R1"));
+    EXPECT_TRUE(concerns(R"({"status":"SUCCESS"})", "R1")) << "the service may leave it out";
+    EXPECT_TRUE(concerns(R"({"requestId":""})", "R1"));
+    EXPECT_FALSE(concerns(R"({"requestId":"OTHER"})", "R1"));
+    EXPECT_FALSE(concerns(R"({"requestId":"R1 "})", "R1"));
+    EXPECT_FALSE(concerns(R"({"requestId":1})", "1")) << "not a text";
+}
+
 TEST(AnswerFlags, SuccessIsTheExactText1AndDataNeedsAMember) {
     EXPECT_TRUE(succeeded(parse_answer(R"({"result":"1"})")));
     for (const char* body : {R"({"result":"0"})", R"({"result":"1 "})", R"({"result":1})",

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -44,22 +45,38 @@ ModuleLookup own_module_folder(char* dest, std::size_t size);
 class ProfileFile {
   public:
     explicit ProfileFile(const char* file);
+    ~ProfileFile();
+    ProfileFile(const ProfileFile&) = delete;
+    ProfileFile& operator=(const ProfileFile&) = delete;
+
     void text(const char* section, const char* key, const char* fallback, char* dest,
               std::size_t size) const;
     int number(const char* section, const char* key, int fallback) const;
 
   private:
-    std::string path_;
-    std::string content_;  // the file's bytes where the platform reads the file itself
-    bool readable_ = false;
+    struct Source;  // what the platform keeps of the file
+    std::unique_ptr<Source> source_;
 };
 
 // UTF-8 to the ANSI code page (GBK) through UTF-16. The text with its NUL must fit in size
 // bytes; otherwise dest is left empty. Returns the length stored.
 std::size_t utf8_to_ansi(std::string_view utf8, char* dest, std::size_t size);
 
-// The steps of one HTTP exchange, in order; a failure names the step that failed.
-enum class HttpStep { none, open, connect, open_request, send, query_info, status, read };
+// The steps of one HTTP exchange, in order; a failure names the step that failed. A read
+// fails as well when the body does not fit, or when the connection closes before the body it
+// announced has come.
+enum class HttpStep {
+    none,
+    open,
+    connect,
+    open_request,
+    send,
+    query_info,
+    status,
+    read,
+    read_too_long,
+    read_cut_short,
+};
 
 struct HttpOutcome {
     HttpStep failed_step;
@@ -67,8 +84,9 @@ struct HttpOutcome {
 };
 
 // One HTTP/1.0 GET of the request address (sent verbatim as the request target), never
-// served from a cache. The body is read once, at most body_size - 1 bytes, and is followed
-// by a NUL. proxy_text is "HTTP=HTTP://host:port"; empty means the environment's settings.
+// served from a cache; port 0 means 80. The body is read once, at most body_size - 1 bytes,
+// and is followed by a NUL. proxy_text is "HTTP=HTTP://host:port"; empty means the
+// environment's settings.
 HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* address,
                           const char* proxy_text, char* body, std::size_t body_size);
 

@@ -66,15 +66,22 @@ ModuleLookup own_module_folder(char* dest, std::size_t size) {
 }
 
 // The profile functions read the file themselves (and keep it cached).
-ProfileFile::ProfileFile(const char* file) : path_(file), readable_(true) {}
+struct ProfileFile::Source {
+    std::string path;
+};
+
+ProfileFile::ProfileFile(const char* file) : source_(std::make_unique<Source>(Source{file})) {}
+
+ProfileFile::~ProfileFile() = default;
 
 void ProfileFile::text(const char* section, const char* key, const char* fallback, char* dest,
                        std::size_t size) const {
-    GetPrivateProfileStringA(section, key, fallback, dest, static_cast<DWORD>(size), path_.c_str());
+    GetPrivateProfileStringA(section, key, fallback, dest, static_cast<DWORD>(size),
+                             source_->path.c_str());
 }
 
 int ProfileFile::number(const char* section, const char* key, int fallback) const {
-    return static_cast<int>(GetPrivateProfileIntA(section, key, fallback, path_.c_str()));
+    return static_cast<int>(GetPrivateProfileIntA(section, key, fallback, source_->path.c_str()));
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "aggregator.h"
 
+#include <json/reader.h>
 #include <json/value.h>
 #include <json/writer.h>
 
@@ -25,6 +26,48 @@ const std::map<std::string, std::vector<std::string>>& sign_orders() {
 }
 
 constexpr std::size_t kMaxSignText = 255;
+constexpr std::size_t kOversizedBody = 100 * 1024;
+
+struct NamedFault {
+    const char* name;
+    Fault fault;
+};
+constexpr NamedFault kFaultNames[] = {
+    {"none", Fault::none},
+    {"bad-signature", Fault::bad_signature},
+    {"unsigned", Fault::unsigned_answer},
+    {"server-error", Fault::server_error},
+    {"refuse", Fault::refuse_with_message},
+    {"refuse-with-code", Fault::refuse_with_code},
+    {"slow", Fault::slow},
+    {"empty-data", Fault::empty_data},
+    {"unknown-status", Fault::unknown_status},
+    {"cut-with-length", Fault::cut_with_length},
+    {"cut-without-length", Fault::cut_without_length},
+    {"never-answer", Fault::never_answer},
+    {"trickle", Fault::trickle},
+    {"oversized-body", Fault::oversized_body},
+    {"chunked", Fault::chunked},
+    {"other-order", Fault::other_order},
+    {"duplicate-data", Fault::duplicate_data},
+};
+
+Delivery delivery_for(Fault fault) {
+    switch (fault) {
+        case Fault::cut_with_length:
+            return Delivery::cut_with_length;
+        case Fault::cut_without_length:
+            return Delivery::cut_without_length;
+        case Fault::never_answer:
+            return Delivery::never;
+        case Fault::trickle:
+            return Delivery::trickle;
+        case Fault::chunked:
+            return Delivery::chunked;
+        default:
+            return Delivery::whole;
+    }
+}
 
 std::string now_text() {
     const std::time_t now = std::time(nullptr);
@@ -85,6 +128,18 @@ std::map<std::string, std::string> parse_query(std::string_view query) {
     return parameters;
 }
 
+// Through a proxy the target comes in absolute form; the service part is the same.
+std::map<std::string, std::string> parameters_of(const HttpRequest& request) {
+    std::string_view target(request.target);
+    if (target.rfind("http://", 0) == 0) {
+        const std::size_t path = target.find('/', 7);
+        target = path == std::string_view::npos ? std::string_view("/") : target.substr(path);
+    }
+    const std::size_t question = target.find('?');
+    return parse_query(question == std::string_view::npos ? std::string_view()
+                                                          : target.substr(question + 1));
+}
+
 std::string value_of(const std::map<std::string, std::string>& parameters,
                      const std::string& name) {
     const auto found = parameters.find(name);
@@ -92,6 +147,13 @@ std::string value_of(const std::map<std::string, std::string>& parameters,
 }
 
 }  // namespace
+
+std::optional<Fault> fault_named(const std::string& name) {
+    for (const NamedFault& named : kFaultNames) {
+        if (name == named.name) return named.fault;
+    }
+    return std::nullopt;
+}
 
 Aggregator::Aggregator()
     : server_([this](const HttpRequest& request) { return handle(request); }) {}
@@ -181,17 +243,34 @@ HttpResponse Aggregator::answer(const std::string& command, const std::string& k
     if (fault == Fault::bad_signature) signature[0] = signature[0] == '0' ? '1' : '0';
     std::string body = "{\"result\":\"1\",\"data\":" + data_json;
     if (fault != Fault::unsigned_answer) body += ",\"hmac\":\"" + signature + "\"";
+    if (fault == Fault::duplicate_data) {
+        // A second "data" after the signed one: paid, for a higher amount.
+        Json::Value forged;
+        Json::Reader().parse(data_json, forged);
+        forged["status"] = "SUCCESS";
+        forged["amount"] = "999.00";
+        body += ",\"data\":" + compact_json(forged);
+    }
+    if (fault == Fault::oversized_body) {
+        body += ",\"padding\":\"" + std::string(kOversizedBody - body.size(), 'x') + "\"";
+    }
     body += "}";
     HttpResponse response{200, body, {}};
     if (fault == Fault::slow) response.delay = delay_;
     return response;
 }
 
-std::string Aggregator::order_details(const Order& order, const std::string& merchant) const {
+std::string Aggregator::order_details(const std::string& command, const Order& order,
+                                      const std::string& merchant) const {
+    const bool other_order = fault_for(command) == Fault::other_order;
     Json::Value data;
-    data["status"] = fault_for("AGENTQUERY") == Fault::unknown_status ? "CLOSED" : order.status;
+    if (fault_for("AGENTQUERY") == Fault::unknown_status) {
+        data["status"] = "CLOSED";
+    } else {
+        data["status"] = other_order ? "SUCCESS" : order.status;
+    }
     data["customerName"] = merchant;
-    data["requestId"] = order.request_id;
+    data["requestId"] = other_order ? "OTHER" : order.request_id;
     data["orderAmount"] = order.amount;
     data["amount"] = order.amount;
     data["saveAmount"] = "0.00";
@@ -203,15 +282,13 @@ std::string Aggregator::order_details(const Order& order, const std::string& mer
 
 HttpResponse Aggregator::handle(const HttpRequest& request) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    // Through a proxy the target comes in absolute form; the service part is the same.
-    std::string_view target(request.target);
-    if (target.rfind("http://", 0) == 0) {
-        const std::size_t path = target.find('/', 7);
-        target = path == std::string_view::npos ? std::string_view("/") : target.substr(path);
-    }
-    const std::size_t question = target.find('?');
-    const Parameters parameters = parse_query(
-        question == std::string_view::npos ? std::string_view() : target.substr(question + 1));
+    HttpResponse response = respond(request);
+    response.delivery = delivery_for(fault_for(value_of(parameters_of(request), "cmd")));
+    return response;
+}
+
+HttpResponse Aggregator::respond(const HttpRequest& request) {
+    const Parameters parameters = parameters_of(request);
     const std::string command = value_of(parameters, "cmd");
     const auto sign_order = sign_orders().find(command);
     if (sign_order == sign_orders().end()) return refusal(u8"未知命令", "CMD");
@@ -271,13 +348,19 @@ HttpResponse Aggregator::scan_pay(const Parameters& parameters, const std::strin
     return answer("AGENTWXSCANPAY", key, compact_json(data));
 }
 
-HttpResponse Aggregator::query(const Parameters& parameters, const std::string& key,
-                               const std::string& merchant) {
+Order* Aggregator::agent_order(const Parameters& parameters) {
     const auto found = orders_.find(value_of(parameters, "requestId"));
     if (found == orders_.end() || found->second.agent_no != value_of(parameters, "agentNo")) {
-        return refusal(u8"订单不存在", "NOTFOUND");
+        return nullptr;
     }
-    Order& order = found->second;
+    return &found->second;
+}
+
+HttpResponse Aggregator::query(const Parameters& parameters, const std::string& key,
+                               const std::string& merchant) {
+    Order* const found = agent_order(parameters);
+    if (found == nullptr) return refusal(u8"订单不存在", "NOTFOUND");
+    Order& order = *found;
     ++order.queries;
     if (order.status == "INIT" && order.url.empty() && paid_after_queries_ > 0 &&
         order.queries >= paid_after_queries_) {
@@ -286,20 +369,18 @@ HttpResponse Aggregator::query(const Parameters& parameters, const std::string& 
         order.status = "SUCCESS";
         order.bank_order_no = bank_order;
     }
-    return answer("AGENTQUERY", key, order_details(order, merchant));
+    return answer("AGENTQUERY", key, order_details("AGENTQUERY", order, merchant));
 }
 
 HttpResponse Aggregator::refund(const Parameters& parameters, const std::string& key,
                                 const std::string& merchant) {
-    const auto found = orders_.find(value_of(parameters, "requestId"));
-    if (found == orders_.end() || found->second.agent_no != value_of(parameters, "agentNo")) {
-        return refusal(u8"订单不存在", "NOTFOUND");
-    }
-    Order& order = found->second;
+    Order* const found = agent_order(parameters);
+    if (found == nullptr) return refusal(u8"订单不存在", "NOTFOUND");
+    Order& order = *found;
     if (order.status != "SUCCESS") return refusal(u8"订单状态不允许退款", "E20");
     order.status = "REFUND";
     order.refund_time = now_text();
-    return answer("AGENTREFUND", key, order_details(order, merchant));
+    return answer("AGENTREFUND", key, order_details("AGENTREFUND", order, merchant));
 }
 
 HttpResponse Aggregator::create_order(const Parameters& parameters, const std::string& key,

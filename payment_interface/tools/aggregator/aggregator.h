@@ -4,6 +4,7 @@
 // wrongly. Usable inside a test (start on port 0, stop) and as a program.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -26,7 +27,19 @@ enum class Fault {
     slow,                 // the right answer, after the configured delay
     empty_data,           // "result" "1" with "data" {}
     unknown_status,       // orders report the status "CLOSED"
+    // What a real network or an attacker on the plain-HTTP path produces:
+    cut_with_length,     // the answer announces its length and stops half-way
+    cut_without_length,  // the answer stops half-way, without a Content-Length
+    never_answer,        // the request is taken and never answered
+    trickle,             // the answer comes one byte a second
+    oversized_body,      // a signed answer padded to 100 KB
+    chunked,             // HTTP/1.1 with the chunked transfer coding
+    other_order,         // the genuine signed answer of another, paid order ("OTHER")
+    duplicate_data,      // a signed answer followed by a forged second "data": paid, 999.00
 };
+
+// The fault named as on the command line ("bad-signature", "never-answer", ...).
+std::optional<Fault> fault_named(const std::string& name);
 
 struct Order {
     std::string request_id;
@@ -72,10 +85,15 @@ class Aggregator {
   private:
     using Parameters = std::map<std::string, std::string>;
 
+    HttpResponse respond(const HttpRequest& request);
     Fault fault_for(const std::string& command) const;
     HttpResponse answer(const std::string& command, const std::string& key, std::string data_json);
     HttpResponse refusal(const std::string& message, const std::string& code = "") const;
-    std::string order_details(const Order& order, const std::string& merchant) const;
+    std::string order_details(const std::string& command, const Order& order,
+                              const std::string& merchant) const;
+
+    // The order named by "requestId" when it belongs to the agent "agentNo".
+    Order* agent_order(const Parameters& parameters);
 
     HttpResponse scan_pay(const Parameters& parameters, const std::string& key);
     HttpResponse query(const Parameters& parameters, const std::string& key,

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
@@ -147,9 +148,53 @@ void HttpServer::accept_loop() {
     }
 }
 
-void HttpServer::wait_before_answer(std::chrono::milliseconds delay) {
+bool HttpServer::wait_before_answer(std::chrono::milliseconds delay) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_for(lock, delay, [this] { return stopping_.load(); });
+    return !changed_.wait_for(lock, delay, [this] { return stopping_.load(); });
+}
+
+void HttpServer::deliver(int client, const HttpResponse& response) {
+    const bool chunked = response.delivery == Delivery::chunked;
+    std::string answer = (chunked ? "HTTP/1.1 " : "HTTP/1.0 ") + std::to_string(response.status) +
+                         " " + reason_phrase(response.status) + "\r\n";
+    answer += "Content-Type: application/json; charset=utf-8\r\n";
+    if (chunked) {
+        answer += "Transfer-Encoding: chunked\r\n";
+    } else if (response.delivery != Delivery::cut_without_length) {
+        answer += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+    }
+    answer += "Connection: close\r\n\r\n";
+
+    switch (response.delivery) {
+        case Delivery::cut_with_length:
+        case Delivery::cut_without_length:
+            answer += response.body.substr(0, response.body.size() / 2);
+            break;
+        case Delivery::chunked: {
+            constexpr std::size_t kChunk = 16;
+            for (std::size_t at = 0; at < response.body.size(); at += kChunk) {
+                const std::string chunk = response.body.substr(at, kChunk);
+                char size[16];
+                std::snprintf(size, sizeof size, "%zx\r\n", chunk.size());
+                answer += size + chunk + "\r\n";
+            }
+            answer += "0\r\n\r\n";
+            break;
+        }
+        default:
+            answer += response.body;
+            break;
+    }
+    if (response.delivery != Delivery::trickle) {
+        send_all(client, answer);
+        return;
+    }
+    for (const char byte : answer) {
+        if (!send_all(client, std::string_view(&byte, 1)) ||
+            !wait_before_answer(std::chrono::seconds(1))) {
+            return;
+        }
+    }
 }
 
 void HttpServer::serve(int client) {
@@ -172,19 +217,14 @@ void HttpServer::serve(int client) {
         response.status = 400;
     }
     if (response.delay.count() > 0) wait_before_answer(response.delay);
+    if (response.delivery == Delivery::never) wait_before_answer(std::chrono::hours(24));
 
-    std::string answer = "HTTP/1.0 " + std::to_string(response.status) + " " +
-                         reason_phrase(response.status) + "\r\n";
-    answer += "Content-Type: application/json; charset=utf-8\r\n";
-    answer += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
-    answer += "Connection: close\r\n\r\n";
-    answer += response.body;
     exchange.answered = std::chrono::steady_clock::now();
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         exchanges_.push_back(exchange);
     }
-    send_all(client, answer);
+    if (response.delivery != Delivery::never) deliver(client, response);
     ::shutdown(client, SHUT_WR);
     while (::recv(client, chunk, sizeof chunk, 0) > 0) {
     }

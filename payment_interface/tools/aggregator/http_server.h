@@ -22,10 +22,21 @@ struct HttpRequest {
     std::string head;  // the whole request head, request line and header lines
 };
 
+// How an answer goes out: the faults of a real network besides the whole answer.
+enum class Delivery {
+    whole,               // HTTP/1.0 with Content-Length, then the whole body
+    cut_with_length,     // announces the whole body, closes after half of it
+    cut_without_length,  // no Content-Length, closes after half of the body
+    chunked,             // HTTP/1.1 with the chunked transfer coding, complete
+    trickle,             // the whole answer, one byte a second
+    never,               // takes the request and never answers
+};
+
 struct HttpResponse {
     int status = 200;
     std::string body;
     std::chrono::milliseconds delay{0};  // before the answer goes out
+    Delivery delivery = Delivery::whole;
 };
 
 struct RecordedExchange {
@@ -54,7 +65,9 @@ class HttpServer {
   private:
     void accept_loop();
     void serve(int client);
-    void wait_before_answer(std::chrono::milliseconds delay);
+    // False when the server stops meanwhile.
+    bool wait_before_answer(std::chrono::milliseconds delay);
+    void deliver(int client, const HttpResponse& response);
 
     Handler handler_;
     int listener_ = -1;

@@ -13,8 +13,12 @@ namespace {
 void usage() {
     std::fprintf(stderr,
                  "usage: vortal-aggregator [--port N] [--agent NO:KEY]... [--machine NO:KEY]...\n"
-                 "                         [--paid-after QUERIES]\n"
-                 "Prints the port it listens on (127.0.0.1), then serves until interrupted.\n");
+                 "                         [--paid-after QUERIES] [--fault NAME[:COMMAND]]...\n"
+                 "Prints the port it listens on (127.0.0.1), then serves until interrupted.\n"
+                 "Faults (for every command, or only COMMAND): bad-signature, unsigned,\n"
+                 "server-error, refuse, refuse-with-code, slow, empty-data, unknown-status,\n"
+                 "cut-with-length, cut-without-length, never-answer, trickle, oversized-body,\n"
+                 "chunked, other-order, duplicate-data.\n");
 }
 
 bool split_pair(const char* text, std::string& first, std::string& second) {
@@ -45,6 +49,15 @@ int main(int argc, char** argv) {
             service.add_agent(number, key);
         } else if (option == "--machine" && split_pair(value, number, key)) {
             service.add_machine(number, key);
+        } else if (option == "--fault") {
+            const std::string text = value;
+            const std::size_t colon = text.find(':');
+            const auto fault = aggregator::fault_named(text.substr(0, colon));
+            if (!fault) {
+                usage();
+                return 2;
+            }
+            service.set_fault(colon == std::string::npos ? "" : text.substr(colon + 1), *fault);
         } else if (option == "--paid-after") {
             service.set_paid_after_queries(static_cast<int>(std::strtol(value, nullptr, 10)));
         } else {

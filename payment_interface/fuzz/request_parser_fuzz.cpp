@@ -1,0 +1,72 @@
+// The request text of Z_ALITrans as a point-of-sale program may pass it: any bytes up to a NUL.
+// Beyond the sanitizers: a refused text leaves the record untouched; otherwise the operation
+// is the one the text's first field names, the configured fields stay empty, and every field taken
+// is NUL-terminated within its width and is one whole "|"-ended field of the text.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "fuzz_check.h"
+#include "request_parser.h"
+
+using namespace vortal;
+
+namespace {
+
+struct Field {
+    const char* text;
+    std::size_t width;
+};
+
+template <std::size_t N>
+Field field(const char (&text)[N]) {
+    return Field{text, N};
+}
+
+bool all_zero(const void* bytes, std::size_t size) {
+    const auto* byte = static_cast<const unsigned char*>(bytes);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (byte[i] != 0) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const std::string_view text(input.c_str());  // up to the first NUL, as the caller's text
+    TransRequest request;
+    std::memset(&request, 0, sizeof request);
+    if (!parse_request(input.c_str(), request)) {
+        korvane_require(all_zero(&request, sizeof request), "a refused text takes nothing");
+        return 0;
+    }
+    korvane_require(request.operation == operation_for(text.substr(0, text.find('|'))),
+                    "the operation is named by the text before the first \"|\"");
+
+    const TransRequest& r = request;
+    for (const Field& configured :
+         {field(r.version), field(r.server_host), field(r.server_path), field(r.proxy),
+          field(r.callback_url), field(r.shop_no), field(r.terminal_no), field(r.receipt_file)}) {
+        korvane_require(all_zero(configured.text, configured.width),
+                        "configured fields are not taken from the text");
+    }
+    const std::string fields = "|" + std::string(text.substr(text.find('|')));
+    for (const Field& taken :
+         {field(r.extra_info), field(r.agent_no), field(r.sign_key), field(r.request_id),
+          field(r.auth_code), field(r.amount), field(r.description), field(r.cashier_no)}) {
+        const std::size_t length = strnlen(taken.text, taken.width);
+        korvane_require(length < taken.width, "a field ends within its width");
+        korvane_require(all_zero(taken.text + length, taken.width - length),
+                        "a field is zero after its text");
+        if (length == 0) continue;
+        const std::string_view value(taken.text, length);
+        korvane_require(value.find('|') == std::string_view::npos, "a field holds no \"|\"");
+        korvane_require(fields.find("|" + std::string(value) + "|") != std::string::npos,
+                        "a field is a whole field of the text");
+    }
+    return 0;
+}

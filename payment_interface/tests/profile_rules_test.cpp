@@ -1,0 +1,37 @@
+#include "platform/profile_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+using namespace vortal::platform;
+
+TEST(ProfileRules, ReadTheWayTheWindowsProfileFunctionsDo) {
+    const std::string ini =
+        "; a comment\n[Other]\nHost=other\n[ Server ]\r\n Host = \"pay.example\" \r\n"
+        "Path='/pay api'\nEmpty=\n[server]\nLate=second section\n";
+    EXPECT_EQ(profile_value(ini, "SERVER", "host"), "pay.example");
+    EXPECT_EQ(profile_value(ini, "server", "path"), "/pay api");
+    EXPECT_EQ(profile_value(ini, "server", "empty"), "");
+    EXPECT_EQ(profile_value(ini, "server", "late"), std::nullopt)
+        << "only the first section of a name is read";
+    EXPECT_EQ(profile_value(ini, "missing", "host"), std::nullopt);
+
+    EXPECT_EQ(profile_number("8080 blanks"), 8080);
+    EXPECT_EQ(profile_number("-45"), -45);
+    EXPECT_EQ(profile_number("x1"), 0);
+    EXPECT_EQ(profile_number("4294967297"), 1) << "wraps at 32 bits";
+}
+
+TEST(ProfileRules, RegistryFileValuesByKeyPathAndName) {
+    const std::string registry =
+        "# the store's registry\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix]\n; note\n"
+        "Path = /opt/varnix \npath=/second\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\n"
+        "DATABASE=store\n";
+    EXPECT_EQ(registry_value(registry, "hkey_local_machine\\software\\VARNIX", "PATH"),
+              "/opt/varnix");
+    EXPECT_EQ(registry_value(registry, "HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane", "Path"),
+              std::nullopt);
+    EXPECT_EQ(registry_value(registry, "HKEY_LOCAL_MACHINE\\SOFTWARE", "DATABASE"), std::nullopt);
+}
