@@ -17,7 +17,7 @@ class Connection : public CoreFixture {
 TEST_F(Connection, OpenAppendsOneSeparatorToTheWorkingDirectory) {
     system.current_dir = "/store/pos";
     open(window);
-    EXPECT_EQ(window.is_runpath, "/store/pos/");
+    EXPECT_EQ(window.is_runpath, "/store/pos" + std::string(1, system.path_separator()));
 }
 
 TEST_F(Connection, ConnectsWithTheFixedLoginAndSettingsInTheirOrder) {

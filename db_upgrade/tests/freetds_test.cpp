@@ -7,8 +7,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "core/window.h"
+#include "loopback.h"
 #include "odbc/odbc_transaction.h"
+#include "recording_ui.h"
 #include "stand_in.h"
+#include "test_system.h"
 
 namespace tessary::odbc {
 namespace {
@@ -181,6 +185,28 @@ TEST_F(OdbcOverFreeTds, SelectsAndTransactionsOverTheWire) {
           "#1 transaction manager: commit and begin\n"}) {
         EXPECT_NE(log.find(request), std::string::npos) << request << log;
     }
+}
+
+TEST(OdbcFreeTds, AClosedPortGivesTheConnectionFailureMessage) {
+    unsetenv("TESSARY_ODBC_DRIVER");
+    testing::Timeline timeline;
+    OdbcTransaction sqlca;
+    testing::RecordingUi ui(timeline);
+    testing::TestSystem system;
+    system.registry["DATABASE"] = "store";
+    system.registry["SERVERNAME"] = "127.0.0.1," + std::to_string(testing::closed_loopback_port());
+    UpgradeWindow window(ui, system, sqlca);
+
+    EXPECT_FALSE(wf_connect_db(window));
+    EXPECT_FALSE(sqlca.connected());
+    const auto messages = timeline.texts(testing::Event::Kind::kMessage);
+    ASSERT_EQ(messages.size(), 1u);
+    const std::string head = "\xb2\xbb\xc4\xdc\xc1\xac\xbd\xd3\xb5\xbd\xca\xfd\xbe\xdd\xbf\xe2";
+    EXPECT_EQ(messages[0].rfind(head + "！(错误信息：[FreeTDS][SQL Server]Unable to connect", 0),
+              0u)
+        << messages[0];
+    EXPECT_EQ(messages[0].back(), ')');
+    EXPECT_EQ(timeline.texts(testing::Event::Kind::kBeep), (std::vector<std::string>{"1"}));
 }
 
 }  // namespace

@@ -1,64 +1,15 @@
-// The host layer on POSIX: the registry file, the machine's directories and paths, and the
-// GBK conversions.
+// The host layer on every system: the machine's directories and paths, files under GBK
+// names, and the GBK conversions.
 #include "host/host.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 
-#include "host/registry_file.h"
 #include "temp_dir.h"
 
 namespace tessary::host {
 namespace {
-
-const char kKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane";
-
-std::optional<std::string> lookup(const std::string& file, const std::string& key,
-                                  const std::string& name) {
-    std::istringstream in(file);
-    return find_registry_value(in, key, name);
-}
-
-TEST(RegistryFile, FindsValuesOfTheirOwnKeyWhateverTheCase) {
-    const std::string file =
-        "; the store software's values\r\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\other]\n"
-        "DATABASE=wrong\n"
-        "[hkey_local_machine\\software\\KORVANE]\r\n"
-        "  database = store \r\n"
-        "SERVERNAME=dbhost\\SQL2008\n"
-        "# a comment = not a value\n"
-        "PATH=\n"
-        "DATABASE=second\n";
-    EXPECT_EQ(lookup(file, kKey, "DATABASE"), "store");
-    EXPECT_EQ(lookup(file, kKey, "ServerName"), "dbhost\\SQL2008");
-    EXPECT_EQ(lookup(file, kKey, "PATH"), "");
-    EXPECT_EQ(lookup(file, kKey, "MISSING"), std::nullopt);
-    EXPECT_EQ(lookup(file, "HKEY_LOCAL_MACHINE\\SOFTWARE\\other", "DATABASE"), "wrong");
-    EXPECT_EQ(lookup(file, "HKEY_LOCAL_MACHINE\\SOFTWARE", "DATABASE"), std::nullopt);
-}
-
-TEST(RegistryFile, ValuesAreHandedOnAsTheirBytes) {
-    const std::string gbk_name = "\xc3\xc5\xb5\xea";  // a GBK database name
-    EXPECT_EQ(lookup(std::string("[") + kKey + "]\nDATABASE=" + gbk_name + "\n", kKey, "DATABASE"),
-              gbk_name);
-}
-
-TEST(RegistryFile, TheFileIsNamedByTheEnvironment) {
-    testing::TempDir dir;
-    const std::string path = dir.file("registry.ini");
-    std::ofstream(path) << "[" << kKey << "]\nSERVERNAME=10.0.0.5,1433\n";
-    HostSystem system;
-    setenv(kRegistryFileVariable, path.c_str(), 1);
-    EXPECT_EQ(system.registry_string("SOFTWARE\\korvane", "SERVERNAME"), "10.0.0.5,1433");
-    EXPECT_EQ(system.registry_string("SOFTWARE\\korvane", "DATABASE"), std::nullopt);
-    setenv(kRegistryFileVariable, dir.file("missing.ini").c_str(), 1);
-    EXPECT_EQ(system.registry_string("SOFTWARE\\korvane", "SERVERNAME"), std::nullopt);
-    unsetenv(kRegistryFileVariable);
-}
 
 TEST(Conversion, GbkAndUtf8BothWays) {
     const std::string gbk = "\xb2\xbb\xc4\xdc\xc1\xac\xbd\xd3\xb5\xbd\xca\xfd\xbe\xdd\xbf\xe2 (x)";
@@ -84,18 +35,65 @@ TEST(Directories, TheProgramDirectoryHoldsTheRunningProgram) {
     HostSystem system;
     const std::string directory = system.program_directory();
     ASSERT_FALSE(directory.empty());
-    EXPECT_NE(directory.back(), '/');
-    EXPECT_TRUE(std::ifstream(system.join(directory, "tessary_system_tests")).good()) << directory;
+    EXPECT_NE(directory.back(), system.path_separator());
+#ifdef _WIN32
+    const char* const program = "tessary_system_tests.exe";
+#else
+    const char* const program = "tessary_system_tests";
+#endif
+    EXPECT_TRUE(std::ifstream(system.join(directory, program)).good()) << directory;
     EXPECT_FALSE(system.current_directory().empty());
 }
 
 TEST(Directories, JoiningPutsExactlyOneSeparatorBetween) {
     const HostSystem system;
+#ifdef _WIN32
+    EXPECT_EQ(system.path_separator(), '\\');
+    EXPECT_EQ(system.join("C:\\korvane", "32k"), "C:\\korvane\\32k");
+    EXPECT_EQ(system.join("C:\\korvane\\", "32k"), "C:\\korvane\\32k");
+    EXPECT_EQ(system.join("C:/korvane/", "32k"), "C:/korvane/32k");
+#else
     EXPECT_EQ(system.path_separator(), '/');
     EXPECT_EQ(system.join("/opt/korvane", "32k"), "/opt/korvane/32k");
     EXPECT_EQ(system.join("/opt/korvane/", "32k"), "/opt/korvane/32k");
-    EXPECT_EQ(system.join("", "db.dat"), "db.dat");
     EXPECT_EQ(system.join("/opt\\korvane", ""), "/opt\\korvane/");
+#endif
+    EXPECT_EQ(system.join("", "db.dat"), "db.dat");
+}
+
+// The store machines name folders and files in GBK: the names reach the system and come
+// back as the same bytes, whatever the C++ library makes of narrow text.
+TEST(Directories, GbkNamesOfFoldersFilesAndTheCurrentDirectoryKeepTheirBytes) {
+    testing::TempDir dir;
+    HostSystem system;
+    const std::string folder = system.join(narrow_path(dir.path()), "\xc3\xc5\xb5\xea");  // 门店
+    const std::string script = "\xb4\xe6\xb4\xa2\xb9\xfd\xb3\xcc.sql";  // 存储过程.sql
+    const std::string path = system.join(folder, script);
+    ASSERT_TRUE(std::filesystem::create_directory(file_system_path(folder)));
+    EXPECT_TRUE(system.exists(folder));
+    EXPECT_FALSE(system.exists(path));
+
+    for (const char* content : {"old", "new"}) {
+        const auto file = system.replace_file(path);
+        EXPECT_TRUE(file->write(content));
+        EXPECT_TRUE(file->finish()) << file->error();
+    }
+    const auto appended = system.append_to_file(path);
+    EXPECT_TRUE(appended->write("er"));
+    EXPECT_TRUE(appended->finish()) << appended->error();
+    EXPECT_TRUE(system.exists(path));
+    const auto read = system.read_file(path);
+    ASSERT_TRUE(read) << read.error;
+    EXPECT_EQ(*read, "newer");
+    const auto listed = system.plain_files(folder);
+    ASSERT_TRUE(listed) << listed.error;
+    EXPECT_EQ(*listed, std::vector<std::string>{script});
+
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(file_system_path(folder));
+    const std::string current = system.current_directory();
+    std::filesystem::current_path(before);
+    EXPECT_EQ(current, folder);
 }
 
 TEST(Files, AnAppendedFileGrowsWriteByWriteAndAMissingFolderIsReported) {

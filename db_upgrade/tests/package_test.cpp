@@ -39,7 +39,7 @@ std::string numbered(const ::testing::TestParamInfo<Param>& test_case) {
 class Builder : public ::testing::Test {
   protected:
     void script(const std::string& name, const std::string& text) {
-        put_file(scripts.path() / name, text);
+        put_file(scripts.path() / host::file_system_path(name), text);
     }
     pk::PackOutcome pack() {
         return pk::pack_folder(system, scripts.path().string(), package_path());
@@ -149,7 +149,7 @@ TEST_F(Builder, MarkersThatCannotSplitThePackageArePacked) {
 TEST_F(Builder, AScriptThatCannotBeReadStopsTheBuild) {
     put_file(package_path(), "OLD");
     // Listed as a plain file, yet reading it fails, even for root.
-    fs::create_symlink("/proc/self/mem", scripts.path() / "unreadable_MS.sql");
+    const UnreadableFile unreadable(scripts.path() / "unreadable_MS.sql");
     const auto outcome = pack();
     EXPECT_EQ(outcome.error.rfind("不能读取脚本 unreadable_MS.sql：", 0), 0u) << outcome.error;
     EXPECT_EQ(file_bytes(package_path()), "OLD");

@@ -79,7 +79,7 @@ int unpack_command(const Arguments& arguments) {
         }
     }
     std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(folder), error);
+    std::filesystem::create_directories(host::file_system_path(folder), error);
     if (error) return fail("cannot create " + folder + ": " + error.message());
     for (const auto& entry : plan->scripts) {
         const std::string reason =

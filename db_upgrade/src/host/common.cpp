@@ -84,7 +84,7 @@ class ReplacingFile final : public FileWriter {
         }
         file_ = nullptr;
         std::error_code rename_error;
-        fs::rename(fs::path(temporary_), fs::path(path_), rename_error);
+        fs::rename(file_system_path(temporary_), file_system_path(path_), rename_error);
         if (rename_error) {
             error_ = path_ + ": " + rename_error.message();
             remove_temporary();
@@ -104,7 +104,7 @@ class ReplacingFile final : public FileWriter {
     }
     void remove_temporary() {
         std::error_code ignored;
-        fs::remove(fs::path(temporary_), ignored);
+        fs::remove(file_system_path(temporary_), ignored);
     }
 
     std::string path_;
@@ -164,12 +164,13 @@ std::string HostSystem::join(const std::string& folder, const std::string& name)
 
 Result<std::vector<std::string>> HostSystem::plain_files(const std::string& folder) {
     std::error_code error;
-    fs::directory_iterator entry(fs::path(folder), error);
+    fs::directory_iterator entry(file_system_path(folder), error);
     if (error) return Result<std::vector<std::string>>::failure(error.message());
     std::vector<std::string> names;
     for (; entry != fs::directory_iterator(); entry.increment(error)) {
         std::error_code type_error;
-        if (entry->is_regular_file(type_error)) names.push_back(entry->path().filename().string());
+        if (entry->is_regular_file(type_error))
+            names.push_back(narrow_path(entry->path().filename()));
     }
     if (error) return Result<std::vector<std::string>>::failure(error.message());
     return {std::move(names), {}};
@@ -177,7 +178,7 @@ Result<std::vector<std::string>> HostSystem::plain_files(const std::string& fold
 
 bool HostSystem::exists(const std::string& path) {
     std::error_code ignored;
-    return fs::exists(fs::path(path), ignored);
+    return fs::exists(file_system_path(path), ignored);
 }
 
 Result<std::string> HostSystem::read_file(const std::string& path) {
@@ -187,7 +188,7 @@ Result<std::string> HostSystem::read_file(const std::string& path) {
 
     std::string bytes;
     std::error_code size_error;
-    const auto size = fs::file_size(fs::path(path), size_error);
+    const auto size = fs::file_size(file_system_path(path), size_error);
     if (!size_error) bytes.reserve(static_cast<std::size_t>(size));
 
     char buffer[1 << 16];

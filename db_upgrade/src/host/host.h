@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,11 +36,17 @@ class HostSystem : public System {
     LocalTime local_time() override;
 };
 
+// A path in the system's narrow text (GBK on the store machines), as the C++ library's file
+// system takes it, and back.
+std::filesystem::path file_system_path(const std::string& path);
+std::string narrow_path(const std::filesystem::path& path);
+
 // GBK <-> UTF-8. Bytes that do not convert become '?'.
 std::string gbk_to_utf8(std::string_view gbk);
 std::string utf8_to_gbk(std::string_view utf8);
 
-// Lets the console show the UTF-8 that the command-line twin writes (a no-op on POSIX).
+// Lets the console show the UTF-8 that the command-line twin writes, and has standard output
+// and standard error take its bytes as they are, line ends too (a no-op on POSIX).
 void use_utf8_console();
 
 // Whether standard error is a terminal (the command-line twin beeps only there).

@@ -68,6 +68,13 @@ std::string HostSystem::maintainers_script_folder() {
     return "/srv/korvane/sql/pr_tr/";
 }
 
+std::filesystem::path file_system_path(const std::string& path) {
+    return std::filesystem::path(path);
+}
+std::string narrow_path(const std::filesystem::path& path) {
+    return path.string();
+}
+
 std::string gbk_to_utf8(std::string_view gbk) {
     return convert(gbk, "UTF-8", "GBK");
 }

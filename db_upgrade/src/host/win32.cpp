@@ -1,6 +1,8 @@
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -11,20 +13,76 @@ namespace {
 
 constexpr UINT kGbkCodePage = 936;
 
-// Through UTF-16, as Windows converts between code pages. Bytes that do not convert
-// become '?' (the system's default character).
-std::string convert(std::string_view text, UINT from, UINT to) {
-    if (text.empty()) return {};
-    const int source_length = static_cast<int>(text.size());
-    const int wide_length = MultiByteToWideChar(from, 0, text.data(), source_length, nullptr, 0);
-    if (wide_length <= 0) return std::string(text);
-    std::vector<wchar_t> wide(static_cast<std::size_t>(wide_length));
-    MultiByteToWideChar(from, 0, text.data(), source_length, wide.data(), wide_length);
+// The length of the character that starts at `at`, as far as the text goes.
+std::size_t character_length(std::string_view text, std::size_t at, UINT code_page) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 1;
+    if (code_page == CP_UTF8) {
+        length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    } else if (IsDBCSLeadByteEx(code_page, lead)) {
+        length = 2;
+    }
+    return std::min(length, text.size() - at);
+}
+
+// Narrow text of `code_page` as UTF-16. A sequence that does not convert becomes one '?',
+// and the conversion goes on after its first byte (UTF-8: after the whole character), as
+// iconv is driven on POSIX.
+std::wstring to_wide(std::string_view text, UINT code_page) {
+    std::wstring wide;
+    if (text.empty()) return wide;
+    const int length = static_cast<int>(text.size());
+    const int whole =
+        MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+    if (whole > 0) {
+        wide.resize(static_cast<std::size_t>(whole));
+        MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(),
+                            whole);
+        return wide;
+    }
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t taken = character_length(text, at, code_page);
+        wchar_t units[2];
+        const int converted = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data() + at,
+                                                  static_cast<int>(taken), units, 2);
+        if (converted > 0) {
+            wide.append(units, static_cast<std::size_t>(converted));
+            at += taken;
+            continue;
+        }
+        wide += L'?';
+        ++at;
+        while (code_page == CP_UTF8 && at < text.size() &&
+               (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
+            ++at;
+        }
+    }
+    return wide;
+}
+
+// UTF-16 as narrow text of `code_page`. GBK holds nothing beyond the 16-bit range, and
+// Windows would make one '?' of each half of a surrogate pair: such a character becomes
+// one '?', as on POSIX.
+std::string from_wide(std::wstring wide, UINT code_page) {
+    if (code_page != CP_UTF8) {
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < wide.size(); ++i) {
+            const bool pair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() &&
+                              wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
+            wide[kept++] = pair ? L'?' : wide[i];
+            if (pair) ++i;
+        }
+        wide.resize(kept);
+    }
+    if (wide.empty()) return {};
+    const int wide_length = static_cast<int>(wide.size());
     const int length =
-        WideCharToMultiByte(to, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return std::string(text);
+        WideCharToMultiByte(code_page, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return {};
     std::string out(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(to, 0, wide.data(), wide_length, out.data(), length, nullptr, nullptr);
+    WideCharToMultiByte(code_page, 0, wide.data(), wide_length, out.data(), length, nullptr,
+                        nullptr);
     return out;
 }
 
@@ -44,28 +102,37 @@ std::optional<std::string> HostSystem::registry_string(const std::string& key,
                       &opened) != ERROR_SUCCESS) {
         return std::nullopt;
     }
+    // REG_SZ, or REG_EXPAND_SZ with its environment variables expanded; the value may grow
+    // between asking for its size and reading it.
     std::optional<std::string> result;
-    DWORD size = 0;
-    const DWORD types = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
-    if (RegGetValueA(opened, nullptr, value.c_str(), types, nullptr, nullptr, &size) ==
-        ERROR_SUCCESS) {
-        std::vector<char> data(size + 1, '\0');
-        if (RegGetValueA(opened, nullptr, value.c_str(), types, nullptr, data.data(), &size) ==
-            ERROR_SUCCESS) {
-            result = std::string(data.data());
+    std::vector<char> data(256);
+    for (;;) {
+        DWORD size = static_cast<DWORD>(data.size());
+        const LSTATUS status = RegGetValueA(opened, nullptr, value.c_str(), RRF_RT_REG_SZ, nullptr,
+                                            data.data(), &size);
+        if (status == ERROR_MORE_DATA) {
+            data.resize(size + 1);
+            continue;
         }
+        if (status == ERROR_SUCCESS) result = std::string(data.data());
+        break;
     }
     RegCloseKey(opened);
     return result;
 }
 
 std::string HostSystem::current_directory() {
-    const DWORD length = GetCurrentDirectoryA(0, nullptr);
-    if (length == 0) return {};
-    std::string path(length, '\0');
-    const DWORD written = GetCurrentDirectoryA(length, path.data());
-    path.resize(written);
-    return path;
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(path.size()), path.data());
+        if (length == 0) return {};
+        // A length beyond the buffer is the size it needs, with the terminating NUL.
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(length);
+    }
 }
 
 std::string HostSystem::program_directory() {
@@ -83,15 +150,27 @@ std::string HostSystem::maintainers_script_folder() {
     return "e:\\G\\korvane\\sql\\pr_tr\\";
 }
 
+// The file names of the A functions are in the ANSI code page; the C++ library would take
+// narrow text as neither that nor give it back so.
+std::filesystem::path file_system_path(const std::string& path) {
+    return std::filesystem::path(to_wide(path, CP_ACP));
+}
+std::string narrow_path(const std::filesystem::path& path) {
+    return from_wide(path.wstring(), CP_ACP);
+}
+
 std::string gbk_to_utf8(std::string_view gbk) {
-    return convert(gbk, kGbkCodePage, CP_UTF8);
+    return from_wide(to_wide(gbk, kGbkCodePage), CP_UTF8);
 }
 std::string utf8_to_gbk(std::string_view utf8) {
-    return convert(utf8, CP_UTF8, kGbkCodePage);
+    return from_wide(to_wide(utf8, CP_UTF8), kGbkCodePage);
 }
 
 void use_utf8_console() {
     SetConsoleOutputCP(CP_UTF8);
+    // Text mode would put a CR before every LF, also inside statements that hold CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 }
 
 bool stderr_is_terminal() {

@@ -19,15 +19,16 @@ std::string attribute(const std::string& name, const std::string& value) {
     return name + "=" + quoted + "};";
 }
 
-bool same_ignoring_case(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
+std::string lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    return i == a.size() && b[i] == '\0';
+    return text;
+}
+
+bool is_freetds(const std::string& driver) {
+    const std::string name = lower(driver);
+    return name.find("freetds") != std::string::npos || name.find("tdsodbc") != std::string::npos;
 }
 
 std::string trimmed(const std::string& text) {
@@ -45,6 +46,15 @@ std::string driver_from_environment() {
 
 std::string build_connection_string(const Transaction::Settings& settings,
                                     const std::string& driver) {
+    if (!is_freetds(driver)) {
+        std::string text = attribute("DRIVER", driver);
+        text += attribute("Server", trimmed(settings.server_name));
+        text += attribute("Database", settings.database);
+        text += attribute("UID", settings.log_id);
+        text += attribute("PWD", settings.log_pass);
+        return text;
+    }
+
     std::string server = trimmed(settings.server_name);
     std::string port;
     const auto comma = server.rfind(',');
@@ -57,7 +67,7 @@ std::string build_connection_string(const Transaction::Settings& settings,
     }
     const auto backslash = server.find('\\');
     const std::string host = server.substr(0, backslash);
-    if (same_ignoring_case(host, ".") || same_ignoring_case(host, "(local)")) {
+    if (host == "." || lower(host) == "(local)") {
         server.replace(0, host.size(), "localhost");
     }
 

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# tessary-cli.exe under wine, as a store machine runs it, held against the native build:
+#   windows_cli_test.sh WINE_RUNNER TESSARY_CLI_EXE NATIVE_DB_UPGRADE_DIR
+# - the statements of a whole upgrade, a script folder's among them, are the native ones;
+# - a package built from a folder with a Chinese name lists and unpacks as on Linux;
+# - status, and an upgrade of two databases through odbc32 (wine hands it to unixODBC and FreeTDS's
+#   driver) against the native SQL Server stand-in, with the registry values imported by
+#   reg.exe into the 32-bit view, the installation, working and program folders named in
+#   Chinese;
+# - a refused connection ends with the driver's text and a failure.
+set -euo pipefail
+runner=$(realpath "$1") native=$(realpath "$3")
+for program in "$native/tessary-cli" "$native/tessary-sql-stand-in"; do
+  [[ -x $program ]] || { echo "$program is missing: build the native preset first" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+stand_in_pid=
+cleanup() {
+  [[ -z $stand_in_pid ]] || { kill "$stand_in_pid" 2>/dev/null; wait "$stand_in_pid" 2>/dev/null; }
+  "$runner" reg delete 'HKEY_LOCAL_MACHINE\SOFTWARE\korvane' /reg:32 /f >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+passed=0 failed=0
+check() {  # check DESCRIPTION COMMAND...
+  if "${@:2}"; then passed=$((passed + 1)); else echo "FAILED: $1" >&2; failed=$((failed + 1)); fi
+}
+contains() { [[ $(<"$1") == *"$2"* ]]; }
+gbk() { printf "$@" | iconv -f UTF-8 -t GBK; }
+
+# Wine shows the Linux (UTF-8) names of these folders to the program in GBK. The program
+# runs from a folder of its own, where its run log goes.
+installation=$work/安装/pos
+current=$work/工作
+mkdir -p "$installation/32k" "$current" "$work/源" "$work/程序"
+cli=$work/程序/tessary-cli.exe
+cp "$2" "$cli"
+gbk 'create procedure p_rebuilt as\r\nbegin\r\nselect 1 -- 重建\r\nend\r\nGO\r\n' \
+  >"$installation/32k/p_rebuilt.sql"
+gbk 'drop procedure p_packed_MS\r\ngo\r\ncreate procedure p_packed_MS as\r\nbegin\r\nselect 2 -- 打包\r\nend\r\n' \
+  >"$work/源/过程_MS.sql"
+
+# 1. The statements of an upgrade from a new installation, the script folder's included.
+"$runner" "$cli" script --scripts "Z:$installation/32k" >"$work/windows.out" 2>"$work/windows.err"
+"$native/tessary-cli" script --scripts "$installation/32k" >"$work/native.out" 2>"$work/native.err"
+check "script prints the native statements" cmp -s "$work/windows.out" "$work/native.out"
+check "script reports as the native twin" cmp -s "$work/windows.err" "$work/native.err"
+check "the rebuilt script is among them" contains "$work/windows.out" "select 1 -- 重建"
+
+# 2. A package from a folder with a Chinese name and a Chinese script name.
+"$runner" "$cli" pack "Z:$work/源" -o "Z:$current/db.dat" >"$work/pack.out"
+check "pack names the script in UTF-8" contains "$work/pack.out" "过程_MS.sql"
+"$runner" "$cli" list "Z:$current/db.dat" >"$work/windows.list"
+"$native/tessary-cli" list "$current/db.dat" >"$work/native.list"
+check "the package lists as on Linux" cmp -s "$work/windows.list" "$work/native.list"
+"$runner" "$cli" unpack "Z:$current/db.dat" "Z:$work/回" >/dev/null
+check "unpack gives the script back byte for byte" cmp -s "$work/源/过程_MS.sql" "$work/回/过程_MS.sql"
+
+# 3. The upgrade of both databases, with the registry values of the 32-bit view.
+"$native/tessary-sql-stand-in" --port 0 --database store --database SorVanth \
+  >"$work/stand-in.log" 2>&1 &
+stand_in_pid=$!
+port=
+for _ in $(seq 200); do
+  port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/stand-in.log")
+  [[ -n $port ]] && break
+  sleep 0.05
+done
+[[ -n $port ]] || { echo "the SQL Server stand-in did not start" >&2; exit 1; }
+
+windows_installation=$(sed 's|/|\\\\|g' <<<"Z:$installation")
+gbk 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\r\n"DATABASE"="store"\r\n"SERVERNAME"="127.0.0.1,%s"\r\n"PATH"="%s"\r\n' \
+  "$port" "$windows_installation" >"$work/korvane.reg"
+"$runner" reg import "Z:$work/korvane.reg" /reg:32 >/dev/null 2>&1
+run() {  # run COMMAND STDERR_FILE: the exit code of tessary-cli.exe COMMAND
+  local status=0
+  (cd "$current" && TESSARY_ODBC_DRIVER=FreeTDS "$runner" "$cli" "$1") >/dev/null 2>"$2" ||
+    status=$?
+  echo "$status"
+}
+check "status says an upgrade is due" test "$(run status "$work/status.err")" -eq 10
+check "the upgrade succeeds" test "$(run upgrade "$work/upgrade.err")" -eq 0
+check "status then says up to date" test "$(run status "$work/status.err")" -eq 0
+# Per database: the date read twice, the row insert (refused: the row exists), the 191
+# statements of the batches and the catalogue, the rebuilt script, and the package's drop
+# (refused: nothing to drop) and create.
+check "every statement was sent" contains "$work/upgrade.err" "发送语句 395 条，成功 391 条，失败 4 条"
+read_back() {
+  tsql -o fhq -H 127.0.0.1 -p "$port" -U korvane -P tqzvbno -D "$1" 2>/dev/null <<'SQL'
+select sys_var_value from t_sys_system where sys_var_id = 'UPGRADE_DATE'
+go
+select count(*) from sysobjects where name = 'p_rebuilt'
+go
+select count(*) from sysobjects where name = 'p_packed_MS'
+go
+SQL
+}
+for database in store SorVanth; do
+  check "$database is upgraded, rebuilt and packed" test "$(read_back "$database")" == $'20200117\n1\n1'
+done
+check "the run reads uncommitted from its login on" contains "$work/stand-in.log" \
+  $'#1 login korvane to store, TDS 7.4\n#1 batch: SET TRANSACTION ISOLATION LEVEL READ UNCOMMITTED'
+run_logs=("$work"/程序/tessary-upgrade-*.log)
+check "the run log lies beside the program" contains "${run_logs[0]}" "create procedure p_packed_MS"
+
+# 4. A server that is gone: the driver's text, and a failure.
+kill "$stand_in_pid"
+wait "$stand_in_pid" 2>/dev/null || true
+stand_in_pid=
+check "a refused connection fails" test "$(run upgrade "$work/refused.err")" -eq 1
+check "with the driver's text" contains "$work/refused.err" \
+  "凯岚商业管理软件: 不能连接到数据库！(错误信息：[FreeTDS][SQL Server]Unable to connect"
+
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]
