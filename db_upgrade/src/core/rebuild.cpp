@@ -13,24 +13,6 @@ bool is_go_line(const std::string& line) {
     return line.size() == 2 && text::upper(line) == "GO";
 }
 
-// Runs one script batch by batch: a line "GO" (any letter case, nothing else on it) ends a
-// batch; every other line joins the batch after a line feed.
-void run_script(Transaction& sqlca, const std::vector<std::string>& lines) {
-    std::string batch;
-    for (const std::string& line : lines) {
-        if (is_go_line(line)) {
-            sqlca.execute_immediate(batch);
-            batch.clear();
-        } else {
-            batch += '\n';
-            batch += line;
-        }
-    }
-    // Text after the last GO line is the script's own last batch, not the start of the
-    // next script's first one.
-    if (!text::is_blank(batch)) sqlca.execute_immediate(batch);
-}
-
 // Where the last occurrence of a word in a text begins, counted from the text's end: the
 // number of bytes from the word's first byte to the end. Takes the text and the word both
 // reversed; npos when the word does not occur.
@@ -40,6 +22,24 @@ std::size_t from_end(const std::string& backwards, std::string_view word_backwar
 }
 
 }  // namespace
+
+std::vector<std::string> script_batches(const std::vector<std::string>& lines) {
+    std::vector<std::string> batches;
+    std::string batch;
+    for (const std::string& line : lines) {
+        if (is_go_line(line)) {
+            batches.push_back(std::move(batch));
+            batch.clear();
+        } else {
+            batch += '\n';
+            batch += line;
+        }
+    }
+    // Text after the last GO line is the script's own last batch, not the start of the
+    // next script's first one.
+    if (!text::is_blank(batch)) batches.push_back(std::move(batch));
+    return batches;
+}
 
 // "32k" under the store software's installation folder, which the registry value PATH names.
 std::string procedure_script_folder(UpgradeWindow& w) {
@@ -75,7 +75,7 @@ void wf_exec_sql(UpgradeWindow& w) {
             ui.insert_progress_line(ls_file + " 不能读取：" + lines.error);
             continue;
         }
-        run_script(w.sqlca(), *lines);
+        for (const std::string& batch : script_batches(*lines)) w.sqlca().execute_immediate(batch);
         ui.insert_progress_line(ls_file + "完成");
     }
     ui.message_box(kNoticeTitle, "存储过程重建成功");

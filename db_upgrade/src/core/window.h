@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "package.h"
 #include "run_report.h"
@@ -79,6 +80,11 @@ void wf_dbupgrade_2007(UpgradeWindow& w);                          // upgrade.cp
 void wf_create_table_200327(UpgradeWindow& w);                     // catalogue.cpp
 void wf_exec_sql(UpgradeWindow& w);                                // rebuild.cpp
 bool wf_get_sql_go(std::string& as_create, std::string& as_drop);  // rebuild.cpp
+
+// The batches wf_exec_sql sends for the lines of a script: a line "GO" (any letter case,
+// nothing else on it) ends a batch, every other line joins the batch after a line feed, and
+// what follows the last GO line is a batch of its own unless it is blank (rebuild.cpp).
+std::vector<std::string> script_batches(const std::vector<std::string>& lines);
 
 // The folder, with its trailing separator, that wf_exec_sql runs the scripts of; empty when
 // the registry names none (rebuild.cpp).
