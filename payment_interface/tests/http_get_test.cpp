@@ -9,6 +9,7 @@
 #include <string>
 
 #include "aggregator.h"
+#include "http_failure_lines.h"
 #include "http_server.h"
 #include "response.h"
 #include "signing.h"
@@ -18,15 +19,6 @@ using aggregator::HttpResponse;
 using aggregator::HttpServer;
 
 namespace {
-
-constexpr char kStatusNotOk[] = "HTTP_STATUS_OK\xca\xa7\xb0\xdc";
-constexpr char kSendFailed[] = "HttpSendRequest\xc7\xeb\xc7\xf3\xca\xa7\xb0\xdc";
-// InternetReadFile失败:应答超出缓冲区, InternetReadFile失败:应答在结束前中断
-constexpr char kBodyTooLong[] =
-    "InternetReadFile\xca\xa7\xb0\xdc:\xd3\xa6\xb4\xf0\xb3\xac\xb3\xf6\xbb\xba\xb3\xe5\xc7\xf8";
-constexpr char kBodyCutShort[] =
-    "InternetReadFile\xca\xa7\xb0\xdc:"
-    "\xd3\xa6\xb4\xf0\xd4\xda\xbd\xe1\xca\xf8\xc7\xb0\xd6\xd0\xb6\xcf";
 
 class HttpGetTest : public testing::Test {
   protected:
@@ -84,7 +76,7 @@ TEST_F(HttpGetTest, OtherStatusesFailWithoutReadingTheBody) {
     for (int status : {404, 500}) {
         answer_ = [status](const HttpRequest&) { return HttpResponse{status, "error page", {}}; };
         EXPECT_EQ(get("127.0.0.1", port_, "/x"), 0u) << status;
-        EXPECT_EQ(debug_, kStatusNotOk);
+        EXPECT_EQ(debug_, test_support::kStatusNotOkLine);
         EXPECT_EQ(body_[0], '\0');
     }
 }
@@ -103,7 +95,7 @@ TEST_F(HttpGetTest, BodiesThatDoNotFitOrStopEarlyAreFailedReads) {
 
     answer_ = [](const HttpRequest&) { return HttpResponse{200, std::string(4096, 'b'), {}}; };
     EXPECT_EQ(get("127.0.0.1", port_, "/x"), 0u);
-    EXPECT_EQ(debug_, kBodyTooLong);
+    EXPECT_EQ(debug_, test_support::kBodyTooLongLine);
 
     answer_ = [](const HttpRequest&) {
         HttpResponse response{200, std::string(200, 'b'), {}};
@@ -111,15 +103,15 @@ TEST_F(HttpGetTest, BodiesThatDoNotFitOrStopEarlyAreFailedReads) {
         return response;
     };
     EXPECT_EQ(get("127.0.0.1", port_, "/x"), 0u);
-    EXPECT_EQ(debug_, kBodyCutShort);
+    EXPECT_EQ(debug_, test_support::kBodyCutShortLine);
 }
 
 TEST_F(HttpGetTest, UnreachableServersFailAtSending) {
     server_.stop();
     EXPECT_EQ(get("127.0.0.1", port_, "/x"), 0u);
-    EXPECT_EQ(debug_, kSendFailed);
+    EXPECT_EQ(debug_, test_support::kSendFailedLine);
     EXPECT_EQ(get("vortal-no-such-host.invalid", 80, "/x"), 0u);
-    EXPECT_EQ(debug_, kSendFailed);
+    EXPECT_EQ(debug_, test_support::kSendFailedLine);
 }
 
 TEST_F(HttpGetTest, ConfiguredProxyGetsTheAbsoluteFormTarget) {

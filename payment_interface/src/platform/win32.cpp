@@ -123,6 +123,39 @@ std::size_t utf8_to_ansi(std::string_view utf8, char* dest, std::size_t size) {
     return static_cast<std::size_t>(written - 1);
 }
 
+namespace {
+
+// WinINet hands a body out in pieces: reads until it reports the end. A body that does not
+// fit, or that ends before the length its header announced, is a failed read, never a
+// shorter answer.
+HttpOutcome read_body(HINTERNET request, char* body, std::size_t body_size) {
+    const std::size_t capacity = body_size - 1;
+    std::size_t stored = 0;
+    for (;;) {
+        char beyond = '\0';
+        const bool room_left = stored < capacity;
+        DWORD read = 0;
+        if (!InternetReadFile(request, room_left ? body + stored : &beyond,
+                              room_left ? static_cast<DWORD>(capacity - stored) : 1, &read)) {
+            return HttpOutcome{HttpStep::read, 0};
+        }
+        if (read == 0) break;
+        if (!room_left) return HttpOutcome{HttpStep::read_too_long, 0};
+        stored += read;
+    }
+    DWORD announced = 0;
+    DWORD announced_size = sizeof announced;
+    if (HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
+                       &announced_size, nullptr) &&
+        stored < announced) {
+        return HttpOutcome{HttpStep::read_cut_short, 0};
+    }
+    body[stored] = '\0';
+    return HttpOutcome{HttpStep::none, static_cast<std::uint32_t>(stored)};
+}
+
+}  // namespace
+
 HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* address,
                           const char* proxy_text, char* body, std::size_t body_size) {
     const bool use_proxy = proxy_text[0] != '\0';
@@ -163,12 +196,7 @@ HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* addr
     if (std::strtol(status_text, nullptr, 10) != HTTP_STATUS_OK) {
         return HttpOutcome{HttpStep::status, 0};
     }
-    DWORD read = 0;
-    if (!InternetReadFile(request_handle, body, static_cast<DWORD>(body_size - 1), &read)) {
-        return HttpOutcome{HttpStep::read, 0};
-    }
-    body[read] = '\0';
-    return HttpOutcome{HttpStep::none, read};
+    return read_body(request_handle, body, body_size);
 }
 
 void release_http() {}

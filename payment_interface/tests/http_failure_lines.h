@@ -1,0 +1,16 @@
+// The debugger lines of a failed HTTP exchange, as GBK bytes: the same on every platform.
+#pragma once
+
+namespace test_support {
+
+// HTTP_STATUS_OK失败, HttpSendRequest请求失败
+inline constexpr char kStatusNotOkLine[] = "HTTP_STATUS_OK\xca\xa7\xb0\xdc";
+inline constexpr char kSendFailedLine[] = "HttpSendRequest\xc7\xeb\xc7\xf3\xca\xa7\xb0\xdc";
+// InternetReadFile失败:应答超出缓冲区, InternetReadFile失败:应答在结束前中断
+inline constexpr char kBodyTooLongLine[] =
+    "InternetReadFile\xca\xa7\xb0\xdc:\xd3\xa6\xb4\xf0\xb3\xac\xb3\xf6\xbb\xba\xb3\xe5\xc7\xf8";
+inline constexpr char kBodyCutShortLine[] =
+    "InternetReadFile\xca\xa7\xb0\xdc:"
+    "\xd3\xa6\xb4\xf0\xd4\xda\xbd\xe1\xca\xf8\xc7\xb0\xd6\xd0\xb6\xcf";
+
+}  // namespace test_support
