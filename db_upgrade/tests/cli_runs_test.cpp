@@ -137,6 +137,12 @@ TEST_F(CliRun, StatusReadsBothDatabasesWithSelectsAndUseAlone) {
     EXPECT_EQ(text.exit_code, 0);
     EXPECT_NE(text.out.find("database store\n  upgrade date   20200117\n"), std::string::npos);
     EXPECT_EQ(text.out.substr(text.out.size() - 11), "up to date\n");
+
+    // A date no batch starts from is one no upgrade can mend: a failure, not an upgrade due.
+    server.add_database(store_database("store", "20191014"));
+    const Outcome unknown = run(cli::run_status, false);
+    EXPECT_EQ(unknown.exit_code, 1);
+    EXPECT_NE(unknown.out.find("an upgrade cannot run\n"), std::string::npos);
 }
 
 }  // namespace

@@ -16,6 +16,12 @@ bool up_to_date(const DatabaseState& state) {
     return state.upgrade_date && is_up_to_date(*state.upgrade_date);
 }
 
+// A database whose date cannot be read, or that records a date no batch starts from, is one
+// an upgrade cannot bring up to date.
+bool upgradable(const DatabaseState& state) {
+    return state.upgrade_date && is_gate_date(*state.upgrade_date);
+}
+
 std::string batch_text(const Batch& batch) {
     std::string out =
         std::string(batch.date) + " (" + std::to_string(batch.fixed_statements) + " statements";
@@ -52,7 +58,7 @@ void print_database(std::ostream& out, const DatabaseState& state) {
     out << "  next upgrade   " << next_upgrade(state) << '\n';
 }
 
-void print_status(std::ostream& out, const Status& status, bool all_up_to_date) {
+void print_status(std::ostream& out, const Status& status, const char* verdict) {
     for (const DatabaseState& state : status.databases) print_database(out, state);
 
     const ScriptFolderState& scripts = status.procedure_scripts;
@@ -71,7 +77,7 @@ void print_status(std::ostream& out, const Status& status, bool all_up_to_date) 
     out << "script package     " << host::gbk_to_utf8(package.path);
     if (!package.present) {
         out << " is missing: an upgrade stops its package step\n";
-    } else if (package.bytes == 0 && !package.problem.empty()) {
+    } else if (!package.readable) {
         out << ": cannot read: " << host::gbk_to_utf8(package.problem) << '\n';
     } else {
         out << ", " << package.bytes << " bytes, " << package.scripts << " scripts ("
@@ -80,7 +86,7 @@ void print_status(std::ostream& out, const Status& status, bool all_up_to_date) 
             << package.syntax_errors << " with a syntax error\n";
         if (!package.problem.empty()) out << "  " << host::gbk_to_utf8(package.problem) << '\n';
     }
-    out << (all_up_to_date ? "up to date" : "upgrade due") << std::endl;
+    out << verdict << std::endl;
 }
 
 void add_status(Json::Value& report, const Status& status) {
@@ -138,13 +144,18 @@ int run_status(Transaction& sqlca, System& system, bool json, std::ostream& out,
         const Status status = read_status(window);
         sqlca.disconnect();
         bool all_up_to_date = true;
+        bool all_upgradable = true;
         for (const DatabaseState& state : status.databases) {
             all_up_to_date = all_up_to_date && up_to_date(state);
+            all_upgradable = all_upgradable && upgradable(state);
         }
-        print_status(json ? err : out, status, all_up_to_date);
+        exit_code = !all_upgradable ? kFailure : all_up_to_date ? kSuccess : kUpgradeDue;
+        print_status(json ? err : out, status,
+                     exit_code == kFailure ? "an upgrade cannot run"
+                     : all_up_to_date      ? "up to date"
+                                           : "upgrade due");
         add_status(report, status);
         report["up_to_date"] = all_up_to_date;
-        exit_code = all_up_to_date ? kSuccess : kUpgradeDue;
     }
     if (json) {
         report["exit_code"] = exit_code;
