@@ -52,6 +52,7 @@ PackageState package_state(UpgradeWindow& w) {
         state.problem = bytes.error;
         return state;
     }
+    state.readable = true;
     state.bytes = bytes->size();
     const package::Plan plan = package::plan_package(*bytes, w.sqlca().settings().dbms);
     state.problem = plan.error;

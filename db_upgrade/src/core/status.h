@@ -37,6 +37,7 @@ struct ScriptFolderState {
 struct PackageState {
     std::string path;
     bool present = false;
+    bool readable = false;
     std::size_t bytes = 0;
     std::size_t scripts = 0;
     std::size_t for_ms = 0;         // names holding "MS": the scripts for SQL Server
