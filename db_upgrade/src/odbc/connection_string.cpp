@@ -1,6 +1,9 @@
 #include "connection_string.h"
 
 #include <cstdlib>
+#include <string_view>
+
+#include "core/text.h"
 
 namespace tessary::odbc {
 namespace {
@@ -19,22 +22,13 @@ std::string attribute(const std::string& name, const std::string& value) {
     return name + "=" + quoted + "};";
 }
 
-std::string lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 bool is_freetds(const std::string& driver) {
-    const std::string name = lower(driver);
+    const std::string name = text::lower(driver);
     return name.find("freetds") != std::string::npos || name.find("tdsodbc") != std::string::npos;
 }
 
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+std::string trimmed(std::string_view text) {
+    return std::string(text::trim_blanks(text));
 }
 
 }  // namespace
@@ -67,7 +61,7 @@ std::string build_connection_string(const Transaction::Settings& settings,
     }
     const auto backslash = server.find('\\');
     const std::string host = server.substr(0, backslash);
-    if (host == "." || lower(host) == "(local)") {
+    if (host == "." || text::lower(host) == "(local)") {
         server.replace(0, host.size(), "localhost");
     }
 
