@@ -10,16 +10,22 @@
 #include <thread>
 #include <vector>
 
+#include "core/package_format.h"
 #include "core/statements.h"
 #include "core/transaction.h"
 #include "loopback.h"
 #include "odbc/odbc_transaction.h"
+#include "procedure_script.h"
 #include "stand_in.h"
 #include "temp_dir.h"
 
 namespace {
 
+using tessary::testing::file_bytes;
+using tessary::testing::procedure_script;
+using tessary::testing::put_file;
 using tessary::testing::TempDir;
+namespace package = tessary::package;
 namespace st = tessary::statements;
 
 // The statements of the batch that runs on every upgrade.
@@ -32,13 +38,6 @@ struct Outcome {
     std::string err;
 };
 
-std::string read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 class Cli : public ::testing::Test {
   protected:
     // Runs tessary-cli with `arguments` (already quoted for the shell) and the registry file
@@ -50,7 +49,7 @@ class Cli : public ::testing::Test {
             "KORVANE_REGISTRY_FILE='" + dir.file("registry.ini") + "' TESSARY_ODBC_DRIVER= '" +
             program + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
         const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, file_bytes(out), file_bytes(err)};
     }
 
     void write_registry(const std::string& values) {
@@ -178,20 +177,6 @@ TEST_F(Cli, UpgradeTakesTheWholeConnectionStringFromTheCommandLine) {
 // The maintainers' package tools and the preview of a script folder and a package.
 class CliPackage : public Cli {
   protected:
-    static void put(const std::filesystem::path& path, const std::string& bytes) {
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static std::string reversed(std::string text) {
-        return std::string(text.rbegin(), text.rend());
-    }
-    static std::string record(const std::string& name, const std::string& text) {
-        return "$$$$$$" + name + "^^^^" + reversed(text) + "####";
-    }
-    static std::string procedure(const std::string& name, const std::string& body) {
-        return "drop procedure " + name + "\r\ngo\r\ncreate procedure " + name +
-               " as\r\nbegin\r\n" + body + "\r\nend\r\n";
-    }
     std::string path(const std::string& name) const { return dir.file(name); }
 };
 
@@ -209,12 +194,12 @@ TEST_F(CliPackage, PackAndUnpackGiveARealLookingFolderBackByteForByte) {
                                   : i % 3 == 1 ? "p_vip_"
                                                : "Tr_Item_MS_") +
                                  std::to_string(i) + (i % 2 == 0 ? ".sql" : ".SQL");
-        scripts[name] = procedure(name.substr(0, name.size() - 4), body);
+        scripts[name] = procedure_script(name.substr(0, name.size() - 4), body);
     }
     scripts["\xb9\xfd\xb3\xcc_MS.sql"] = "-- \xb9\xfd\xb3\xcc\r\n";
     scripts["empty_MS.sql"] = "";
-    for (const auto& [name, text] : scripts) put(dir.path() / "src" / name, text);
-    put(dir.path() / "src" / "readme.txt", "not packed");
+    for (const auto& [name, text] : scripts) put_file(dir.path() / "src" / name, text);
+    put_file(dir.path() / "src" / "readme.txt", "not packed");
     ASSERT_GT(scripts["P_SALE_MS_21.SQL"].size(), 32765u);
 
     const Outcome packed = run("pack '" + path("src") + "' -o '" + path("pkg/db.dat") + "'");
@@ -236,7 +221,7 @@ TEST_F(CliPackage, PackAndUnpackGiveARealLookingFolderBackByteForByte) {
         ++files;
         const std::string name = entry.path().filename().string();
         ASSERT_EQ(scripts.count(name), 1u) << name;
-        EXPECT_EQ(read_file(entry.path().string()), scripts[name]) << name;
+        EXPECT_EQ(file_bytes(entry.path().string()), scripts[name]) << name;
     }
     EXPECT_EQ(files, scripts.size());
 
@@ -256,19 +241,20 @@ TEST_F(CliPackage, PackAndUnpackGiveARealLookingFolderBackByteForByte) {
 }
 
 TEST_F(CliPackage, PackRefusesAScriptThatWouldSplitThePackage) {
-    put(dir.path() / "src" / "a_MS.sql", procedure("a_MS", "select 1"));
-    put(dir.path() / "src" / "bad_MS.sql", "select '####'");
-    put(dir.path() / "db.dat", "OLD");
+    put_file(dir.path() / "src" / "a_MS.sql", procedure_script("a_MS", "select 1"));
+    put_file(dir.path() / "src" / "bad_MS.sql", "select '####'");
+    put_file(dir.path() / "db.dat", "OLD");
     const Outcome outcome = run("pack '" + path("src") + "' -o '" + path("db.dat") + "'");
     EXPECT_EQ(outcome.exit_code, 1);
     EXPECT_EQ(outcome.err, u8"tessary-cli: 脚本 bad_MS.sql 的内容含有标记 ####，不能打包，程序包 " +
                                path("db.dat") + u8" 未更改。\n");
-    EXPECT_EQ(read_file(path("db.dat")), "OLD");
+    EXPECT_EQ(file_bytes(path("db.dat")), "OLD");
 }
 
 TEST_F(CliPackage, UnpackAndListRefuseAMalformedPackageWithTheAppliersMessage) {
-    const std::string first = record("P_ONE_MS.sql", procedure("p_one_MS", "select 1"));
-    put(dir.path() / "db.dat", first + "$$$$$$p_two_MS.sql^^^^cut");
+    const std::string first =
+        package::record("P_ONE_MS.sql", procedure_script("p_one_MS", "select 1"));
+    put_file(dir.path() / "db.dat", first + "$$$$$$p_two_MS.sql^^^^cut");
     const std::string message = "tessary-cli: " + path("db.dat") + u8": db.dat 格式错误：从第 " +
                                 std::to_string(first.size() + 1) +
                                 u8" 字节起的记录没有结束标记 ####（文件不完整或已被改动）。"
@@ -286,7 +272,8 @@ TEST_F(CliPackage, UnpackAndListRefuseAMalformedPackageWithTheAppliersMessage) {
 }
 
 TEST_F(CliPackage, UnpackWritesNothingForANameThatLeavesTheFolder) {
-    put(dir.path() / "db.dat", record("a_MS.sql", "x") + record("../escape_MS.sql", "y") + "@@@@");
+    put_file(dir.path() / "db.dat",
+             package::record("a_MS.sql", "x") + package::record("../escape_MS.sql", "y") + "@@@@");
     const Outcome outcome = run("unpack '" + path("db.dat") + "' '" + path("back") + "'");
     EXPECT_EQ(outcome.exit_code, 1);
     EXPECT_EQ(outcome.err,
@@ -297,9 +284,11 @@ TEST_F(CliPackage, UnpackWritesNothingForANameThatLeavesTheFolder) {
 }
 
 TEST_F(CliPackage, ScriptPreviewsTheRebuildAndThePackageWhereTheRunSendsThem) {
-    put(dir.path() / "32k" / "p_a_MS.sql", "create procedure p_a_MS as\r\nbegin\r\nend\r\nGO\r\n");
-    put(dir.path() / "db.dat", record("p_b_MS.sql", procedure("p_b_MS", "select 2")) +
-                                   record("p_c.sql", procedure("p_c", "select 3")) + "@@@@");
+    put_file(dir.path() / "32k" / "p_a_MS.sql",
+             "create procedure p_a_MS as\r\nbegin\r\nend\r\nGO\r\n");
+    put_file(dir.path() / "db.dat",
+             package::record("p_b_MS.sql", procedure_script("p_b_MS", "select 2")) +
+                 package::record("p_c.sql", procedure_script("p_c", "select 3")) + "@@@@");
     const Outcome outcome = run("script --from 20200117 --scripts '" + path("32k") +
                                 "' --package '" + path("db.dat") + "'");
     ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
@@ -356,7 +345,7 @@ class CliFreeTds : public CliPackage {
     std::string run_log() const {
         for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
             if (entry.path().filename().string().rfind("tessary-upgrade-", 0) == 0) {
-                return read_file(entry.path().string());
+                return file_bytes(entry.path().string());
             }
         }
         return {};
@@ -389,9 +378,9 @@ class CliFreeTds : public CliPackage {
     }
 
     static std::string packed_procedure(const std::string& parameters) {
-        return record("P_PACKED_MS.sql",
-                      "drop procedure p_packed_MS\r\ngo\r\ncreate procedure p_packed_MS " +
-                          parameters + "as\r\nbegin\r\nselect 2\r\nend\r\n") +
+        return package::record("P_PACKED_MS.sql",
+                               "drop procedure p_packed_MS\r\ngo\r\ncreate procedure p_packed_MS " +
+                                   parameters + "as\r\nbegin\r\nselect 2\r\nend\r\n") +
                "@@@@";
     }
 
@@ -400,9 +389,9 @@ class CliFreeTds : public CliPackage {
 
 TEST_F(CliFreeTds, UpgradesBothDatabasesFromANewInstallation) {
     start({"--database", "store", "--database", "SorVanth"});
-    put(dir.path() / "pos" / "32k" / "p_rebuilt.sql",
-        "create procedure p_rebuilt as\r\nbegin\r\nselect 1\r\nend\r\nGO\r\n");
-    put(dir.path() / "db.dat", packed_procedure(""));
+    put_file(dir.path() / "pos" / "32k" / "p_rebuilt.sql",
+             "create procedure p_rebuilt as\r\nbegin\r\nselect 1\r\nend\r\nGO\r\n");
+    put_file(dir.path() / "db.dat", packed_procedure(""));
 
     const Outcome outcome = run("upgrade");
     ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
@@ -429,7 +418,7 @@ TEST_F(CliFreeTds, UpgradesBothDatabasesFromANewInstallation) {
 
 TEST_F(CliFreeTds, UpgradesFromAMiddleDate) {
     start({"--database", "store", "--upgrade-date", "20150825"});
-    put(dir.path() / "db.dat", "@@@@");
+    put_file(dir.path() / "db.dat", "@@@@");
     write_registry("DATABASE=store\nSERVERNAME=" + stand_in->server_name() + "\n");
 
     const Outcome outcome = run("upgrade");
@@ -442,11 +431,11 @@ TEST_F(CliFreeTds, UpgradesFromAMiddleDate) {
 
 TEST_F(CliFreeTds, ASecondRunPassesOverErrorsAndAFailedCreationKeepsTheOldProcedure) {
     start({"--database", "store"});
-    put(dir.path() / "db.dat", packed_procedure(""));
+    put_file(dir.path() / "db.dat", packed_procedure(""));
     ASSERT_EQ(run("upgrade").exit_code, 0);
 
     // The rewritten header puts " with ENCRYPTION " before the "for" of @for_x: refused.
-    put(dir.path() / "db.dat", packed_procedure("@for_x int "));
+    put_file(dir.path() / "db.dat", packed_procedure("@for_x int "));
     const Outcome outcome = run("upgrade");
     EXPECT_EQ(outcome.exit_code, 4);
     const std::string error =
@@ -481,9 +470,9 @@ TEST_F(CliFreeTds, ASecondRunPassesOverErrorsAndAFailedCreationKeepsTheOldProced
 
 TEST_F(CliFreeTds, StatusChangesNothingAndTheExitCodesTellWhatTheUpgradeMet) {
     start({"--database", "store", "--upgrade-date", "20150825"});
-    put(dir.path() / "db.dat", "@@@@");
+    put_file(dir.path() / "db.dat", "@@@@");
     // A rebuild script the server refuses: an unexpected failure, passed over.
-    put(dir.path() / "pos" / "32k" / "p_broken.sql", "frobnicate the tables\r\nGO\r\n");
+    put_file(dir.path() / "pos" / "32k" / "p_broken.sql", "frobnicate the tables\r\nGO\r\n");
 
     const Outcome due = run("status --json");
     EXPECT_EQ(due.exit_code, 10) << due.err;
@@ -503,7 +492,7 @@ TEST_F(CliFreeTds, StatusChangesNothingAndTheExitCodesTellWhatTheUpgradeMet) {
 // start together.
 TEST_F(CliFreeTds, TheRunLockKeepsASecondUpgradeOffTheServer) {
     start({"--database", "store"});
-    put(dir.path() / "db.dat", "@@@@");
+    put_file(dir.path() / "db.dat", "@@@@");
     tessary::odbc::OdbcTransaction holder(
         "DRIVER=FreeTDS;Server=127.0.0.1;Port=" + std::to_string(stand_in->port()) +
         ";Database=store;UID=korvane;PWD=tqzvbno;");

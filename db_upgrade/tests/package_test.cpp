@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "core_fixture.h"
+#include "procedure_script.h"
 
 namespace tessary::testing {
 namespace {
@@ -14,12 +15,6 @@ namespace {
 using Kind = Event::Kind;
 namespace fs = std::filesystem;
 namespace pk = package;
-
-// A script as the maintainers write them: drop, GO, create, CR LF line ends.
-std::string procedure_script(const std::string& name, const std::string& body = "select 1") {
-    return "drop procedure " + name + "\r\ngo\r\ncreate procedure " + name + " as\r\nbegin\r\n" +
-           body + "\r\nend\r\n";
-}
 
 std::vector<std::string> names_in(const fs::path& folder) {
     std::vector<std::string> names;

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "core/failures.h"
 #include "core/statements.h"
@@ -16,13 +14,6 @@ namespace tessary::testing {
 namespace {
 
 using Kind = Event::Kind;
-
-std::string read_file(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 std::vector<std::filesystem::path> logs_in(const std::filesystem::path& directory) {
     std::vector<std::filesystem::path> logs;
@@ -43,7 +34,7 @@ TEST_F(RunLogTest, TheRunWritesEveryStatementWithItsOutcomeBesideTheProgram) {
     const auto logs = logs_in(program_dir.path());
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_EQ(logs[0].filename().string().rfind("tessary-upgrade-", 0), 0u);
-    const std::string log = read_file(logs[0]);
+    const std::string log = file_bytes(logs[0]);
 
     // Two selects of the date, then batch 4: menu rows, catalogue, version label, grant.
     namespace st = statements;
@@ -86,7 +77,7 @@ TEST_F(RunLogTest, FailuresAreLoggedAsExpectedOrUnexpectedAndOnlyTheUnexpectedAr
     timeline.clear();
     cb_1_clicked(again);
 
-    const std::string log = read_file(logs_in(program_dir.path()).at(0));
+    const std::string log = file_bytes(logs_in(program_dir.path()).at(0));
     const std::string exists =
         "-- error -1 (database error 2705, expected): Column names in each table must be unique. "
         "Column name 'cm_flag' in table 't_bd_item_info' is specified more than once.\n";
@@ -113,9 +104,10 @@ TEST_F(RunLogTest, FailuresAreLoggedAsExpectedOrUnexpectedAndOnlyTheUnexpectedAr
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "未预期的错误（50000）：" + text::one_line(odd_step.substr(0, 80)) +
                             "：Something odd happened.");
-    EXPECT_EQ(lines[1].find("，失败 " + std::to_string(counts.failed) + " 条（预期的 " +
+    EXPECT_NE(lines[1].find("，失败 " + std::to_string(counts.failed) + " 条（预期的 " +
                             std::to_string(expected) + " 条，未预期的 1 条）；日志 "),
-              lines[1].find("，失败 "));
+              std::string::npos)
+        << lines[1];
     EXPECT_NE(lines[1].find("；日志 "), std::string::npos);
 }
 
