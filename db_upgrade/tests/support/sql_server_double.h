@@ -31,8 +31,9 @@ namespace tessary::testing {
 // as under the store databases' collation.
 //
 // Sessions: the double is one connection to its server; open_session() gives another one
-// to the same server, on any thread. Sessions see each other's committed changes (the last
-// commit of a database wins; concurrent writers are not merged) and share the server's
+// to the same server, on any thread. Sessions see each other's committed changes (a commit
+// keeps the committing session's view of every database: concurrent writers are not
+// merged, which no test needs) and share the server's
 // application locks: the run lock of the upgrade (its two statements known by their texts)
 // is granted to one session at a time, again to the session holding it, refused with -1 to
 // any other, and given back when its holder releases it, disconnects or ends.

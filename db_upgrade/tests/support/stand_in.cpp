@@ -44,13 +44,20 @@ StandIn::StandIn(const TempDir& dir, const std::vector<std::string>& arguments) 
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    // The destructor does not run for a constructor that throws.
+    stop();
     throw std::runtime_error("tessary-sql-stand-in did not say it was listening");
 }
 
 StandIn::~StandIn() {
+    stop();
+}
+
+void StandIn::stop() {
     if (child_ <= 0) return;
     kill(child_, SIGTERM);
     waitpid(child_, nullptr, 0);
+    child_ = -1;
 }
 
 std::string StandIn::server_name() const {

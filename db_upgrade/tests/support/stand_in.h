@@ -31,6 +31,8 @@ class StandIn {
     std::string tsql(const std::string& database, const std::string& batches) const;
 
   private:
+    void stop();
+
     const TempDir& dir_;
     pid_t child_ = -1;
     int port_ = 0;

@@ -14,6 +14,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "core/text.h"
 #include "tds_wire.h"
 
 namespace tessary::testing {
@@ -22,15 +23,9 @@ using namespace tds;
 
 namespace {
 
-// Compares ASCII letters without regard to case; `lower` is in lower case.
-bool same_name(std::string_view text, const char* lower) {
-    if (text.size() != std::strlen(lower)) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != lower[i]) return false;
-    }
-    return true;
+// Compares letters without regard to case; `lower` is in lower case.
+bool same_name(std::string_view name, std::string_view lower) {
+    return text::lower(name) == lower;
 }
 
 // Whether the statement's first word, after blanks and -- comments, is `word`.
@@ -451,16 +446,24 @@ class TdsSession {
             return;
         }
         const std::uint16_t request = reader.u16();
+        // A malformed request is refused before anything of it is carried out.
+        const auto malformed = [&] {
+            if (!reader.failed()) return false;
+            refuse("The transaction manager request is malformed.", true);
+            return true;
+        };
         TokenWriter tokens;
         if (request == kBegin) {
             reader.u8();  // isolation level: the session's stays
             reader.b_varbyte();
+            if (malformed()) return;
             log("transaction manager: begin");
             begin(tokens);
         } else if (request == kCommit || request == kRollback) {
             const bool commit = request == kCommit;
             reader.b_varbyte();
             const bool begin_afterwards = (reader.u8() & kBeginAfterwards) != 0;
+            if (malformed()) return;
             log(std::string("transaction manager: ") + (commit ? "commit" : "rollback") +
                 (begin_afterwards ? " and begin" : ""));
             if (!in_transaction_) {
@@ -492,10 +495,6 @@ class TdsSession {
             log("transaction manager: request " + std::to_string(request));
             refuse("The stand-in does not take transaction manager request " +
                    std::to_string(request) + ".");
-            return;
-        }
-        if (reader.failed()) {
-            refuse("The transaction manager request is malformed.", true);
             return;
         }
         tokens.done(0);
