@@ -20,7 +20,7 @@ int stack_drift(Transact transact, const char* input, TransResult*& result) {
         "pushl %[input]\n\t"
         "call *%[transact]\n\t"
         "subl %%esp, %%esi\n\t"
-        : "=S"(drift), "=a"(result)
+        : "=&S"(drift), "=a"(result)
         : [input] "r"(input), [transact] "r"(transact)
         : "ecx", "edx", "memory", "cc");
     return drift;
