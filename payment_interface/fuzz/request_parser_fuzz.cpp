@@ -44,8 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         korvane_require(all_zero(&request, sizeof request), "a refused text takes nothing");
         return 0;
     }
-    korvane_require(request.operation == operation_for(text.substr(0, text.find('|'))),
-                    "the operation is named by the text before the first \"|\"");
+    const std::string_view token = text.substr(0, text.find('|'));
+    const bool names_an_operation =
+        token.size() == 2 && token[0] == 'Z' && token[1] >= '1' && token[1] <= '6';
+    korvane_require(names_an_operation == (request.operation != Operation::none),
+                    "an operation is taken exactly when the text before the first \"|\" is "
+                    "Z1 to Z6");
 
     const TransRequest& r = request;
     for (const Field& configured :

@@ -28,8 +28,7 @@ void take_fields(std::string_view rest, std::initializer_list<Field> fields) {
     }
 }
 
-}  // namespace
-
+// The operation a token names: exactly "Z1" to "Z6", letter case included; none otherwise.
 Operation operation_for(std::string_view token) {
     if (token == "Z1") return Operation::scan_pay;
     if (token == "Z2") return Operation::refund;
@@ -39,6 +38,8 @@ Operation operation_for(std::string_view token) {
     if (token == "Z6") return Operation::box_qr_address;
     return Operation::none;
 }
+
+}  // namespace
 
 bool parse_request(const char* input, TransRequest& request) {
     const std::size_t length = strnlen(input, kMaxInputLength + 1);

@@ -1,8 +1,6 @@
 // The request text of Z_ALITrans: "|"-terminated fields, the first naming the operation.
 #pragma once
 
-#include <string_view>
-
 #include "records.h"
 
 namespace vortal {
@@ -12,8 +10,5 @@ namespace vortal {
 // then nothing is taken. Otherwise takes the operation's fields in order until one is
 // missing or too long for its field; the fields not taken stay empty.
 bool parse_request(const char* input, TransRequest& request);
-
-// The operation a token names: exactly "Z1" to "Z6", letter case included; none otherwise.
-Operation operation_for(std::string_view token);
 
 }  // namespace vortal
