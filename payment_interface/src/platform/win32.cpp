@@ -174,7 +174,9 @@ HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* addr
     if (!request) return HttpOutcome{HttpStep::open_request, 0};
     HINTERNET request_handle = static_cast<HINTERNET>(request.get());
     // Without them a server that accepts and never answers holds the caller for minutes.
-    // WinINet honours them on the request handle; the figures are the POSIX client's.
+    // WinINet honours them on the request handle. Unlike the POSIX client's limit on the
+    // whole exchange, they bound each send and each receive: a peer that trickles its
+    // answer holds the call longer.
     DWORD connect_timeout = kConnectTimeoutMs;
     DWORD transfer_timeout = kTransferTimeoutMs;
     InternetSetOptionA(request_handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect_timeout,
