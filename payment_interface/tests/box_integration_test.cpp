@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "aggregator.h"
+#include "debugger_output.h"
 #include "library_fixture.h"
 #include "stand_in.h"
 
@@ -114,11 +115,9 @@ class BoxTest : public testing::Test {
 
     // Runs the call with the debugger output captured.
     const TransResult& call_watching_debugger(const std::string& input, std::string& debug) {
-        setenv("VORTAL_DEBUG", "1", 1);
-        testing::internal::CaptureStderr();
+        test_support::DebuggerOutput debugger;
         const TransResult& result = *library_.call(input);
-        debug = testing::internal::GetCapturedStderr();
-        unsetenv("VORTAL_DEBUG");
+        debug = debugger.take();
         return result;
     }
 

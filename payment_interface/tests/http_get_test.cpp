@@ -9,6 +9,7 @@
 #include <string>
 
 #include "aggregator.h"
+#include "debugger_output.h"
 #include "http_failure_lines.h"
 #include "http_server.h"
 #include "response.h"
@@ -26,7 +27,6 @@ class HttpGetTest : public testing::Test {
         for (const char* name : {"http_proxy", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
             unsetenv(name);
         }
-        setenv("VORTAL_DEBUG", "1", 1);
         port_ = server_.start();
     }
 
@@ -34,10 +34,10 @@ class HttpGetTest : public testing::Test {
     std::uint32_t get(const char* host, std::uint16_t port, const char* address,
                       const char* proxy = "") {
         std::memset(body_, 0, sizeof body_);
-        testing::internal::CaptureStderr();
+        test_support::DebuggerOutput debugger;
         const std::uint32_t length =
             vortal::http_get(host, port, address, proxy, body_, sizeof body_);
-        debug_ = testing::internal::GetCapturedStderr();
+        debug_ = debugger.take();
         return length;
     }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "aggregator.h"
+#include "debugger_output.h"
 #include "library_fixture.h"
 
 using aggregator::Fault;
@@ -262,15 +263,13 @@ TEST_F(VortalTest, ACallThatWaitedOverASecondForTheLockSaysSo) {
     put_order("R1", "SUCCESS");
     service_.set_delay(std::chrono::milliseconds(1500));
     service_.set_fault("AGENTQUERY", Fault::slow);
-    setenv("VORTAL_DEBUG", "1", 1);
-    testing::internal::CaptureStderr();
+    test_support::DebuggerOutput debugger;
     std::string first_code;
     std::thread first([&] { first_code = library_.call("Z4|A1|k3y|R1|")->code; });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const std::string second_code = library_.call("Z4|A1|k3y|R1|")->code;
     first.join();
-    const std::string debug = testing::internal::GetCapturedStderr();
-    unsetenv("VORTAL_DEBUG");
+    const std::string debug = debugger.take();
 
     EXPECT_EQ(first_code, "00");
     EXPECT_EQ(second_code, "00");
@@ -420,13 +419,11 @@ TEST_F(VortalTest, CreateOrderReturnsThePaymentAddressAndItsNewRequestId) {
 }
 
 TEST_F(VortalTest, CreateOrderTellsTheDebuggerWhatHappened) {
-    setenv("VORTAL_DEBUG", "1", 1);
-    testing::internal::CaptureStderr();
+    test_support::DebuggerOutput debugger;
     EXPECT_STREQ(library_.call("Z3|A1|k3y|1.00|cake||")->code, "00");
     service_.set_fault("AGENTCREATEORDER", Fault::refuse_with_message);
     EXPECT_STREQ(library_.call("Z3|A1|k3y|1.00|cake||")->message, kRefusal);
-    const std::string debug = testing::internal::GetCapturedStderr();
-    unsetenv("VORTAL_DEBUG");
+    const std::string debug = debugger.take();
     // "发送成功" after each exchange, "返回数据错误" after the refusal
     EXPECT_EQ(debug,
               "\xb7\xa2\xcb\xcd\xb3\xc9\xb9\xa6\xb7\xa2\xcb\xcd\xb3\xc9\xb9\xa6"
@@ -538,11 +535,9 @@ TEST(LibraryLoading, UnderAnotherNameTheIniIsLookedUpInTheSystemFolder) {
     if (std::filesystem::exists("/etc/korvane/Z_AllITrans.ini")) {
         GTEST_SKIP() << "this machine has a system-wide Z_AllITrans.ini";
     }
-    setenv("VORTAL_DEBUG", "1", 1);
-    testing::internal::CaptureStderr();
+    test_support::DebuggerOutput debugger;
     LoadedLibrary renamed("libvortal-renamed.so");
-    const std::string debug = testing::internal::GetCapturedStderr();
-    unsetenv("VORTAL_DEBUG");
+    const std::string debug = debugger.take();
     EXPECT_EQ(debug, kModuleNotFound);
 
     renamed.configure(Settings{});  // beside the library, where it is not looked for
