@@ -72,6 +72,12 @@ TEST_F(Catalogue, ANewStoreDatabaseGetsEveryTableKeyAndColumn) {
         EXPECT_EQ(after.table(name)->columns.size(),
                   table.columns.size() + steps_starting("alter table " + name + " add ").size());
     }
+    // Pinned once, so that a step lost from the data file shows: 25 new tables, the 33
+    // member columns of steps 6 to 38, and the gift flag of the last step.
+    EXPECT_EQ(created.size(), 25u);
+    EXPECT_EQ(after.table("t_rm_vip_info")->columns.size(),
+              before.table("t_rm_vip_info")->columns.size() + 33);
+    EXPECT_EQ(after.table("t_bd_item_info")->columns.back(), "en_gift");
     EXPECT_EQ(after.table("t_sys_menu")->rows.size(), before.table("t_sys_menu")->rows.size() + 1);
     // The key of t_rm_vip_subaccount is created like every other: clustered, and named.
     EXPECT_EQ(after.table("t_rm_vip_subaccount")->key, std::vector<std::string>{"flow_id"});
