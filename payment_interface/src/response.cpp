@@ -50,22 +50,26 @@ std::string_view to_ansi(const std::string& utf8, char (&area)[kConversionSize])
     return std::string_view(area, length);
 }
 
-std::unique_ptr<Json::CharReader> make_reader(bool whole_text) {
+Json::CharReaderBuilder strict_builder(bool whole_text) {
     Json::CharReaderBuilder builder;
     builder["allowComments"] = false;
     builder["rejectDupKeys"] = true;
     builder["failIfExtra"] = whole_text;
-    return std::unique_ptr<Json::CharReader>(builder.newCharReader());
+    return builder;
 }
 
-// whole_text: nothing but blanks may follow the value. A reader is not shared between
-// threads; making one costs more than a small parse.
+// whole_text: nothing but blanks may follow the value. The builders are made once and only
+// read afterwards; each parse takes a reader of its own. No reader is kept per thread: the
+// callers' threads are not the library's, and an object left on one with a destructor to run
+// when it ends is run by the C++ runtime of a Windows DLL after that thread's storage is gone,
+// which kept the host process from ever exiting.
 bool parse_json(std::string_view text, Json::Value& value, bool whole_text) {
-    thread_local const std::unique_ptr<Json::CharReader> whole_reader = make_reader(true);
-    thread_local const std::unique_ptr<Json::CharReader> leading_reader = make_reader(false);
-    Json::CharReader& reader = whole_text ? *whole_reader : *leading_reader;
+    static const Json::CharReaderBuilder whole_builder = strict_builder(true);
+    static const Json::CharReaderBuilder leading_builder = strict_builder(false);
+    const std::unique_ptr<Json::CharReader> reader(
+        (whole_text ? whole_builder : leading_builder).newCharReader());
     try {
-        return reader.parse(text.data(), text.data() + text.size(), &value, nullptr);
+        return reader->parse(text.data(), text.data() + text.size(), &value, nullptr);
     } catch (const std::exception&) {
         return false;  // nesting too deep for the reader
     }

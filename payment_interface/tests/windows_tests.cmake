@@ -44,6 +44,10 @@ if(CMAKE_HOST_UNIX)
             $<TARGET_FILE:vortal_end_to_end_tests>
             ${KORVANE_NATIVE_BUILD_DIR}/payment_interface/tools/vortal-aggregator)
   set_tests_properties(vortal_windows_end_to_end PROPERTIES RESOURCE_LOCK windows_prefix_registry)
+  add_test(NAME vortal_windows_threads_then_exit
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/run_thread_exit.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+            $<TARGET_FILE:vortal_thread_exit_caller> $<TARGET_FILE:vortal>
+            ${KORVANE_NATIVE_BUILD_DIR}/payment_interface/tools/vortal-aggregator)
 endif()
 
 if(TARGET vortal_stdcall_caller)

@@ -1,5 +1,6 @@
 // vortal-aggregator: the substitute payment aggregator as a program, for the demonstration
 // and for trying the library by hand. Runs until SIGINT or SIGTERM.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +15,8 @@ void usage() {
     std::fprintf(stderr,
                  "usage: vortal-aggregator [--port N] [--agent NO:KEY]... [--machine NO:KEY]...\n"
                  "                         [--paid-after QUERIES] [--fault NAME[:COMMAND]]...\n"
-                 "Prints the port it listens on (127.0.0.1), then serves until interrupted.\n"
+                 "Prints the port it listens on (127.0.0.1), then serves until interrupted;\n"
+                 "then says on stderr how many exchanges it had, and how many overlapped.\n"
                  "Faults (for every command, or only COMMAND): bad-signature, unsigned,\n"
                  "server-error, refuse, refuse-with-code, slow, empty-data, unknown-status,\n"
                  "cut-with-length, cut-without-length, never-answer, trickle, oversized-body,\n"
@@ -87,5 +89,16 @@ int main(int argc, char** argv) {
     int received = 0;
     sigwait(&signals, &received);
     service.stop();
+
+    // For the tests of callers on many threads: the library's exchanges must follow one another.
+    auto exchanges = service.exchanges();
+    std::sort(exchanges.begin(), exchanges.end(),
+              [](const auto& a, const auto& b) { return a.received < b.received; });
+    std::size_t overlapping = 0;
+    for (std::size_t i = 1; i < exchanges.size(); ++i) {
+        if (exchanges[i].received < exchanges[i - 1].answered) ++overlapping;
+    }
+    std::fprintf(stderr, "vortal-aggregator: %zu exchanges, %zu overlapping\n", exchanges.size(),
+                 overlapping);
     return 0;
 }
