@@ -12,6 +12,7 @@
 #include "receipt.h"
 #include "records.h"
 #include "request_parser.h"
+#include "signing.h"
 
 namespace vortal {
 
@@ -76,5 +77,6 @@ extern "C" VORTAL_EXPORT TransResult* VORTAL_CALL Z_ALITrans(const char* input) 
         // Nothing may cross the export; the record keeps what the operation had reached.
         vortal::platform::debug_output(vortal::msg::kInternalError);
     }
+    vortal::release_thread_crypto_state();
     return &result;
 }

@@ -116,6 +116,12 @@ bool sign(std::string_view message, std::string_view key, char (&signature)[kSig
     return true;
 }
 
+void release_thread_crypto_state() {
+#if defined(VORTAL_OWN_LIBCRYPTO)
+    OPENSSL_thread_stop();
+#endif
+}
+
 std::size_t base64_encode(std::string_view bytes, char* out, std::size_t size) {
     if (size == 0) return 0;
     out[0] = '\0';
