@@ -351,13 +351,16 @@ UploadSignal signal_box_upload() {
 
 }  // namespace vortal::platform
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+// Under the loader lock: nothing here waits, loads a library or takes a lock that another
+// thread may hold. When the process ends (reserved set) its other threads are already gone,
+// some perhaps in the middle of a call: nothing is given back then, the system takes it all.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     switch (reason) {
         case DLL_PROCESS_ATTACH:
             vortal::on_library_load();
             break;
         case DLL_PROCESS_DETACH:
-            vortal::on_library_unload();
+            if (reserved == nullptr) vortal::on_library_unload();
             break;
         default:
             break;
