@@ -21,6 +21,7 @@
 #include "aggregator.h"
 #include "debugger_output.h"
 #include "library_fixture.h"
+#include "registry_support.h"
 
 using aggregator::Fault;
 using aggregator::Order;
@@ -588,11 +589,11 @@ TEST_F(VortalTest, IniFilesWithAByteOrderMarkAreReadAsUnicode) {
 // vortal-cli settings on the fixture's library: the report as text and as JSON, and its exit
 // code.
 TEST_F(VortalTest, SettingsCommandNamesWhatToFix) {
-    auto run = [this](const char* format) {
-        const std::string command =
-            std::string("KORVANE_REGISTRY_FILE=/nonexistent '" VORTAL_CLI_PATH
-                        "' settings --library '") +
-            library_.library_path() + "' " + format;
+    std::string registry = "/nonexistent";
+    auto run = [this, &registry](const char* format) {
+        const std::string command = "KORVANE_REGISTRY_FILE=" + registry +
+                                    " '" VORTAL_CLI_PATH "' settings --library '" +
+                                    library_.library_path() + "' " + format;
         std::string output;
         std::FILE* pipe = popen(command.c_str(), "r");
         char chunk[4096];
@@ -639,6 +640,20 @@ TEST_F(VortalTest, SettingsCommandNamesWhatToFix) {
             EXPECT_EQ(report["problems"][0].asString().rfind(setup.problem, 0), 0u) << json;
         }
     }
+
+    // A box-service till: the folder named in the registry, TwoCodeAddr of Z_Config.ini there.
+    test_support::TempDir box;
+    registry = box.file("registry.ini");
+    test_support::set_box_service_path(box.path().string(), registry);
+    reconfigure([](Settings& s) { s.path = "/pay/api"; });
+    test_support::write_file(box.file("Z_Config.ini"), "[HOSTINFO]\r\nTwoCodeAddr=\r\n");
+    const auto [exit_code, json] = run("--json");
+    EXPECT_EQ(exit_code, 1);
+    EXPECT_NE(json.find("\"[HOSTINFO] TwoCodeAddr of " + box.file("Z_Config.ini") + " is empty"),
+              std::string::npos)
+        << json;
+    test_support::write_file(box.file("Z_Config.ini"), "[HOSTINFO]\r\nTwoCodeAddr=qr.example\r\n");
+    EXPECT_EQ(run("").first, 0);
 }
 
 TEST(LibraryLoading, UnderAnotherNameTheIniIsLookedUpInTheSystemFolder) {
