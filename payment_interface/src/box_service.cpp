@@ -28,7 +28,6 @@ constexpr std::size_t kSlotSize = 48;
 constexpr std::size_t kKeySlotSize = 128;
 
 constexpr std::size_t kWorkSize = 512;
-constexpr std::size_t kQrHostSize = 128;
 constexpr std::size_t kFragmentHalf = 5;
 constexpr std::size_t kShownKeyLength = 4;
 constexpr char kBoxConfigFileName[] = "Z_Config.ini";
@@ -114,8 +113,12 @@ void announce_order(std::string_view address) {
     write_log("[NET]:组建二维码地址为%.*s:\n", static_cast<int>(address.size()), address.data());
 }
 
-// The QR payment server's host, "TwoCodeAddr" of the box service's Z_Config.ini. A path that
-// does not fit would name another file: then there is no host.
+std::unique_ptr<char[]> work_buffer() {
+    return std::unique_ptr<char[]>(new (std::nothrow) char[kWorkSize]());
+}
+
+}  // namespace
+
 bool read_qr_host(char (&host)[kQrHostSize], std::string& config_path) {
     host[0] = '\0';
     char folder[kPathSize];
@@ -127,12 +130,6 @@ bool read_qr_host(char (&host)[kQrHostSize], std::string& config_path) {
         .text("HOSTINFO", "TwoCodeAddr", "", host, sizeof host);
     return host[0] != '\0';
 }
-
-std::unique_ptr<char[]> work_buffer() {
-    return std::unique_ptr<char[]>(new (std::nothrow) char[kWorkSize]());
-}
-
-}  // namespace
 
 std::size_t percent_encode(std::string_view text, char* out, std::size_t size) {
     if (size == 0) return 0;

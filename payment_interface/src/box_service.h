@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "records.h"
@@ -17,6 +18,14 @@ bool build_box_qr_address(TransRequest request, TransResult& result);
 // "Z5": has the payment service create the order for the box's machine and returns the
 // payment address it answers with.
 bool create_box_order(TransRequest request, TransResult& result);
+
+inline constexpr std::size_t kQrHostSize = 128;
+
+// The QR payment server's host, "TwoCodeAddr" in section "HOSTINFO" of the box service's
+// Z_Config.ini, and the path of that file: in the box service's folder, or the bare name when
+// the registry does not name the folder. A path that does not fit would name another file:
+// then there is no host. False when there is none.
+bool read_qr_host(char (&host)[kQrHostSize], std::string& config_path);
 
 // Letters, digits, "-", "." and "~" stay; a space becomes "+"; every other byte "%xx" in
 // lowercase hex. Returns the length, 0 when the text or its NUL would not fit in size bytes.

@@ -14,23 +14,6 @@ constexpr char kBoxServiceKey[] = "SOFTWARE\\Varnix";
 constexpr char kLogFolderName[] = "log";
 constexpr std::size_t kLongestDebugText = 65535;
 
-// "log" under the box service's folder, else beside the host program, else under the
-// current directory.
-std::string log_directory() {
-    char folder[kPathSize];
-    if (box_service_folder(folder)) {
-        return std::string(folder) + platform::kPathSeparator + kLogFolderName;
-    }
-    std::string program;
-    if (platform::executable_path(program)) {
-        const std::size_t separator = program.rfind(platform::kPathSeparator);
-        if (separator != std::string::npos) {
-            return program.substr(0, separator + 1) + kLogFolderName;
-        }
-    }
-    return kLogFolderName;
-}
-
 // Creates each missing directory along the path; single failures (a drive name, a directory
 // that is already there) do not matter.
 void make_directories(const std::string& directory) {
@@ -55,6 +38,21 @@ std::string with_crlf(const std::string& text) {
 }
 
 }  // namespace
+
+std::string log_directory() {
+    char folder[kPathSize];
+    if (box_service_folder(folder)) {
+        return std::string(folder) + platform::kPathSeparator + kLogFolderName;
+    }
+    std::string program;
+    if (platform::executable_path(program)) {
+        const std::size_t separator = program.rfind(platform::kPathSeparator);
+        if (separator != std::string::npos) {
+            return program.substr(0, separator + 1) + kLogFolderName;
+        }
+    }
+    return kLogFolderName;
+}
 
 bool format_text(std::string& text, std::size_t max_length, const char* format, va_list args) {
     va_list measuring;

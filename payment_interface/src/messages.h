@@ -39,6 +39,11 @@ inline constexpr char kRefundErrorCode[] = "退款异常，错误码：%s";  // 
 inline constexpr char kLockWaited[] = "Z_ALITrans:等待库锁%u毫秒\n";
 inline constexpr char kQrEncode[] = "[DLL]:Qr Encode %s\n";  // the signed text of the payload
 inline constexpr char kQrEncodeTime[] = "加密二维码信息串 时间[%d]\n";  // milliseconds taken
+// Why the configuration file gives an operation nothing it can use; each with the file's path.
+inline constexpr char kConfigNotFound[] = "Z_ALITrans:配置文件%s不存在\n";
+inline constexpr char kConfigLooksUtf8[] =
+    "Z_ALITrans:配置文件%s似为UTF-8编码，请另存为ANSI(GBK)编码\n";
+inline constexpr char kSettingEmpty[] = "Z_ALITrans:配置文件%s中[%s]%s为空\n";  // section, key
 
 // The formats above are GBK only where this header is compiled with GBK string literals.
 static_assert(sizeof("中") == 3, "messages.h needs GBK string literals (korvane_gbk_literals)");

@@ -103,6 +103,36 @@ TEST(ProfileReads, AnEditShowsAtTheNextRead) {
     EXPECT_STREQ(value, "gone");
 }
 
+// Windows' profile functions read a file with a byte-order mark as Unicode and hand its values
+// on in GBK, "?" for a character GBK lacks; a file without one is GBK, even one saved as UTF-8.
+TEST(ProfileReads, AByteOrderMarkMakesTheFileUnicode) {
+    using platform::TextEncoding;
+    const struct {
+        const char* name;
+        std::string bytes;
+        TextEncoding encoding;
+        const char* value;  // of 地址, GBK
+    } files[] = {
+        {"utf8-bom.ini", "\xef\xbb\xbf" + std::string(u8"[服务器信息]\r\n地址=/蛋糕ก\r\n"),
+         TextEncoding::utf8_with_bom, "/\xb5\xb0\xb8\xe2?"},
+        {"utf16.ini", test_support::utf16_file(u"[服务器信息]\r\n地址=/蛋糕ก\r\n"),
+         TextEncoding::utf16, "/\xb5\xb0\xb8\xe2?"},
+        {"gbk.ini", "[服务器信息]\r\n地址=/蛋糕\r\n", TextEncoding::gbk, "/\xb5\xb0\xb8\xe2"},
+        {"ascii.ini", "[server]\r\npath=/x\r\n", TextEncoding::gbk, "none"},
+        {"utf8.ini", u8"[服务器信息]\r\n地址=/蛋糕\r\n", TextEncoding::utf8, "none"},
+    };
+    TempDir dir;
+    for (const auto& file : files) {
+        write_file(dir.file(file.name), file.bytes);
+        const platform::ProfileFile profile(dir.file(file.name).c_str());
+        char value[32];
+        profile.text("服务器信息", "地址", "none", value, sizeof value);
+        EXPECT_STREQ(value, file.value) << file.name;
+        EXPECT_EQ(profile.encoding(), file.encoding) << file.name;
+        EXPECT_EQ(looks_like_utf8(profile), file.encoding == TextEncoding::utf8) << file.name;
+    }
+}
+
 TEST(Configuration, MissingFileGivesTheDefaults) {
     TempDir dir;
     const TransRequest request = configured(dir.file("absent.ini"));
@@ -145,6 +175,27 @@ TEST(Configuration, LongProxyIsCutSoThatTheWholeTextStaysWithin49Bytes) {
     write_file(file, "[服务器信息]\n代理=" + proxy + "\n");
     const TransRequest request = configured(file);
     EXPECT_EQ(std::string(request.proxy), "HTTP=HTTP://" + proxy.substr(0, 37));
+}
+
+// Each operation is told only what keeps it from the payment service: "Z5" needs no shop
+// number, "Z6" nothing but a file that gives something.
+TEST(Configuration, WhatKeepsTheOperationFromTheServiceGoesToTheDebuggerOutput) {
+    TempDir dir;
+    const std::string file = dir.file("Z_AllITrans.ini");
+    auto told = [&file](Operation operation) {
+        TransRequest request;
+        std::memset(&request, 0, sizeof request);
+        request.operation = operation;
+        test_support::DebuggerOutput debug;
+        read_config(file.c_str(), request);
+        return debug.take();
+    };
+    EXPECT_EQ(told(Operation::box_qr_address), "Z_ALITrans:配置文件" + file + "不存在\n");
+    write_file(file, "[服务器信息]\r\n域名=pay.example\r\n");
+    EXPECT_EQ(told(Operation::machine_order),
+              "Z_ALITrans:配置文件" + file + "中[服务器信息]地址为空\n");
+    EXPECT_EQ(told(Operation::box_qr_address), "");
+    EXPECT_EQ(told(Operation::none), "") << "an unknown operation runs nothing";
 }
 
 TEST(Configuration, PathFallsBackToTheBareNameOutsideTheNamedLibrary) {

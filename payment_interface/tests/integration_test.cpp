@@ -1,14 +1,19 @@
 // The real libvortal.so against the substitute aggregator over loopback.
 #include <gtest/gtest.h>
+#include <json/json.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +21,7 @@
 #include "aggregator.h"
 #include "debugger_output.h"
 #include "library_fixture.h"
+#include "registry_support.h"
 
 using aggregator::Fault;
 using aggregator::Order;
@@ -529,6 +535,125 @@ TEST_F(VortalTest, ReceiptsFollowSuccessfulOperationsOnlyWhenPrintingIsOn) {
     EXPECT_EQ(qr_code.substr(qr_code.size() - std::strlen(created.message) - 2),
               std::string(created.message) + "\r\n")
         << "the address is the last line";
+}
+
+// A till set up wrong answers as it did, and the debugger output says why, once per cause.
+TEST_F(VortalTest, ASetUpThatGivesTheCallNothingSaysWhy) {
+    const std::string ini = library_.configuration_path();
+    const struct {
+        const char* name;
+        std::function<void()> set_up;
+        std::string lines;
+    } cases[] = {
+        {"no file", [&] { library_.remove_configuration(); },
+         "Z_ALITrans:配置文件" + ini + "不存在\n"},
+        {"UTF-8", [&] { library_.write_configuration(u8"[服务器信息]\r\n地址=/pay/api\r\n"); },
+         "Z_ALITrans:配置文件" + ini + "似为UTF-8编码，请另存为ANSI(GBK)编码\n"},
+        {"empty values",
+         [&] {
+             reconfigure([](Settings& s) {
+                 s.path.clear();
+                 s.shop_no.clear();
+             });
+         },
+         "Z_ALITrans:配置文件" + ini + "中[服务器信息]地址为空\n" + "Z_ALITrans:配置文件" + ini +
+             "中[商户信息]店铺编号为空\n"},
+    };
+    for (const auto& setup : cases) {
+        setup.set_up();
+        test_support::DebuggerOutput debugger;
+        const TransResult& result = *library_.call("Z2|A1|k3y|R1|C7|");
+        EXPECT_STREQ(result.code, "01") << setup.name;
+        EXPECT_STREQ(result.message, kNotBuilt) << setup.name;
+        EXPECT_TRUE(only_code_and_message(result)) << setup.name;
+        EXPECT_EQ(debugger.take(), setup.lines);
+    }
+    EXPECT_TRUE(service_.targets().empty());
+}
+
+TEST_F(VortalTest, IniFilesWithAByteOrderMarkAreReadAsUnicode) {
+    put_order("R1", "SUCCESS");
+    const std::string port = std::to_string(settings_.port);
+    const std::string utf8 = std::string("\xef\xbb\xbf") +
+                             u8"[服务器信息]\r\n域名=127.0.0.1\r\n端口=" + port +
+                             u8"\r\n地址=/pay/api\r\n[商户信息]\r\n店铺编号=S1\r\n";
+    const std::string utf16 = test_support::utf16_file(
+        u"[服务器信息]\r\n域名=127.0.0.1\r\n端口=" + std::u16string(port.begin(), port.end()) +
+        u"\r\n地址=/pay/api\r\n[商户信息]\r\n店铺编号=S1\r\n");
+    for (const std::string& ini : {utf8, utf16}) {
+        library_.write_configuration(ini);
+        EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "00");
+    }
+}
+
+// vortal-cli settings on the fixture's library: the report as text and as JSON, and its exit
+// code.
+TEST_F(VortalTest, SettingsCommandNamesWhatToFix) {
+    std::string registry = "/nonexistent";
+    auto run = [this, &registry](const char* format) {
+        const std::string command = "KORVANE_REGISTRY_FILE=" + registry +
+                                    " '" VORTAL_CLI_PATH "' settings --library '" +
+                                    library_.library_path() + "' " + format;
+        std::string output;
+        std::FILE* pipe = popen(command.c_str(), "r");
+        char chunk[4096];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+            output.append(chunk, got);
+        const int status = pclose(pipe);
+        return std::make_pair(WEXITSTATUS(status), output);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> set_up;
+        const char* encoding;
+        std::string problem;  // UTF-8; empty: none
+    } cases[] = {
+        {"good", [] {}, "GBK", ""},
+        {"UTF-8", [&] { library_.write_configuration(u8"[服务器信息]\r\n地址=/pay/api\r\n"); },
+         "UTF-8", "Z_AllITrans.ini is saved as UTF-8 without a byte-order mark"},
+        {"no file", [&] { library_.remove_configuration(); }, nullptr,
+         u8"Z_AllITrans.ini is missing: every payment answers 01 组包失败，参数异常"},
+        {"地址 empty", [&] { reconfigure([](Settings& s) { s.path.clear(); }); }, "GBK",
+         u8"[服务器信息] 地址 is empty: every payment answers 01 组包失败，参数异常"},
+    };
+    for (const auto& setup : cases) {
+        setup.set_up();
+        const auto [text_exit, text] = run("");
+        const auto [json_exit, json] = run("--json");
+        const int exit_code = setup.problem.empty() ? 0 : 1;
+        EXPECT_EQ(text_exit, exit_code) << setup.name;
+        EXPECT_EQ(json_exit, exit_code) << setup.name;
+        EXPECT_NE(text.find(setup.problem.empty() ? "\nno problems\n" : "\n  - " + setup.problem),
+                  std::string::npos)
+            << text;
+
+        Json::Value report;
+        std::istringstream stream(json);
+        ASSERT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), stream, &report, nullptr))
+            << json;
+        EXPECT_EQ(report["iniPath"].asString(), library_.configuration_path());
+        EXPECT_EQ(report["found"].asBool(), setup.encoding != nullptr);
+        EXPECT_EQ(report["encoding"], setup.encoding ? Json::Value(setup.encoding) : Json::Value());
+        EXPECT_EQ(report["settings"][u8"地址"].asString(), setup.problem.empty() ? "/pay/api" : "");
+        ASSERT_EQ(report["problems"].size(), setup.problem.empty() ? 0u : 1u) << json;
+        if (!setup.problem.empty()) {
+            EXPECT_EQ(report["problems"][0].asString().rfind(setup.problem, 0), 0u) << json;
+        }
+    }
+
+    // A box-service till: the folder named in the registry, TwoCodeAddr of Z_Config.ini there.
+    test_support::TempDir box;
+    registry = box.file("registry.ini");
+    test_support::set_box_service_path(box.path().string(), registry);
+    reconfigure([](Settings& s) { s.path = "/pay/api"; });
+    test_support::write_file(box.file("Z_Config.ini"), "[HOSTINFO]\r\nTwoCodeAddr=\r\n");
+    const auto [exit_code, json] = run("--json");
+    EXPECT_EQ(exit_code, 1);
+    EXPECT_NE(json.find("\"[HOSTINFO] TwoCodeAddr of " + box.file("Z_Config.ini") + " is empty"),
+              std::string::npos)
+        << json;
+    test_support::write_file(box.file("Z_Config.ini"), "[HOSTINFO]\r\nTwoCodeAddr=qr.example\r\n");
+    EXPECT_EQ(run("").first, 0);
 }
 
 TEST(LibraryLoading, UnderAnotherNameTheIniIsLookedUpInTheSystemFolder) {

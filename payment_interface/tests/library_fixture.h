@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "test_support.h"
 #include "vortal.h"
@@ -55,10 +56,16 @@ class LoadedLibrary {
         if (library_.transact() == nullptr) throw std::runtime_error(library_.error());
     }
 
-    void configure(const Settings& settings) {
-        write_file(dir_.file("Z_AllITrans.ini"), ini_text(settings));
+    void configure(const Settings& settings) { write_configuration(ini_text(settings)); }
+    void write_configuration(std::string_view bytes) {
+        write_file(dir_.file("Z_AllITrans.ini"), bytes);
     }
     void remove_configuration() { std::filesystem::remove(dir_.file("Z_AllITrans.ini")); }
+    // Where the library looks for its configuration: beside its file, links resolved.
+    std::string configuration_path() const {
+        return (std::filesystem::canonical(dir_.path()) / "Z_AllITrans.ini").string();
+    }
+    std::string library_path() const { return library_.file(); }
 
     TransResult* call(const char* input) const { return library_.transact()(input); }
     TransResult* call(const std::string& input) const { return call(input.c_str()); }

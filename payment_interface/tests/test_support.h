@@ -103,6 +103,16 @@ inline void write_file(const std::string& path, std::string_view bytes) {
     stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// A text file in UTF-16 LE with its byte-order mark.
+inline std::string utf16_file(std::u16string_view text) {
+    std::string bytes = "\xff\xfe";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
 inline std::string read_file(const std::string& path) {
     std::ifstream stream(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());

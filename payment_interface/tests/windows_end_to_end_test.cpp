@@ -215,3 +215,16 @@ TEST_F(WindowsEndToEnd, BoxServiceOrdersThroughTheSharedRecordOfAnotherProcess) 
                              "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix]\r\n");
     import_registry(registry);
 }
+
+// The profile functions read a UTF-8 file that starts with its byte-order mark as Unicode; the
+// settings command finds the file beside the library and reads it the library's way.
+TEST_F(WindowsEndToEnd, AUtf8IniWithItsByteOrderMarkAndTheSettingsCommand) {
+    library_->write_configuration(
+        "\xef\xbb\xbf" + std::string(u8"[服务器信息]\r\n域名=127.0.0.1\r\n端口=") +
+        std::to_string(aggregator_port()) + u8"\r\n地址=/pay/api\r\n[商户信息]\r\n店铺编号=S1\r\n");
+    EXPECT_STREQ(call("Z3|A1|k3y|1.00|cake||").code, "00");
+    const std::vector<std::string> settings = {"settings", "--library", library_->library_path()};
+    EXPECT_EQ(test_support::run_program(VORTAL_CLI_PATH, settings), 0);
+    library_->remove_configuration();
+    EXPECT_EQ(test_support::run_program(VORTAL_CLI_PATH, settings), 1);
+}

@@ -12,6 +12,12 @@
 
 #include "vortal.h"
 
+#if defined(_WIN32)
+inline constexpr char kDefaultLibraryFile[] = "Vortal.dll";
+#else
+inline constexpr char kDefaultLibraryFile[] = "libvortal.so";
+#endif
+
 // The loaded library; unloaded when it goes. transact() is null when loading failed, and
 // error() says why.
 class VortalLibrary {
@@ -54,6 +60,21 @@ class VortalLibrary {
     }
     const std::string& error() const {
         return error_;
+    }
+    // The path of the file that was loaded, as the library finds its own; empty when loading
+    // failed.
+    std::string file() const {
+        if (transact_ == nullptr) return std::string();
+#if defined(_WIN32)
+        char path[MAX_PATH];
+        const DWORD length = GetModuleFileNameA(handle_, path, MAX_PATH);
+        return length == 0 || length >= MAX_PATH ? std::string() : std::string(path, length);
+#else
+        Dl_info info{};
+        if (dladdr(reinterpret_cast<void*>(transact_), &info) == 0 || info.dli_fname == nullptr)
+            return std::string();
+        return info.dli_fname;
+#endif
     }
 
   private:

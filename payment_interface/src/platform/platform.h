@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text_encoding.h"
+
 namespace vortal::platform {
 
 struct LocalTime {
@@ -37,11 +39,16 @@ enum class ModuleLookup {
 // The folder of the library's own file, with its trailing separator.
 ModuleLookup own_module_folder(char* dest, std::size_t size);
 
+// The same for the library file at that path, as the library finds it when it is loaded from
+// there: for the tools, which load the library and link its code.
+ModuleLookup library_folder(const char* library_file, char* dest, std::size_t size);
+
 // One profile (INI) file, read once for a series of lookups with the rules of the Windows
 // profile functions: section and key names compared ignoring ASCII case, blanks and one pair
 // of quotes around a text value removed, the text cut to size - 1 bytes, a number that does
-// not parse reads as 0. A bare file name is looked up in the system folder. A missing file
-// gives every key its fallback.
+// not parse reads as 0. A file that starts with a UTF-8 or UTF-16 LE byte-order mark is read
+// as Unicode and its values handed on in GBK, any other file is GBK. A bare file name is
+// looked up in the system folder. A missing file gives every key its fallback.
 class ProfileFile {
   public:
     explicit ProfileFile(const char* file);
@@ -52,6 +59,14 @@ class ProfileFile {
     void text(const char* section, const char* key, const char* fallback, char* dest,
               std::size_t size) const;
     int number(const char* section, const char* key, int fallback) const;
+
+    // What the lookups cannot tell, for diagnosing a file that gives nothing: where the file
+    // is looked for, whether it is there, how it is written (gbk when it is not there; on
+    // Windows this reads the file) and whether it has the section, or the key in the section.
+    std::string location() const;
+    bool found() const;
+    TextEncoding encoding() const;
+    bool has(const char* section, const char* key = nullptr) const;
 
   private:
     struct Source;  // what the platform keeps of the file

@@ -23,10 +23,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "library.h"
 #include "platform/platform.h"
 #include "platform/profile_rules.h"
+#include "platform/text_encoding.h"
 #include "records.h"
 
 namespace vortal::platform {
@@ -35,7 +37,7 @@ namespace {
 
 constexpr std::string_view kLibraryFileName = "libvortal.so";
 
-// One conversion descriptor per direction and thread, opened on first use.
+// The conversion descriptor of a thread, opened on first use.
 class Converter {
   public:
     Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
@@ -55,27 +57,32 @@ class Converter {
     iconv_t handle_;
 };
 
-constexpr std::size_t kUtf16Capacity = 4 * kMaxInputLength + 8;
-
-// Invalid UTF-8 becomes U+FFFD, as the Windows conversion does without its strict flag.
-std::size_t utf8_to_utf16(std::string_view utf8, char* out, std::size_t capacity) {
-    thread_local Converter converter("UTF-16LE", "UTF-8");
+// UTF-16 LE to GBK into dest, which must hold the text and its NUL; otherwise dest is left
+// empty. A character without a GBK form becomes "?", like the Windows default character.
+std::size_t ansi_from_utf16le(std::string_view utf16, char* dest, std::size_t size) {
+    dest[0] = '\0';
+    thread_local Converter converter("CP936", "UTF-16LE");
     if (!converter.valid()) return 0;
     iconv_t handle = converter.get();
-    char* in = const_cast<char*>(utf8.data());
-    std::size_t in_left = utf8.size();
-    char* next = out;
-    std::size_t out_left = capacity;
+    char* in = const_cast<char*>(utf16.data());
+    std::size_t in_left = utf16.size();
+    char* next = dest;
+    std::size_t out_left = size - 1;  // room for the NUL
     while (in_left > 0) {
         if (iconv(handle, &in, &in_left, &next, &out_left) != static_cast<std::size_t>(-1)) break;
-        if (errno == E2BIG || out_left < 2) return 0;
-        *next++ = static_cast<char>(0xFD);
-        *next++ = static_cast<char>(0xFF);
-        out_left -= 2;
-        ++in;
-        --in_left;
+        if (errno == E2BIG || out_left == 0) {
+            dest[0] = '\0';
+            return 0;
+        }
+        const auto high = static_cast<unsigned char>(in[1]);
+        const std::size_t unit = (high >= 0xD8 && high <= 0xDB && in_left >= 4) ? 4 : 2;
+        *next++ = '?';
+        --out_left;
+        in += unit;
+        in_left -= unit < in_left ? unit : in_left;
     }
-    return capacity - out_left;
+    *next = '\0';
+    return static_cast<std::size_t>(next - dest);
 }
 
 }  // namespace
@@ -122,8 +129,12 @@ ModuleLookup own_module_folder(char* dest, std::size_t size) {
         info.dli_fname == nullptr) {
         return ModuleLookup::not_loaded_by_name;
     }
+    return library_folder(info.dli_fname, dest, size);
+}
+
+ModuleLookup library_folder(const char* library_file, char* dest, std::size_t size) {
     char full_path[PATH_MAX];
-    if (realpath(info.dli_fname, full_path) == nullptr) return ModuleLookup::no_file_name;
+    if (realpath(library_file, full_path) == nullptr) return ModuleLookup::no_file_name;
     const std::string_view path(full_path);
     const std::size_t slash = path.rfind('/');
     if (path.substr(slash + 1) != kLibraryFileName) return ModuleLookup::not_loaded_by_name;
@@ -146,33 +157,7 @@ std::size_t utf8_to_ansi(std::string_view utf8, char* dest, std::size_t size) {
         return utf8.size();
     }
 
-    char utf16[kUtf16Capacity];
-    const std::size_t utf16_length = utf8_to_utf16(utf8, utf16, sizeof utf16);
-    if (utf16_length == 0) return 0;
-
-    thread_local Converter converter("CP936", "UTF-16LE");
-    if (!converter.valid()) return 0;
-    iconv_t handle = converter.get();
-    char* in = utf16;
-    std::size_t in_left = utf16_length;
-    char* next = dest;
-    std::size_t out_left = size - 1;  // room for the NUL
-    while (in_left > 0) {
-        if (iconv(handle, &in, &in_left, &next, &out_left) != static_cast<std::size_t>(-1)) break;
-        if (errno == E2BIG || out_left == 0) {
-            dest[0] = '\0';
-            return 0;
-        }
-        // A character without a GBK form becomes "?", like the Windows default character.
-        const auto high = static_cast<unsigned char>(in[1]);
-        const std::size_t unit = (high >= 0xD8 && high <= 0xDB && in_left >= 4) ? 4 : 2;
-        *next++ = '?';
-        --out_left;
-        in += unit;
-        in_left -= unit < in_left ? unit : in_left;
-    }
-    *next = '\0';
-    return static_cast<std::size_t>(next - dest);
+    return ansi_from_utf16le(utf16le_from_utf8(utf8), dest, size);
 }
 
 // INI reads. /etc/korvane stands in for the Windows folder, where Windows looks up a bare
@@ -187,12 +172,13 @@ std::string resolve(const char* file) {
     return std::string(kSystemFolder) + std::string(name);
 }
 
-// The file as this thread last read it. Every call reads a dozen keys; re-reading the file
-// only when it changed keeps the cost of a call at one stat while an edit still shows at the
-// very next call.
+// The file as this thread last read it, its text in GBK. Every call reads a dozen keys;
+// re-reading (and converting) the file only when it changed keeps the cost of a call at one
+// stat while an edit still shows at the very next call.
 struct CachedProfile {
     std::string path;
     struct stat identity {};
+    TextEncoding encoding = TextEncoding::gbk;
     std::string content;
 };
 
@@ -213,25 +199,42 @@ bool read_whole_file(const std::string& path, std::string& content) {
     return complete;
 }
 
+// A file with a byte-order mark is Unicode: its text goes on in GBK, as Windows hands the
+// values of such a file to the ANSI profile functions. Every other file is GBK already.
+std::string gbk_text(std::string bytes, TextEncoding encoding) {
+    if (encoding != TextEncoding::utf8_with_bom && encoding != TextEncoding::utf16) return bytes;
+    const std::string unicode = unicode_text(bytes, encoding);
+    std::string ansi(unicode.size() + 1, '\0');  // at most two bytes for each UTF-16 unit
+    ansi.resize(ansi_from_utf16le(unicode, ansi.data(), ansi.size()));
+    return ansi;
+}
+
 }  // namespace
 
-// The file's bytes, when it could be read.
 struct ProfileFile::Source {
-    std::optional<std::string> content;
+    std::string location;
+    bool found = false;
+    TextEncoding encoding = TextEncoding::gbk;
+    std::optional<std::string> content;  // the text in GBK, when the file could be read
 };
 
 ProfileFile::ProfileFile(const char* file) : source_(std::make_unique<Source>()) {
     thread_local CachedProfile cached;
-    const std::string path = resolve(file);
+    source_->location = resolve(file);
+    const std::string& path = source_->location;
     struct stat identity {};
     if (::stat(path.c_str(), &identity) != 0) return;
+    source_->found = true;
     if (cached.path != path || !same_version(cached.identity, identity)) {
         cached.path.clear();
-        cached.content.clear();
-        if (!read_whole_file(path, cached.content)) return;
+        std::string bytes;
+        if (!read_whole_file(path, bytes)) return;
+        cached.encoding = text_encoding(bytes);
+        cached.content = gbk_text(std::move(bytes), cached.encoding);
         cached.path = path;
         cached.identity = identity;
     }
+    source_->encoding = cached.encoding;
     source_->content = cached.content;
 }
 
@@ -249,6 +252,24 @@ int ProfileFile::number(const char* section, const char* key, int fallback) cons
         source_->content ? profile_value(*source_->content, section, key) : std::nullopt;
     if (!value || value->empty()) return fallback;
     return profile_number(*value);
+}
+
+bool ProfileFile::found() const {
+    return source_->found;
+}
+
+std::string ProfileFile::location() const {
+    return source_->location;
+}
+
+TextEncoding ProfileFile::encoding() const {
+    return source_->encoding;
+}
+
+bool ProfileFile::has(const char* section, const char* key) const {
+    if (!source_->content) return false;
+    if (key == nullptr) return profile_has_section(*source_->content, section);
+    return profile_value(*source_->content, section, key).has_value();
 }
 
 // The registry, a text file on POSIX. Its format is shared with every program of the

@@ -42,6 +42,13 @@ std::optional<std::string_view> entry_value(std::string_view line, std::string_v
     return trim(line.substr(equals + 1));
 }
 
+// The name in a section line "[name]"; a line without its "]" names what follows the "[".
+std::string_view section_name(std::string_view line) {
+    const std::size_t close = line.find(']');
+    return trim(
+        line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+}
+
 }  // namespace
 
 std::optional<std::string> profile_value(std::string_view content, std::string_view section,
@@ -54,10 +61,7 @@ std::optional<std::string> profile_value(std::string_view content, std::string_v
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
             if (section_seen) return std::nullopt;
-            const std::size_t close = line.find(']');
-            const std::string_view name = trim(line.substr(
-                1, close == std::string_view::npos ? std::string_view::npos : close - 1));
-            in_section = equal_ignoring_ascii_case(name, section);
+            in_section = equal_ignoring_ascii_case(section_name(line), section);
             section_seen = in_section;
             continue;
         }
@@ -67,6 +71,18 @@ std::optional<std::string> profile_value(std::string_view content, std::string_v
         }
     }
     return std::nullopt;
+}
+
+bool profile_has_section(std::string_view content, std::string_view section) {
+    std::string_view rest(content);
+    while (!rest.empty()) {
+        const std::string_view line = take_line(rest);
+        if (!line.empty() && line.front() == '[' &&
+            equal_ignoring_ascii_case(section_name(line), section)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 int profile_number(std::string_view text) {

@@ -15,6 +15,9 @@ namespace vortal::platform {
 std::optional<std::string> profile_value(std::string_view content, std::string_view section,
                                          std::string_view key);
 
+// Whether a section of that name is there, its name compared ignoring ASCII case.
+bool profile_has_section(std::string_view content, std::string_view section);
+
 // A profile number: decimal with an optional sign, up to the first other character (none:
 // 0), wrapping like the Windows 32-bit conversion.
 int profile_number(std::string_view text);

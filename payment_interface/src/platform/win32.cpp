@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "library.h"
+#include "platform/ascii_case.h"
 #include "platform/platform.h"
 #include "records.h"
 
@@ -22,6 +23,7 @@ constexpr char kLibraryFileName[] = "Vortal.dll";
 constexpr char kBoxRecordName[] = "Global\\Z_Map";
 constexpr char kBoxUploadEventName[] = "Global\\EVENT_Upload";
 constexpr std::size_t kLongestPath = 32768;
+constexpr std::size_t kProfileNamesSize = 32768;
 constexpr DWORD kLargestWrite = 0x10000000;
 constexpr DWORD kConnectTimeoutMs = 10'000;
 constexpr DWORD kTransferTimeoutMs = 30'000;
@@ -65,6 +67,17 @@ ModuleLookup own_module_folder(char* dest, std::size_t size) {
     return ModuleLookup::found;
 }
 
+ModuleLookup library_folder(const char* library_file, char* dest, std::size_t size) {
+    char path[MAX_PATH];
+    char* name = nullptr;
+    const DWORD length = GetFullPathNameA(library_file, MAX_PATH, path, &name);
+    if (length == 0 || length >= MAX_PATH || name == nullptr) return ModuleLookup::no_file_name;
+    // The module lookup by name ignores letter case.
+    if (!equal_ignoring_ascii_case(name, kLibraryFileName)) return ModuleLookup::not_loaded_by_name;
+    copy_bounded(dest, size, std::string_view(path, static_cast<std::size_t>(name - path)));
+    return ModuleLookup::found;
+}
+
 // The profile functions read the file themselves (and keep it cached).
 struct ProfileFile::Source {
     std::string path;
@@ -82,6 +95,48 @@ void ProfileFile::text(const char* section, const char* key, const char* fallbac
 
 int ProfileFile::number(const char* section, const char* key, int fallback) const {
     return static_cast<int>(GetPrivateProfileIntA(section, key, fallback, source_->path.c_str()));
+}
+
+std::string ProfileFile::location() const {
+    const std::string& path = source_->path;
+    if (path.find_first_of("\\/") != std::string::npos) return path;
+    char folder[MAX_PATH];
+    const UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return path;
+    return std::string(folder, length) + kPathSeparator + path;
+}
+
+bool ProfileFile::found() const {
+    const DWORD attributes = GetFileAttributesA(location().c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+TextEncoding ProfileFile::encoding() const {
+    HANDLE file = CreateFileA(location().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return TextEncoding::gbk;
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+    CloseHandle(file);
+    return text_encoding(bytes);
+}
+
+bool ProfileFile::has(const char* section, const char* key) const {
+    // Without a key name the profile function lists the section's keys, without a section
+    // name the file's sections: names one after the other, each ended by its NUL.
+    std::vector<char> names(kProfileNamesSize);
+    const DWORD length =
+        GetPrivateProfileStringA(key == nullptr ? nullptr : section, nullptr, "", names.data(),
+                                 static_cast<DWORD>(names.size()), source_->path.c_str());
+    const std::string_view wanted(key == nullptr ? section : key);
+    for (std::size_t at = 0; at < length && names[at] != '\0';) {
+        const std::string_view name(names.data() + at);
+        if (equal_ignoring_ascii_case(name, wanted)) return true;
+        at += name.size() + 1;
+    }
+    return false;
 }
 
 namespace {

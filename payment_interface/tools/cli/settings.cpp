@@ -1,0 +1,352 @@
+// The till's configuration as a call of Z_ALITrans reads it. The library exports nothing else,
+// so the tool reads with the library's own code, linked in: the INI path that the library
+// works out from the file it is loaded from, the profile reader, the settings with their
+// widths and defaults, and the box service's registry value and Z_Config.ini.
+#include "cli/settings.h"
+
+#include <json/json.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "box_service.h"
+#include "cli/text.h"
+#include "config.h"
+#include "log.h"
+#include "platform/platform.h"
+#include "vortal_library.h"
+
+namespace {
+
+using vortal::Setting;
+namespace platform = vortal::platform;
+
+// 代理 is kept as "HTTP=HTTP://" and the value in 49 bytes.
+constexpr std::size_t kLongestProxy = 37;
+constexpr char kProbeFileName[] = "vortal-settings.probe";
+
+struct ShownSetting {
+    std::string section;  // GBK, as all texts of the report but the INI path
+    std::string key;
+    std::string value;
+    bool number;
+    bool defaulted;
+};
+
+struct Report {
+    std::string ini_path;  // as the system names files
+    bool found = false;
+    platform::TextEncoding encoding = platform::TextEncoding::gbk;
+    std::vector<ShownSetting> settings;
+    std::optional<std::string> box_folder;  // the registry value Path, on box-service tills
+    std::string box_config_path;
+    std::string qr_host;
+    std::vector<std::string> problems;
+};
+
+std::string name_of(const Setting& setting) {
+    return std::string("[") + setting.section + "] " + setting.key;
+}
+
+const std::string& value_of(const Report& report, const Setting& setting) {
+    for (const ShownSetting& shown : report.settings) {
+        if (shown.section == setting.section && shown.key == setting.key) return shown.value;
+    }
+    static const std::string kNone;
+    return kNone;
+}
+
+void read_settings(const platform::ProfileFile& profile, Report& report) {
+    for (const Setting& setting : vortal::kSettings) {
+        ShownSetting shown{setting.section, setting.key, std::string(), setting.text_size == 0,
+                           !profile.has(setting.section, setting.key)};
+        if (shown.number) {
+            shown.value = std::to_string(vortal::read_number(profile, setting));
+        } else {
+            std::vector<char> text(setting.text_size);
+            vortal::read_setting(profile, setting, text.data());
+            shown.value = text.data();
+        }
+        report.settings.push_back(shown);
+    }
+}
+
+bool is_port(std::string_view digits) {
+    if (digits.empty() || digits.size() > 5) return false;
+    unsigned long port = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return false;
+        port = port * 10 + static_cast<unsigned long>(c - '0');
+    }
+    return port >= 1 && port <= 65535;
+}
+
+// host[:port], the host a name, an IPv4 address or an IPv6 address in brackets.
+bool is_host_and_port(std::string_view value) {
+    std::string_view host = value;
+    std::string_view rest;
+    if (!value.empty() && value.front() == '[') {
+        const std::size_t close = value.find(']');
+        if (close == std::string_view::npos || close == 1) return false;
+        host = value.substr(0, close + 1);
+        rest = value.substr(close + 1);
+    } else {
+        const std::size_t colon = value.find(':');
+        host = value.substr(0, colon);
+        if (colon != std::string_view::npos) rest = value.substr(colon);
+        if (host.empty()) return false;
+        for (const char c : host) {
+            const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                 (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+            if (!allowed) return false;
+        }
+    }
+    return rest.empty() || (rest.front() == ':' && is_port(rest.substr(1)));
+}
+
+bool is_separator(char c) {
+#if defined(_WIN32)
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
+// The folder of a file named by an absolute path, with its separator. Nothing for a relative
+// path: the point-of-sale program's current folder, which the tool cannot know, completes it.
+std::optional<std::string> absolute_folder(const std::string& path) {
+#if defined(_WIN32)
+    const bool absolute = (path.size() > 2 && path[1] == ':' && is_separator(path[2])) ||
+                          (path.size() > 1 && is_separator(path[0]) && is_separator(path[1]));
+#else
+    const bool absolute = !path.empty() && path[0] == '/';
+#endif
+    if (!absolute) return std::nullopt;
+    std::size_t separator = path.size();
+    while (separator > 0 && !is_separator(path[separator - 1])) --separator;
+    return path.substr(0, separator);
+}
+
+// The library creates the log folder and any folder missing above it, so the nearest folder
+// that is there must take a new file.
+bool can_write_below(std::string folder) {
+    while (!platform::is_directory(folder.c_str())) {
+        std::size_t separator = folder.size();
+        while (separator > 0 && !is_separator(folder[separator - 1])) --separator;
+        if (separator == 0) return false;
+        folder.resize(separator > 1 ? separator - 1 : separator);
+    }
+    const std::string probe = folder + platform::kPathSeparator + kProbeFileName;
+    bool written = false;
+    {
+        platform::OutputFile file;
+        written = file.create(probe.c_str());
+    }
+    if (written) platform::delete_file(probe.c_str());
+    return written;
+}
+
+void check_ini(const platform::ProfileFile& profile, Report& report) {
+    auto problem = [&report](const std::string& text) { report.problems.push_back(text); };
+    if (!report.found) {
+        problem("Z_AllITrans.ini is missing: every payment answers 01 组包失败，参数异常");
+        return;
+    }
+    if (vortal::looks_like_utf8(profile)) {
+        problem(
+            "Z_AllITrans.ini is saved as UTF-8 without a byte-order mark, which the library "
+            "reads as GBK and finds none of its settings in: save it as ANSI (GBK)");
+        return;
+    }
+    if (value_of(report, vortal::kHost).empty())
+        problem(name_of(vortal::kHost) + " is empty: every payment answers 02, sent nowhere");
+    for (const Setting* setting : {&vortal::kPath, &vortal::kShopNo}) {
+        if (value_of(report, *setting).empty())
+            problem(name_of(*setting) + " is empty: every payment answers 01 组包失败，参数异常");
+    }
+
+    const int port = vortal::read_number(profile, vortal::kPort);
+    if (port < 1 || port > 65535) {
+        const auto low_bits = static_cast<std::uint16_t>(port);
+        problem(name_of(vortal::kPort) + "=" + std::to_string(port) +
+                " is outside 1-65535: the library uses port " +
+                std::to_string(low_bits == 0 ? 80 : low_bits));
+    }
+
+    const std::string& proxy = value_of(report, vortal::kProxy);
+    if (!proxy.empty() && !is_host_and_port(proxy))
+        problem(name_of(vortal::kProxy) + "=" + proxy + " is not in the form host[:port]");
+    if (proxy.size() > kLongestProxy)
+        problem(name_of(vortal::kProxy) + " is longer than " + std::to_string(kLongestProxy) +
+                " bytes: the library uses " + proxy.substr(0, kLongestProxy));
+
+    if (vortal::read_number(profile, vortal::kPrint) != 0) {
+        const std::string& receipt = value_of(report, vortal::kReceiptFile);
+        const std::optional<std::string> folder = absolute_folder(receipt);
+        if (receipt.empty()) {
+            problem(name_of(vortal::kPrint) + " is on but " + name_of(vortal::kReceiptFile) +
+                    " is empty: no receipt is written");
+        } else if (folder && !platform::is_directory(folder->c_str())) {
+            problem("the folder " + *folder + " of " + name_of(vortal::kReceiptFile) +
+                    " is missing: no receipt is written");
+        }
+    }
+}
+
+// On tills with the box service: its folder from the registry, Z_Config.ini there for "Z6" and
+// the daily log of "Z5" and "Z6" below it.
+void check_box_service(Report& report) {
+    char folder[vortal::kPathSize];
+    if (!vortal::box_service_folder(folder)) return;
+    report.box_folder = folder;
+    auto problem = [&report](const std::string& text) { report.problems.push_back(text); };
+    if (!platform::is_directory(folder))
+        problem(std::string("the registry value Path names ") + folder + ", which is not a folder");
+
+    char host[vortal::kQrHostSize];
+    const bool has_host = vortal::read_qr_host(host, report.box_config_path);
+    report.qr_host = host;
+    if (!platform::ProfileFile(report.box_config_path.c_str()).found()) {
+        problem(report.box_config_path + " is missing: Z6 builds no payment address");
+    } else if (!has_host) {
+        problem("[HOSTINFO] TwoCodeAddr of " + report.box_config_path +
+                " is empty: Z6 builds no payment address");
+    }
+
+    const std::string log = vortal::log_directory();
+    if (!can_write_below(log))
+        problem("the log folder " + log + " cannot be written: Z5 and Z6 log nothing");
+}
+
+// GBK for the reader: the console's text, or UTF-8. A text that is not GBK keeps its ASCII.
+std::string readable(const std::string& gbk, bool utf8) {
+    std::string text;
+    if (utf8 ? utf8_from_gbk(gbk, text) : from_gbk(gbk, text)) return text;
+    text.clear();
+    for (const char c : gbk) text += static_cast<unsigned char>(c) < 0x80 ? c : '?';
+    return text;
+}
+
+// The INI path as the system names files: the ANSI code page on Windows, bytes on Linux.
+std::string readable_path(const std::string& path, bool utf8) {
+#if defined(_WIN32)
+    return readable(path, utf8);
+#else
+    static_cast<void>(utf8);
+    return path;
+#endif
+}
+
+void print_json(const Report& report) {
+    Json::Value root(Json::objectValue);
+    root["iniPath"] = readable_path(report.ini_path, true);
+    root["found"] = report.found;
+    root["encoding"] =
+        report.found ? Json::Value(platform::encoding_name(report.encoding)) : Json::Value();
+    Json::Value& settings = root["settings"] = Json::Value(Json::objectValue);
+    for (const ShownSetting& shown : report.settings) {
+        const std::string key = readable(shown.key, true);
+        settings[key] = shown.number ? Json::Value(std::stoi(shown.value))
+                                     : Json::Value(readable(shown.value, true));
+    }
+    if (report.box_folder) {
+        settings["Path"] = readable(*report.box_folder, true);
+        settings["TwoCodeAddr"] = readable(report.qr_host, true);
+    }
+    Json::Value& problems = root["problems"] = Json::Value(Json::arrayValue);
+    for (const std::string& problem : report.problems) problems.append(readable(problem, true));
+
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "  ";
+    builder["emitUTF8"] = true;
+    std::cout << Json::writeString(builder, root) << "\n";
+}
+
+void print_text(const std::string& library, const Report& report) {
+    std::printf("library   %s\n", readable_path(library, false).c_str());
+    std::printf("INI file  %s\n", readable_path(report.ini_path, false).c_str());
+    std::printf("found     %s\n", report.found ? "yes" : "no");
+    std::printf("encoding  %s\n", report.found ? platform::encoding_name(report.encoding) : "-");
+    std::printf("settings\n");
+    for (const ShownSetting& shown : report.settings) {
+        const std::string value = shown.value.empty() ? "\"\"" : shown.value;
+        const std::string line = "  [" + shown.section + "] " + shown.key + " = " + value +
+                                 (shown.defaulted ? "  (default)" : "");
+        std::printf("%s\n", readable(line, false).c_str());
+    }
+    if (report.box_folder) {
+        std::printf("box service\n");
+        std::printf("%s\n", readable("  registry Path = " + *report.box_folder, false).c_str());
+        std::printf("%s\n", readable("  [HOSTINFO] TwoCodeAddr = " + report.qr_host + "  (" +
+                                         report.box_config_path + ")",
+                                     false)
+                                .c_str());
+    }
+    if (report.problems.empty()) {
+        std::printf("no problems\n");
+        return;
+    }
+    std::printf("problems\n");
+    for (const std::string& problem : report.problems)
+        std::printf("%s\n", readable("  - " + problem, false).c_str());
+}
+
+void usage() {
+    std::fprintf(stderr,
+                 "usage: vortal-cli settings [--library PATH] [--json]\n"
+                 "  PATH  the library whose configuration to read (default: %s on the library "
+                 "path)\n",
+                 kDefaultLibraryFile);
+}
+
+}  // namespace
+
+int run_settings(int argc, char** argv) {
+    std::string library = kDefaultLibraryFile;
+    bool json = false;
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--json") {
+            json = true;
+        } else if (argument == "--library" && i + 1 < argc) {
+            library = argv[++i];
+        } else {
+            usage();
+            return 2;
+        }
+    }
+
+    // The library's file as the loader finds it, which is where the library finds itself.
+    std::string library_file;
+    {
+        const VortalLibrary loaded(library);
+        if (loaded.transact() == nullptr) {
+            std::fprintf(stderr, "vortal-cli: %s\n", loaded.error().c_str());
+            return 1;
+        }
+        library_file = loaded.file();
+    }
+
+    Report report;
+    report.ini_path = vortal::config_path_of_library(library_file.c_str());
+    const platform::ProfileFile profile(report.ini_path.c_str());
+    report.ini_path = profile.location();
+    report.found = profile.found();
+    if (report.found) report.encoding = profile.encoding();
+    read_settings(profile, report);
+    check_ini(profile, report);
+    check_box_service(report);
+
+    if (json) {
+        print_json(report);
+    } else {
+        print_text(library_file, report);
+    }
+    std::fflush(stdout);
+    return report.problems.empty() ? 0 : 1;
+}

@@ -1,0 +1,77 @@
+#include "cli/text.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
+#include <cstddef>
+
+#if defined(_WIN32)
+bool to_gbk(std::string_view text, std::string& out) {
+    out.assign(text);
+    return true;
+}
+
+bool from_gbk(std::string_view text, std::string& out) {
+    out.assign(text);
+    return true;
+}
+
+namespace {
+
+bool recode(UINT from, UINT to, std::string_view text, std::string& out) {
+    out.clear();
+    if (text.empty()) return true;
+    const int length = static_cast<int>(text.size());
+    const int wide_length =
+        MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+    if (wide_length <= 0) return false;
+    std::wstring wide(static_cast<std::size_t>(wide_length), L'\0');
+    MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(), wide_length);
+    const int out_length =
+        WideCharToMultiByte(to, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+    if (out_length <= 0) return false;
+    out.assign(static_cast<std::size_t>(out_length), '\0');
+    WideCharToMultiByte(to, 0, wide.data(), wide_length, out.data(), out_length, nullptr, nullptr);
+    return true;
+}
+
+}  // namespace
+
+bool utf8_from_gbk(std::string_view gbk, std::string& utf8) {
+    return recode(CP_ACP, CP_UTF8, gbk, utf8);
+}
+#else
+namespace {
+
+bool convert(const char* to, const char* from, std::string_view text, std::string& out) {
+    iconv_t handle = iconv_open(to, from);
+    if (handle == reinterpret_cast<iconv_t>(-1)) return false;
+    out.assign(text.size() * 4 + 4, '\0');
+    char* in = const_cast<char*>(text.data());
+    std::size_t in_left = text.size();
+    char* next = out.data();
+    std::size_t out_left = out.size();
+    const bool done =
+        iconv(handle, &in, &in_left, &next, &out_left) != static_cast<std::size_t>(-1);
+    iconv_close(handle);
+    out.resize(out.size() - out_left);
+    return done;
+}
+
+}  // namespace
+
+bool to_gbk(std::string_view text, std::string& out) {
+    return convert("CP936", "UTF-8", text, out);
+}
+
+bool from_gbk(std::string_view text, std::string& out) {
+    return convert("UTF-8", "CP936", text, out);
+}
+
+bool utf8_from_gbk(std::string_view gbk, std::string& utf8) {
+    return from_gbk(gbk, utf8);
+}
+#endif
