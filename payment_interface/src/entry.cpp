@@ -12,7 +12,6 @@
 #include "receipt.h"
 #include "records.h"
 #include "request_parser.h"
-#include "signing.h"
 
 namespace vortal {
 
@@ -77,6 +76,5 @@ extern "C" VORTAL_EXPORT TransResult* VORTAL_CALL Z_ALITrans(const char* input) 
         // Nothing may cross the export; the record keeps what the operation had reached.
         vortal::platform::debug_output(vortal::msg::kInternalError);
     }
-    vortal::release_thread_crypto_state();
     return &result;
 }

@@ -1,11 +1,11 @@
 #include "signing.h"
 
-#include <openssl/core_names.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
-#include <openssl/params.h>
+#include <openssl/md5.h>
 
 #include <climits>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -73,53 +73,37 @@ std::size_t hex_encode(const unsigned char* bytes, std::size_t length, char* out
     return 2 * length;
 }
 
-namespace {
-
-struct MacDeleter {
-    void operator()(EVP_MAC* mac) const { EVP_MAC_free(mac); }
-};
-struct MacContextDeleter {
-    void operator()(EVP_MAC_CTX* context) const { EVP_MAC_CTX_free(context); }
-};
-
-// Fetched once for the process: the fetch is the costly part of a signature.
-EVP_MAC* hmac_algorithm() {
-    static const std::unique_ptr<EVP_MAC, MacDeleter> kHmac(
-        EVP_MAC_fetch(nullptr, "HMAC", nullptr));
-    return kHmac.get();
-}
-
-}  // namespace
-
+// HMAC (RFC 2104) over libcrypto's MD5 primitive. Its EVP interface would bring libcrypto's
+// provider machinery into the Windows DLL (over a megabyte), with an initialisation that keeps
+// state on every caller's thread and registers an exit handler that Windows runs after an
+// unloaded DLL is gone; the primitive needs none of it.
 bool sign(std::string_view message, std::string_view key, char (&signature)[kSignatureSize]) {
     signature[0] = '\0';
-    if (message.empty() || key.empty() || hmac_algorithm() == nullptr) return false;
-    const std::unique_ptr<EVP_MAC_CTX, MacContextDeleter> context(
-        EVP_MAC_CTX_new(hmac_algorithm()));
-    if (!context) return false;
-    char digest_name[] = "MD5";
-    const OSSL_PARAM parameters[] = {
-        OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest_name, 0),
-        OSSL_PARAM_construct_end(),
-    };
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    std::size_t digest_length = 0;
-    if (EVP_MAC_init(context.get(), reinterpret_cast<const unsigned char*>(key.data()), key.size(),
-                     parameters) != 1 ||
-        EVP_MAC_update(context.get(), reinterpret_cast<const unsigned char*>(message.data()),
-                       message.size()) != 1 ||
-        EVP_MAC_final(context.get(), digest, &digest_length, sizeof digest) != 1 ||
-        digest_length != 16) {
-        return false;
+    if (message.empty() || key.empty()) return false;
+    unsigned char block_key[MD5_CBLOCK] = {};
+    if (key.size() > sizeof block_key) {
+        MD5(reinterpret_cast<const unsigned char*>(key.data()), key.size(), block_key);
+    } else {
+        std::memcpy(block_key, key.data(), key.size());
     }
-    hex_encode(digest, digest_length, signature);
+    unsigned char pad[MD5_CBLOCK];
+    unsigned char inner[MD5_DIGEST_LENGTH];
+    unsigned char digest[MD5_DIGEST_LENGTH];
+    MD5_CTX context;
+    for (std::size_t i = 0; i < sizeof pad; ++i) pad[i] = block_key[i] ^ 0x36;
+    MD5_Init(&context);
+    MD5_Update(&context, pad, sizeof pad);
+    MD5_Update(&context, message.data(), message.size());
+    MD5_Final(inner, &context);
+    for (std::size_t i = 0; i < sizeof pad; ++i) pad[i] = block_key[i] ^ 0x5C;
+    MD5_Init(&context);
+    MD5_Update(&context, pad, sizeof pad);
+    MD5_Update(&context, inner, sizeof inner);
+    MD5_Final(digest, &context);
+    OPENSSL_cleanse(block_key, sizeof block_key);
+    OPENSSL_cleanse(pad, sizeof pad);
+    hex_encode(digest, sizeof digest, signature);
     return true;
-}
-
-void release_thread_crypto_state() {
-#if defined(VORTAL_OWN_LIBCRYPTO)
-    OPENSSL_thread_stop();
-#endif
 }
 
 std::size_t base64_encode(std::string_view bytes, char* out, std::size_t size) {

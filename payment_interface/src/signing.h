@@ -18,13 +18,6 @@ inline constexpr std::size_t kMaxSignTextLength = 255;
 // HMAC-MD5 of the message under the key, as lowercase hex. Fails for an empty message or key.
 bool sign(std::string_view message, std::string_view key, char (&signature)[kSignatureSize]);
 
-// Gives back what libcrypto keeps for the calling thread (its error queue among it) when the
-// library carries a libcrypto of its own, as on Windows: the callers' threads are not the
-// library's, and such a libcrypto is never told when one of them ends, so each call gives its
-// state back before returning. A shared system libcrypto frees it itself when a thread ends,
-// and may hold the host's own errors meanwhile: it is left alone.
-void release_thread_crypto_state();
-
 // Two lowercase hex digits per byte; returns the number of digits written (plus a NUL).
 std::size_t hex_encode(const unsigned char* bytes, std::size_t length, char* out);
 

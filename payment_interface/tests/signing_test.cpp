@@ -34,6 +34,10 @@ TEST(Signature, IsHmacMd5InLowercaseHex) {
     char signature[kSignatureSize];
     ASSERT_TRUE(sign("what do ya want for nothing?", "Jefe", signature));
     EXPECT_STREQ(signature, "750c783e6ab0b503eaa86e310a5db738");  // RFC 2202, case 2
+    // Case 6: a key longer than MD5's block is hashed first.
+    ASSERT_TRUE(sign("Test Using Larger Than Block-Size Key - Hash Key First",
+                     std::string(80, '\xAA'), signature));
+    EXPECT_STREQ(signature, "6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd");
     EXPECT_FALSE(sign("", "Jefe", signature));
     EXPECT_FALSE(sign("text", "", signature));
 
