@@ -1,10 +1,8 @@
 #include "signing.h"
 
 #include <openssl/crypto.h>
-#include <openssl/evp.h>
 #include <openssl/md5.h>
 
-#include <climits>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
@@ -106,15 +104,27 @@ bool sign(std::string_view message, std::string_view key, char (&signature)[kSig
     return true;
 }
 
+// Written out here rather than taken from libcrypto, whose encoder brings its fatal-error
+// reporting into the DLL, and with it imports of the event log and of message boxes.
 std::size_t base64_encode(std::string_view bytes, char* out, std::size_t size) {
+    constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     if (size == 0) return 0;
     out[0] = '\0';
     const std::size_t length = (bytes.size() + 2) / 3 * 4;
-    if (length >= size || bytes.size() > static_cast<std::size_t>(INT_MAX)) return 0;
-    const int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out),
-                                        reinterpret_cast<const unsigned char*>(bytes.data()),
-                                        static_cast<int>(bytes.size()));
-    return written < 0 ? 0 : static_cast<std::size_t>(written);
+    if (length >= size) return 0;
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t left = bytes.size() - i;
+        std::uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
+        if (left > 1) group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        if (left > 2) group |= static_cast<unsigned char>(bytes[i + 2]);
+        out[written++] = kAlphabet[(group >> 18) & 0x3F];
+        out[written++] = kAlphabet[(group >> 12) & 0x3F];
+        out[written++] = left > 1 ? kAlphabet[(group >> 6) & 0x3F] : '=';
+        out[written++] = left > 2 ? kAlphabet[group & 0x3F] : '=';
+    }
+    out[written] = '\0';
+    return written;
 }
 
 std::atomic<std::uint32_t>& order_sequence() {

@@ -51,6 +51,8 @@ TEST(Base64, IsTheStandardAlphabetWithPaddingAndNoLineBreaks) {
     char out[128];
     EXPECT_EQ(base64_encode("f", out, sizeof out), 4u);
     EXPECT_STREQ(out, "Zg==");
+    base64_encode("fo", out, sizeof out);
+    EXPECT_STREQ(out, "Zm8=");
     base64_encode("\xfb\xff\xbf", out, sizeof out);
     EXPECT_STREQ(out, "+/+/");
     const std::string long_text(60, 'a');  // 80 characters: no line break after 64
