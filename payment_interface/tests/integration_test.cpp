@@ -406,7 +406,7 @@ TEST_F(VortalTest, CreateOrderReturnsThePaymentAddressAndItsNewRequestId) {
     const std::string target = service_.targets().front();
     EXPECT_EQ(target, "/pay/api?cmd=AGENTCREATEORDER&agentNo=A1&shopNo=S1&requestId=" + first_id +
                           "&amount=1.00&callbackUrl=http://shop.example/cb"
-                          "&description=\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38&extraInfo=extra&hmac=" +
+                          "&description=\xb5\xb0\xb8\xe2%20\xd7\xc0\x38&extraInfo=extra&hmac=" +
                           aggregator::hmac_md5_hex(
                               "AGENTCREATEORDERA1S1" + first_id +
                                   "1.00http://shop.example/cb\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38"
