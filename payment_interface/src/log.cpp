@@ -14,8 +14,19 @@ constexpr char kBoxServiceKey[] = "SOFTWARE\\Varnix";
 constexpr char kLogFolderName[] = "log";
 constexpr std::size_t kLongestDebugText = 65535;
 
-// "log" under the box service's folder, else beside the host program, else under the
-// current directory.
+// The bytes that a text-mode stream of the Windows runtime writes.
+std::string with_crlf(const std::string& text) {
+    std::string bytes;
+    bytes.reserve(text.size() + 16);
+    for (const char c : text) {
+        if (c == '\n') bytes += '\r';
+        bytes += c;
+    }
+    return bytes;
+}
+
+}  // namespace
+
 std::string log_directory() {
     char folder[kPathSize];
     if (box_service_folder(folder)) {
@@ -31,8 +42,7 @@ std::string log_directory() {
     return kLogFolderName;
 }
 
-// Creates each missing directory along the path; single failures (a drive name, a directory
-// that is already there) do not matter.
+// Single failures (a drive name, a directory that is already there) do not matter.
 void make_directories(const std::string& directory) {
     if (platform::is_directory(directory.c_str())) return;
     for (std::size_t i = 1; i < directory.size(); ++i) {
@@ -42,19 +52,6 @@ void make_directories(const std::string& directory) {
     }
     platform::create_directory(directory.c_str());
 }
-
-// The bytes that a text-mode stream of the Windows runtime writes.
-std::string with_crlf(const std::string& text) {
-    std::string bytes;
-    bytes.reserve(text.size() + 16);
-    for (const char c : text) {
-        if (c == '\n') bytes += '\r';
-        bytes += c;
-    }
-    return bytes;
-}
-
-}  // namespace
 
 bool format_text(std::string& text, std::size_t max_length, const char* format, va_list args) {
     va_list measuring;

@@ -320,6 +320,20 @@ bool OutputFile::write(std::string_view bytes) {
     return true;
 }
 
+bool OutputFile::empty() const {
+    LARGE_INTEGER size{};
+    return as_handle(handle_) != INVALID_HANDLE_VALUE && GetFileSizeEx(as_handle(handle_), &size) &&
+           size.QuadPart == 0;
+}
+
+bool OutputFile::flush_to_disk() {
+    return as_handle(handle_) != INVALID_HANDLE_VALUE && FlushFileBuffers(as_handle(handle_));
+}
+
+bool flush_directory(const char*) {
+    return true;
+}
+
 BoxRecord::~BoxRecord() {
     if (view_ != nullptr) UnmapViewOfFile(view_);
     if (section_ != -1) CloseHandle(as_handle(section_));
