@@ -51,7 +51,7 @@ inline constexpr char kLibraryFileName[] = "libvortal.so";
 class LoadedLibrary {
   public:
     explicit LoadedLibrary(const std::string& file_name = kLibraryFileName)
-        : library_(copy_into(dir_, file_name)) {
+        : path_(copy_into(dir_, file_name)), library_(path_) {
         if (library_.transact() == nullptr) throw std::runtime_error(library_.error());
     }
 
@@ -59,6 +59,9 @@ class LoadedLibrary {
         write_file(dir_.file("Z_AllITrans.ini"), ini_text(settings));
     }
     void remove_configuration() { std::filesystem::remove(dir_.file("Z_AllITrans.ini")); }
+
+    // The copy, with its Z_AllITrans.ini beside it, for other programs to load.
+    const std::string& path() const { return path_; }
 
     TransResult* call(const char* input) const { return library_.transact()(input); }
     TransResult* call(const std::string& input) const { return call(input.c_str()); }
@@ -71,6 +74,7 @@ class LoadedLibrary {
     }
 
     TempDir dir_;
+    std::string path_;
     VortalLibrary library_;
 };
 

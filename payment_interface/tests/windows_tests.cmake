@@ -16,9 +16,10 @@ add_executable(vortal_end_to_end_tests windows_end_to_end_test.cpp)
 target_include_directories(vortal_end_to_end_tests PRIVATE ../include ../tools)
 target_compile_definitions(vortal_end_to_end_tests PRIVATE
   VORTAL_LIBRARY_PATH="${test_path_prefix}$<TARGET_FILE:vortal>"
-  VORTAL_BOX_SERVICE_PATH="${test_path_prefix}$<TARGET_FILE:vortal-box-service>")
+  VORTAL_BOX_SERVICE_PATH="${test_path_prefix}$<TARGET_FILE:vortal-box-service>"
+  VORTAL_CLI_PATH="${test_path_prefix}$<TARGET_FILE:vortal-cli>")
 target_link_libraries(vortal_end_to_end_tests PRIVATE vortal_hmac GTest::gtest_main)
-add_dependencies(vortal_end_to_end_tests vortal vortal-box-service)
+add_dependencies(vortal_end_to_end_tests vortal vortal-box-service vortal-cli)
 korvane_strict_warnings(vortal_end_to_end_tests)
 korvane_gbk_literals(vortal_end_to_end_tests)
 

@@ -7,8 +7,6 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
-#else
-#include <iconv.h>
 #endif
 
 #include <cstddef>
@@ -18,60 +16,22 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/console_text.h"
+#include "cli/pending.h"
 #include "vortal.h"
 #include "vortal_library.h"
 
 namespace {
 
-#if defined(_WIN32)
-constexpr char kDefaultLibrary[] = "Vortal.dll";
-#else
-constexpr char kDefaultLibrary[] = "libvortal.so";
-#endif
-
 void usage() {
     std::fprintf(stderr,
                  "usage: vortal-cli [--library PATH] [--raw] REQUEST...\n"
+                 "       vortal-cli pending --help\n"
                  "  REQUEST  \"|\"-terminated fields, for example 'Z4|agent|key|request id|';\n"
                  "           several run in order in the one loaded library\n"
                  "  PATH     the library to load (default: %s on the library path)\n",
-                 kDefaultLibrary);
+                 kVortalLibraryFile);
 }
-
-#if defined(_WIN32)
-bool to_gbk(std::string_view text, std::string& out) {
-    out.assign(text);
-    return true;
-}
-
-bool from_gbk(std::string_view text, std::string& out) {
-    out.assign(text);
-    return true;
-}
-#else
-bool convert(const char* to, const char* from, std::string_view text, std::string& out) {
-    iconv_t handle = iconv_open(to, from);
-    if (handle == reinterpret_cast<iconv_t>(-1)) return false;
-    out.assign(text.size() * 4 + 4, '\0');
-    char* in = const_cast<char*>(text.data());
-    std::size_t in_left = text.size();
-    char* next = out.data();
-    std::size_t out_left = out.size();
-    const bool done =
-        iconv(handle, &in, &in_left, &next, &out_left) != static_cast<std::size_t>(-1);
-    iconv_close(handle);
-    out.resize(out.size() - out_left);
-    return done;
-}
-
-bool to_gbk(std::string_view text, std::string& out) {
-    return convert("CP936", "UTF-8", text, out);
-}
-
-bool from_gbk(std::string_view text, std::string& out) {
-    return convert("UTF-8", "CP936", text, out);
-}
-#endif
 
 void print_field(const char* name, const char* field, std::size_t width) {
     const std::string_view gbk(field, strnlen(field, width));
@@ -107,7 +67,8 @@ void print_result(const TransResult& result) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string library = kDefaultLibrary;
+    if (argc > 1 && std::string_view(argv[1]) == "pending") return run_pending(argc - 2, argv + 2);
+    std::string library = kVortalLibraryFile;
     bool raw = false;
     std::vector<std::string> requests;
     for (int i = 1; i < argc; ++i) {

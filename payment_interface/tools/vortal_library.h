@@ -12,6 +12,12 @@
 
 #include "vortal.h"
 
+#if defined(_WIN32)
+inline constexpr char kVortalLibraryFile[] = "Vortal.dll";
+#else
+inline constexpr char kVortalLibraryFile[] = "libvortal.so";
+#endif
+
 // The loaded library; unloaded when it goes. transact() is null when loading failed, and
 // error() says why.
 class VortalLibrary {
