@@ -107,31 +107,34 @@ class VortalTest : public testing::Test {
         test_support::set_environment("KORVANE_REGISTRY_FILE", registry);
     }
 
-    // The journal's lines after the column names, each without its time and with "|" between
-    // its columns.
+    // The lines of the payment journal's files, each without its time and with "|" between
+    // its columns; every file begins with the column names.
     std::vector<std::string> journal() const {
-        const std::string text = test_support::read_file(
-            (box_folder_.path() / "log" / ("payments-" + today() + ".txt")).string());
+        static const std::regex kLine(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t([^\r\n]*)\r\n)");
+        const std::string kColumns =
+            "time\toperation\trequestId\tamount\tevent\ttillCode\tstatus\tauthCode\r\n";
+        std::vector<std::string> files;
+        std::error_code ignored;
+        for (const auto& file :
+             std::filesystem::directory_iterator(box_folder_.path() / "log", ignored)) {
+            files.push_back(file.path().string());
+        }
+        std::sort(files.begin(), files.end());
         std::vector<std::string> lines;
-        std::size_t at = text.find("\r\n");
-        EXPECT_EQ(text.substr(0, at),
-                  "time\toperation\trequestId\tamount\tevent\ttillCode\tstatus\tauthCode");
-        for (std::size_t next = 0; at != std::string::npos; at = next) {
-            next = text.find("\r\n", at + 2);
-            if (next == std::string::npos) break;
-            std::string line = text.substr(at + 2, next - at - 2);
-            line = line.substr(line.find('\t') + 1);
-            std::replace(line.begin(), line.end(), '\t', '|');
-            lines.push_back(line);
+        for (const std::string& file : files) {
+            const std::string text = test_support::read_file(file);
+            if (text.rfind(kColumns, 0) != 0) {
+                ADD_FAILURE() << file << " does not begin with the column names";
+                continue;
+            }
+            for (std::sregex_iterator line(text.begin() + kColumns.size(), text.end(), kLine), end;
+                 line != end; ++line) {
+                std::string columns = (*line)[1];
+                std::replace(columns.begin(), columns.end(), '\t', '|');
+                lines.push_back(columns);
+            }
         }
         return lines;
-    }
-
-    static std::string today() {
-        const std::tm now = test_support::local_time(std::time(nullptr));
-        char text[16];
-        std::strftime(text, sizeof text, "%Y-%m-%d", &now);
-        return text;
     }
 
     void reconfigure(const std::function<void(Settings&)>& change) {
