@@ -35,12 +35,12 @@ struct Reply {
 };
 
 // The opening of every operation once its request is built: the request address sent under
-// the library lock, the answer checked and the service's acceptance read. An
-// answer cut short is a failed exchange ("02"); one whose signature fails or that is about
-// another order than request.request_id is not believed ("03") and not used; a refusal is
-// "04" with the service's words, the answer kept in reply. True when the service accepted.
-// sent_text goes to the debugger output after a successful exchange, while the lock is still
-// held, refused_text after a refusal.
+// the library lock, the answer checked and the service's acceptance read. An answer cut short
+// is a failed exchange ("02"); one whose signature fails or that is about another order than
+// request.request_id is not believed ("03") and not used; a refusal is "04" with the
+// service's words, the answer kept in reply. True when the service accepted. sent_text goes
+// to the debugger output after a successful exchange, while the lock is still held,
+// refused_text after a refusal.
 bool open_operation(const TransRequest& request, const char* address, Reply& reply,
                     TransResult& result, const char* sent_text = nullptr,
                     const char* refused_text = nullptr) {
