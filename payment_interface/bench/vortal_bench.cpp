@@ -1,6 +1,8 @@
 // Measures, on one loopback server: the median time of a "Z4" query through Z_ALITrans
-// against a bare libcurl GET of the same answer (goal: ratio at most 1.2), and the resident
-// memory after 1,000 and after 20,000 calls (goal: no growth).
+// against a bare libcurl GET of the same answer (goal: ratio at most 1.2), the median time of
+// a "Z1" charge and the part of it that the payment journal takes (goal: at most 1 ms, of
+// which the disk's flush is shown apart), and the resident memory after 1,000 and after
+// 20,000 calls (goal: no growth).
 #include <curl/curl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,19 +11,23 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "aggregator.h"
+#include "journal.h"
 #include "library_fixture.h"
+#include "platform/platform.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 constexpr int kTimingRounds = 2000;
+constexpr int kChargeRounds = 300;
 constexpr int kMemoryCallsEarly = 1000;
 constexpr int kMemoryCallsMiddle = 10000;
 constexpr int kMemoryCallsLate = 20000;
@@ -99,6 +105,43 @@ std::uint16_t start_service_process(pid_t& child) {
     return port;
 }
 
+// The journal's part of one charge, alone: its "sent" line on the disk, then its "ended" line.
+double journal_per_charge_us() {
+    vortal::TransRequest request{};
+    request.operation = vortal::Operation::scan_pay;
+    vortal::copy_bounded(request.request_id, "12090256023T1");
+    vortal::copy_bounded(request.amount, "0.01");
+    vortal::copy_bounded(request.auth_code, "130000001234");
+    TransResult result{};
+    vortal::copy_bounded(result.code, "00");
+    vortal::copy_bounded(result.status, "SUCCESS");
+    std::vector<double> samples;
+    for (int round = 0; round < kChargeRounds; ++round) {
+        const auto start = Clock::now();
+        { const vortal::JournalEntry entry(request, result); }
+        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
+    return median_us(samples);
+}
+
+void flush_to_disk(const std::string& file) {
+    vortal::platform::OutputFile output;
+    if (output.open_for_append(file.c_str())) output.flush_to_disk();
+}
+
+// What the disk takes to flush one appended line: the floor of the journal's cost.
+double disk_flush_us(const std::string& file) {
+    std::vector<double> samples;
+    for (int round = 0; round < kChargeRounds; ++round) {
+        vortal::platform::OutputFile output;
+        if (!output.open_for_append(file.c_str()) || !output.write("flush\r\n")) return -1;
+        const auto start = Clock::now();
+        output.flush_to_disk();
+        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
+    return median_us(samples);
+}
+
 }  // namespace
 
 int main() {
@@ -112,6 +155,12 @@ int main() {
     curl_global_init(CURL_GLOBAL_DEFAULT);
     test_support::LoadedLibrary library;
     library.configure(settings);
+    // The payment journal goes to a folder of the benchmark's own, on the disk it runs on.
+    const test_support::TempDir box_folder;
+    test_support::write_file(
+        box_folder.file("registry.ini"),
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix]\r\nPath=" + box_folder.path().string() + "\r\n");
+    test_support::set_environment("KORVANE_REGISTRY_FILE", box_folder.file("registry.ini"));
 
     const std::string address = "/pay/api?cmd=AGENTQUERY&agentNo=A1&shopNo=S1&requestId=R1&hmac=" +
                                 aggregator::hmac_md5_hex("AGENTQUERYA1S1R1", "k3y");
@@ -150,6 +199,42 @@ int main() {
     std::printf("bare libcurl GET, median:        %8.1f us\n", bare_median);
     std::printf("ratio (goal <= 1.2):             %8.2f\n", library_median / bare_median);
 
+    // Each charge is paid at its first query; its id holds the terminal number, so each gets
+    // a terminal of its own. Charges with and without the journal alternate: without it, the
+    // box service's folder is a file, under which no journal can be written.
+    const std::string no_journal = box_folder.file("no-journal.ini");
+    test_support::write_file(box_folder.file("file"), "");
+    test_support::write_file(no_journal, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix]\r\nPath=" +
+                                             box_folder.file("file") + "\r\n");
+    const std::string configuration =
+        std::filesystem::path(library.path()).replace_filename("Z_AllITrans.ini").string();
+    std::vector<double> charges[2];
+    int failed_charges = 0;
+    for (int round = 0; round < 2 * kChargeRounds; ++round) {
+        const bool journalled = round % 2 == 0;
+        test_support::set_environment("KORVANE_REGISTRY_FILE",
+                                      journalled ? box_folder.file("registry.ini") : no_journal);
+        settings.terminal_no = "B" + std::to_string(round);
+        library.configure(settings);
+        flush_to_disk(configuration);  // so that the charge's own flush carries nothing else
+        charges[journalled].push_back(timed([&] {
+            if (std::string(library.call("Z1|A1|k3y|130000001234|0.01|C7|")->code) != "00") {
+                ++failed_charges;
+            }
+        }));
+    }
+    test_support::set_environment("KORVANE_REGISTRY_FILE", box_folder.file("registry.ini"));
+    const double with_journal = median_us(charges[1]);
+    const double without_journal = median_us(charges[0]);
+    std::printf("Z1 through Z_ALITrans, median:   %8.1f us (a charge and one query)\n",
+                with_journal);
+    std::printf("Z1 without the journal, median:  %8.1f us\n", without_journal);
+    std::printf("journal's cost per Z1:           %8.1f us (goal <= 1000)\n",
+                with_journal - without_journal);
+    std::printf("  the journal alone, median:     %8.1f us\n", journal_per_charge_us());
+    std::printf("  of which the disk's flush:     %8.1f us\n",
+                disk_flush_us(box_folder.file("flush-probe")));
+
     int failures = 0;
     long early = 0;
     long middle = 0;
@@ -163,7 +248,7 @@ int main() {
     std::printf("resident after %5d calls:       %8ld KiB\n", kMemoryCallsMiddle, middle);
     std::printf("resident after %5d calls:       %8ld KiB (growth %ld KiB)\n", kMemoryCallsLate,
                 late, late - early);
-    std::printf("failed calls:                    %8d\n", failures);
+    std::printf("failed calls:                    %8d\n", failures + failed_charges);
     curl_global_cleanup();
-    return failures == 0 ? 0 : 1;
+    return failures + failed_charges == 0 ? 0 : 1;
 }

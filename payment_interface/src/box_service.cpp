@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "journal.h"
 #include "library_lock.h"
 #include "log.h"
 #include "messages.h"
@@ -201,6 +202,8 @@ bool build_box_qr_address(TransRequest request, TransResult& result) {
         write_log("[NET]:组建二维码地址失败 二维码地址超长 !\n");
         return false;
     }
+    // The box service uploads the order once told: from here on it may be paid.
+    const JournalEntry journal(request, result);
     announce_order(address);
     debug_trace(msg::kQrEncodeTime, static_cast<int>(platform::tick_count_ms() - started));
 
@@ -220,10 +223,8 @@ bool create_box_order(TransRequest request, TransResult& result) {
     const MachineOrder machine_order{
         request.server_path, order.machine_no,   order.request_id, request.amount,
         request.description, request.extra_info, order.key};
-    if (!obtain_payment_address(build_machine_order(machine_order, address), request, address,
-                                result)) {
-        return false;
-    }
+    if (!build_machine_order(machine_order, address)) return not_built(result);
+    if (!obtain_payment_address(request, address, result)) return false;
     announce_order(stored_address(result));
     return true;
 }

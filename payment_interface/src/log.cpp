@@ -14,18 +14,6 @@ constexpr char kBoxServiceKey[] = "SOFTWARE\\Varnix";
 constexpr char kLogFolderName[] = "log";
 constexpr std::size_t kLongestDebugText = 65535;
 
-// Creates each missing directory along the path; single failures (a drive name, a directory
-// that is already there) do not matter.
-void make_directories(const std::string& directory) {
-    if (platform::is_directory(directory.c_str())) return;
-    for (std::size_t i = 1; i < directory.size(); ++i) {
-        if (directory[i] == platform::kPathSeparator) {
-            platform::create_directory(directory.substr(0, i).c_str());
-        }
-    }
-    platform::create_directory(directory.c_str());
-}
-
 // The bytes that a text-mode stream of the Windows runtime writes.
 std::string with_crlf(const std::string& text) {
     std::string bytes;
@@ -52,6 +40,17 @@ std::string log_directory() {
         }
     }
     return kLogFolderName;
+}
+
+// Single failures (a drive name, a directory that is already there) do not matter.
+void make_directories(const std::string& directory) {
+    if (platform::is_directory(directory.c_str())) return;
+    for (std::size_t i = 1; i < directory.size(); ++i) {
+        if (directory[i] == platform::kPathSeparator) {
+            platform::create_directory(directory.substr(0, i).c_str());
+        }
+    }
+    platform::create_directory(directory.c_str());
 }
 
 bool format_text(std::string& text, std::size_t max_length, const char* format, va_list args) {

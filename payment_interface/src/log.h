@@ -17,9 +17,12 @@ inline constexpr std::size_t kPathSize = 260;  // a path and its NUL
 // empty.
 bool box_service_folder(char (&dest)[kPathSize]);
 
-// The folder of the daily log: "log" under the box service's installation directory, else
-// beside the host program, else under the current directory.
+// The folder of the daily log and of the payment journal: "log" under the box service's
+// installation directory, else beside the host program, else under the current directory.
 std::string log_directory();
+
+// Creates each missing directory along the path.
+void make_directories(const std::string& directory);
 
 // Appends one entry to the day's log file: the local time "【HH-MM-SS】:" and the message,
 // each line feed written as CR LF. The file "YYYY-MM-DD.log" lies in "log" under the box

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "http_get.h"
+#include "journal.h"
 #include "library_lock.h"
 #include "messages.h"
 #include "platform/platform.h"
@@ -33,20 +34,16 @@ struct Reply {
     Answer answer;
 };
 
-// The opening of every operation: the request address built ("01" when it could not be),
-// sent under the library lock, the answer checked and the service's acceptance read. An
-// answer cut short is a failed exchange ("02"); one whose signature fails or that is about
-// another order than request.request_id is not believed ("03") and not used; a refusal is
-// "04" with the service's words, the answer kept in reply. True when the service accepted.
-// sent_text goes to the debugger output after a successful exchange, while the lock is still
-// held, refused_text after a refusal.
-bool open_operation(bool built, const TransRequest& request, const char* address, Reply& reply,
+// The opening of every operation once its request is built: the request address sent under
+// the library lock, the answer checked and the service's acceptance read. An answer cut short
+// is a failed exchange ("02"); one whose signature fails or that is about another order than
+// request.request_id is not believed ("03") and not used; a refusal is "04" with the
+// service's words, the answer kept in reply. True when the service accepted. sent_text goes
+// to the debugger output after a successful exchange, while the lock is still held,
+// refused_text after a refusal.
+bool open_operation(const TransRequest& request, const char* address, Reply& reply,
                     TransResult& result, const char* sent_text = nullptr,
                     const char* refused_text = nullptr) {
-    if (!built) {
-        set_outcome(result, kBadRequest, msg::kRequestNotBuilt);
-        return false;
-    }
     std::uint32_t length = 0;
     {
         const LibraryLockHold hold;
@@ -90,12 +87,16 @@ void stamp_trade_time(TransResult& result) {
 
 }  // namespace
 
+bool not_built(TransResult& result) {
+    set_outcome(result, kBadRequest, msg::kRequestNotBuilt);
+    return false;
+}
+
 bool query_order(TransRequest request, TransResult& result) {
     Address address;
+    if (!build_query(request, address)) return not_built(result);
     Reply reply;
-    if (!open_operation(build_query(request, address), request, address, reply, result)) {
-        return false;
-    }
+    if (!open_operation(request, address, reply, result)) return false;
     const Answer& answer = reply.answer;
     if (!has_data(answer)) {
         set_outcome(result, kNoData, msg::kNoData);
@@ -134,10 +135,17 @@ bool query_order(TransRequest request, TransResult& result) {
 bool scan_pay(TransRequest request, TransResult& result) {
     Address address;
     RequestId request_id;
-    const bool built = build_scan_pay(request, platform::local_time(), address, request_id);
-    if (built) copy_bounded(request.request_id, request_id);
+    // The till is given the order's id whatever the ending, so that it can always query or
+    // refund it: an id longer than the result's field is not sent.
+    if (!build_scan_pay(request, platform::local_time(), address, request_id) ||
+        !fits(result.request_id, request_id)) {
+        return not_built(result);
+    }
+    copy_bounded(request.request_id, request_id);
+    copy_bounded(result.request_id, request_id);
+    const JournalEntry journal(request, result);
     Reply reply;
-    if (!open_operation(built, request, address, reply, result)) return false;
+    if (!open_operation(request, address, reply, result)) return false;
     stamp_trade_time(result);
 
     // Two queries a second for the configured time; the lock is free while waiting.
@@ -147,6 +155,8 @@ bool scan_pay(TransRequest request, TransResult& result) {
         if (is_status(result, kPaid)) break;
         platform::sleep_ms(kPollIntervalMs);
     }
+    // An answer that leaves the id out empties the field.
+    copy_bounded(result.request_id, request.request_id);
     if (is_status(result, kPaid)) {
         set_outcome(result, kSuccess, msg::kScanPaySucceeded);
         return true;
@@ -157,8 +167,10 @@ bool scan_pay(TransRequest request, TransResult& result) {
 
 bool refund_order(TransRequest request, TransResult& result) {
     Address address;
+    if (!build_refund(request, address)) return not_built(result);
+    const JournalEntry journal(request, result);
     Reply reply;
-    if (!open_operation(build_refund(request, address), request, address, reply, result)) {
+    if (!open_operation(request, address, reply, result)) {
         // A refusal without words is told by its error code.
         if (has_code(result, kRefused) && result.message[0] == '\0') {
             char error_code[sizeof result.message];
@@ -178,27 +190,28 @@ bool create_order(TransRequest request, TransResult& result) {
     RequestId request_id;
     // An id longer than the result's field could not be handed back, and the order could
     // then never be queried or refunded: such an order is not created.
-    const bool built = build_create_order(request, platform::local_time(), order_sequence(),
-                                          address, request_id) &&
-                       fits(result.request_id, request_id);
-    if (built) copy_bounded(request.request_id, request_id);
-    return obtain_payment_address(built, request, address, result, msg::kCreateOrderSent,
+    if (!build_create_order(request, platform::local_time(), order_sequence(), address,
+                            request_id) ||
+        !fits(result.request_id, request_id)) {
+        return not_built(result);
+    }
+    copy_bounded(request.request_id, request_id);
+    return obtain_payment_address(request, address, result, msg::kCreateOrderSent,
                                   msg::kCreateOrderRefused);
 }
 
-bool obtain_payment_address(bool built, const TransRequest& request, const char* address,
-                            TransResult& result, const char* sent_text, const char* refused_text) {
+bool obtain_payment_address(const TransRequest& request, const char* address, TransResult& result,
+                            const char* sent_text, const char* refused_text) {
+    copy_bounded(result.request_id, request.request_id);
+    const JournalEntry journal(request, result);
     Reply reply;
-    if (!open_operation(built, request, address, reply, result, sent_text, refused_text)) {
-        return false;
-    }
+    if (!open_operation(request, address, reply, result, sent_text, refused_text)) return false;
     char url[kConversionSize];
     if (read_data_text(reply.answer, "url", url) != DataRead::done) {
         set_outcome(result, kNoData, msg::kNoData);
         return false;
     }
     store_address(result, url);
-    copy_bounded(result.request_id, request.request_id);
     copy_bounded(result.code, kSuccess);
     return true;
 }

@@ -28,18 +28,32 @@ void take_fields(std::string_view rest, std::initializer_list<Field> fields) {
     }
 }
 
+struct NamedOperation {
+    std::string_view token;
+    Operation operation;
+};
+constexpr NamedOperation kOperations[] = {
+    {"Z1", Operation::scan_pay},      {"Z2", Operation::refund},
+    {"Z3", Operation::create_order},  {"Z4", Operation::query},
+    {"Z5", Operation::machine_order}, {"Z6", Operation::box_qr_address},
+};
+
 // The operation a token names: exactly "Z1" to "Z6", letter case included; none otherwise.
 Operation operation_for(std::string_view token) {
-    if (token == "Z1") return Operation::scan_pay;
-    if (token == "Z2") return Operation::refund;
-    if (token == "Z3") return Operation::create_order;
-    if (token == "Z4") return Operation::query;
-    if (token == "Z5") return Operation::machine_order;
-    if (token == "Z6") return Operation::box_qr_address;
+    for (const NamedOperation& named : kOperations) {
+        if (token == named.token) return named.operation;
+    }
     return Operation::none;
 }
 
 }  // namespace
+
+std::string_view operation_token(Operation operation) {
+    for (const NamedOperation& named : kOperations) {
+        if (operation == named.operation) return named.token;
+    }
+    return {};
+}
 
 bool parse_request(const char* input, TransRequest& request) {
     const std::size_t length = strnlen(input, kMaxInputLength + 1);

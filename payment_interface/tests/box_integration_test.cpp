@@ -276,6 +276,7 @@ TEST_F(BoxTest, Z5FailuresOfTheExchangeAreReportedAndTheBoxIsNotTold) {
         const TransResult& result = *library_.call("Z5|12.50|8|");
         EXPECT_STREQ(result.code, c.code);
         EXPECT_EQ(std::string(result.message), c.message) << c.code;
+        EXPECT_EQ(result.request_id, box->order().order_no) << "the till knows the order";
     }
     EXPECT_EQ(box->pending_uploads(), 0);
     EXPECT_EQ(log().size(), 3 * cases.size()) << "nothing after each order's parameters";

@@ -1,6 +1,8 @@
 // The real libvortal.so against the substitute aggregator over loopback.
 #include <gtest/gtest.h>
 #include <json/json.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -56,6 +58,8 @@ constexpr char kModuleNotFound[] =
     "\xbb\xf1\xc8\xa1\xb5\xb1\xc7\xb0\x44\x4c\x4c\xbe\xe4\xb1\xfa\xca\xa7\xb0\xdc";
 
 constexpr char kLockWaited[] = "Z_ALITrans:\xb5\xc8\xb4\xfd\xbf\xe2\xcb\xf8";  // 等待库锁
+constexpr char kJournalNotWritten[] =
+    "Z_ALITrans:\xd6\xa7\xb8\xb6\xc1\xf7\xcb\xae\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb";
 
 const std::string kKey = "k3y";
 
@@ -74,12 +78,66 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
     return count;
 }
 
+// Runs vortal-cli with the arguments; its standard output goes to output.
+int run_cli(const std::vector<std::string>& arguments, std::string& output) {
+    std::string command = VORTAL_CLI_PATH;
+    for (const std::string& argument : arguments) command += " '" + argument + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char chunk[4096];
+    for (std::size_t got = 0; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+        output.append(chunk, got);
+    }
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 class VortalTest : public testing::Test {
   protected:
     void SetUp() override {
         service_.add_agent("A1", kKey);
         settings_.port = service_.start();
         library_.configure(settings_);
+        use_box_folder(box_folder_.path().string());
+    }
+    void TearDown() override { test_support::unset_environment("KORVANE_REGISTRY_FILE"); }
+
+    // The box service's folder, where the payment journal goes (under "log").
+    void use_box_folder(const std::string& folder) {
+        const std::string registry = box_folder_.file("registry.ini");
+        test_support::write_file(
+            registry, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix]\r\nPath=" + folder + "\r\n");
+        test_support::set_environment("KORVANE_REGISTRY_FILE", registry);
+    }
+
+    // The lines of the payment journal's files, each without its time and with "|" between
+    // its columns; every file begins with the column names.
+    std::vector<std::string> journal() const {
+        static const std::regex kLine(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t([^\r\n]*)\r\n)");
+        const std::string kColumns =
+            "time\toperation\trequestId\tamount\tevent\ttillCode\tstatus\tauthCode\r\n";
+        std::vector<std::string> files;
+        std::error_code ignored;
+        for (const auto& file :
+             std::filesystem::directory_iterator(box_folder_.path() / "log", ignored)) {
+            files.push_back(file.path().string());
+        }
+        std::sort(files.begin(), files.end());
+        std::vector<std::string> lines;
+        for (const std::string& file : files) {
+            const std::string text = test_support::read_file(file);
+            if (text.rfind(kColumns, 0) != 0) {
+                ADD_FAILURE() << file << " does not begin with the column names";
+                continue;
+            }
+            for (std::sregex_iterator line(text.begin() + kColumns.size(), text.end(), kLine), end;
+                 line != end; ++line) {
+                std::string columns = (*line)[1];
+                std::replace(columns.begin(), columns.end(), '\t', '|');
+                lines.push_back(columns);
+            }
+        }
+        return lines;
     }
 
     void reconfigure(const std::function<void(Settings&)>& change) {
@@ -120,6 +178,7 @@ class VortalTest : public testing::Test {
     aggregator::Aggregator service_;
     Settings settings_;
     LoadedLibrary library_;
+    test_support::TempDir box_folder_;
 };
 
 }  // namespace
@@ -412,7 +471,7 @@ TEST_F(VortalTest, CreateOrderReturnsThePaymentAddressAndItsNewRequestId) {
     const std::string target = service_.targets().front();
     EXPECT_EQ(target, "/pay/api?cmd=AGENTCREATEORDER&agentNo=A1&shopNo=S1&requestId=" + first_id +
                           "&amount=1.00&callbackUrl=http://shop.example/cb"
-                          "&description=\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38&extraInfo=extra&hmac=" +
+                          "&description=\xb5\xb0\xb8\xe2%20\xd7\xc0\x38&extraInfo=extra&hmac=" +
                           aggregator::hmac_md5_hex(
                               "AGENTCREATEORDERA1S1" + first_id +
                                   "1.00http://shop.example/cb\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38"
@@ -669,4 +728,127 @@ TEST(LibraryLoading, UnderAnotherNameTheIniIsLookedUpInTheSystemFolder) {
     const TransResult& result = *renamed.call("Z4|A1|k3y|R1|");
     EXPECT_STREQ(result.code, "01");
     EXPECT_STREQ(result.message, kNotBuilt);
+}
+
+TEST_F(VortalTest, EveryEndingOfAChargeOrCreatedOrderGivesTheTillTheIdTheServiceKnows) {
+    service_.set_paid_after_queries(0);
+    auto expect_known = [this](const TransResult& result, const char* code, const char* ending) {
+        EXPECT_STREQ(result.code, code) << ending;
+        EXPECT_TRUE(service_.order(result.request_id)) << ending << ": " << result.request_id;
+    };
+    reconfigure([](Settings& s) { s.timeout = "1"; });
+    service_.set_fault("AGENTQUERY", Fault::server_error);
+    expect_known(*library_.call("Z1|A1|k3y|1300|0.01|C7|"), "02", "no query got through");
+    // Scan-pay ids are unique per second and terminal: a new terminal for each charge.
+    reconfigure([](Settings& s) { s.terminal_no = "T2"; });
+    service_.set_fault("AGENTQUERY", Fault::unknown_status);
+    expect_known(*library_.call("Z1|A1|k3y|1300|0.01|C7|"), "06", "unknown status");
+    reconfigure([](Settings& s) { s.timeout = "0", s.terminal_no = "T3"; });
+    expect_known(*library_.call("Z1|A1|k3y|1300|0.01|C7|"), "", "no polling");
+    service_.set_fault("AGENTCREATEORDER", Fault::cut_with_length);
+    expect_known(*library_.call("Z3|A1|k3y|1.00|cake||"), "02", "answer cut short");
+
+    service_.clear_exchanges();
+    reconfigure([](Settings& s) { s.terminal_no = std::string(20, 'T'); });
+    EXPECT_STREQ(library_.call("Z1|A1|k3y|1300|0.01|C7|")->code, "01") << "id too long to hand";
+    EXPECT_TRUE(service_.targets().empty());
+}
+
+TEST_F(VortalTest, ADayOfMoneyOperationsIsJournalledAndReconciledAtItsEnd) {
+    put_order("R1", "SUCCESS");
+    const std::string paid = library_.call("Z1|A1|k3y|130000001234|0.01|C7|")->request_id;
+    service_.set_paid_after_queries(0);
+    service_.set_fault("AGENTQUERY", Fault::server_error);
+    reconfigure([](Settings& s) { s.timeout = "1", s.terminal_no = "T2"; });
+    const std::string in_doubt = library_.call("Z1|A1|k3y|130000005678|0.02|C7|")->request_id;
+    service_.set_fault("AGENTQUERY", Fault::none);
+    EXPECT_STREQ(library_.call("Z2|A1|k3y|R1|C7|")->code, "00");
+    service_.set_fault("AGENTCREATEORDER", Fault::cut_with_length);
+    const std::string cut = library_.call("Z3|A1|k3y|1.00|cake||")->request_id;
+    service_.set_fault("AGENTCREATEORDER", Fault::slow);
+    service_.set_delay(std::chrono::milliseconds(50));
+    std::string created[2];
+    std::thread other([&] { created[0] = library_.call("Z3|A1|k3y|2.00|cake||")->request_id; });
+    created[1] = library_.call("Z3|A1|k3y|3.00|cake||")->request_id;
+    other.join();
+
+    // A till that dies while its charge is on the way.
+    service_.set_fault("AGENTWXSCANPAY", Fault::never_answer);
+    reconfigure([](Settings& s) { s.terminal_no = "T3"; });
+    const std::string cli = VORTAL_CLI_PATH;
+    const std::string charge = "Z1|A1|k3y|130000009999|0.03|C7|";
+    char* const argv[] = {const_cast<char*>(cli.c_str()), const_cast<char*>("--library"),
+                          const_cast<char*>(library_.path().c_str()),
+                          const_cast<char*>(charge.c_str()), nullptr};
+    pid_t till = -1;
+    ASSERT_EQ(posix_spawn(&till, cli.c_str(), nullptr, nullptr, argv, environ), 0);
+    std::string killed;
+    for (int wait = 0; wait < 500 && (killed.empty() || !service_.order(killed)); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const std::vector<std::string> lines = journal();
+        if (lines.size() == 13) killed = lines.back().substr(3, lines.back().find('|', 3) - 3);
+    }
+    kill(till, SIGKILL);
+    waitpid(till, nullptr, 0);
+
+    std::vector<std::string> lines = journal();
+    ASSERT_EQ(lines.size(), 13u);
+    std::sort(lines.begin() + 8, lines.begin() + 12);  // the two threads' lines
+    std::vector<std::string> expected = {
+        "Z1|" + paid + "|0.01|sent|||********1234",
+        "Z1|" + paid + "|0.01|ended|00|SUCCESS|********1234",
+        "Z1|" + in_doubt + "|0.02|sent|||********5678",
+        "Z1|" + in_doubt + "|0.02|ended|02||********5678",
+        "Z2|R1||sent|||",
+        "Z2|R1||ended|00|REFUND|",
+        "Z3|" + cut + "|1.00|sent|||",
+        "Z3|" + cut + "|1.00|ended|02||",
+        "Z3|" + created[0] + "|2.00|ended|00||",
+        "Z3|" + created[0] + "|2.00|sent|||",
+        "Z3|" + created[1] + "|3.00|ended|00||",
+        "Z3|" + created[1] + "|3.00|sent|||",
+        "Z1|" + killed + "|0.03|sent|||********9999",
+    };
+    std::sort(expected.begin() + 8, expected.begin() + 12);
+    EXPECT_EQ(lines, expected);
+
+    // The customer paid meanwhile the charge whose till reported failure.
+    Order order = *service_.order(in_doubt);
+    order.status = "SUCCESS";
+    service_.put_order(order);
+    std::string output;
+    const std::vector<std::string> pending = {"pending", "--agent",   "A1",           "--key",
+                                              "k3y",     "--library", library_.path()};
+    EXPECT_EQ(run_cli(pending, output), 10);
+    EXPECT_NE(output.find(in_doubt + "  0.02  till 02  now SUCCESS  PAID after the till reported "
+                                     "failure: complete the sale or refund it\n"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find(killed + "  0.03  till no answer  now INIT  not paid\n"),
+              std::string::npos)
+        << output;
+
+    output.clear();
+    std::vector<std::string> json_pending = pending;
+    json_pending.push_back("--json");
+    EXPECT_EQ(run_cli(json_pending, output), 10);
+    Json::Value list;
+    ASSERT_TRUE(Json::Reader().parse(output, list)) << output;
+    std::vector<std::string> items;
+    for (const Json::Value& item : list) {
+        items.push_back(item["operation"].asString() + " " + item["requestId"].asString() + " " +
+                        item["amount"].asString() + " " + item["tillCode"].toStyledString() +
+                        item["status"].asString() + " " + item["paidAfterFailure"].asString());
+    }
+    EXPECT_EQ(items, (std::vector<std::string>{"Z1 " + in_doubt + " 0.02 \"02\"\nSUCCESS true",
+                                               "Z3 " + cut + " 1.00 \"02\"\nINIT false",
+                                               "Z1 " + killed + " 0.03 null\nINIT false"}));
+}
+
+TEST_F(VortalTest, AJournalThatCannotBeWrittenChangesNoResultAndSaysSo) {
+    test_support::write_file(box_folder_.file("not-a-folder"), "");
+    use_box_folder(box_folder_.file("not-a-folder"));
+    test_support::DebuggerOutput debugger;
+    EXPECT_STREQ(library_.call("Z3|A1|k3y|1.00|cake||")->code, "00");
+    EXPECT_EQ(occurrences(debugger.take(), kJournalNotWritten), 2u) << "sent and ended";
 }

@@ -52,7 +52,7 @@ inline constexpr char kLibraryFileName[] = "libvortal.so";
 class LoadedLibrary {
   public:
     explicit LoadedLibrary(const std::string& file_name = kLibraryFileName)
-        : library_(copy_into(dir_, file_name)) {
+        : path_(copy_into(dir_, file_name)), library_(path_) {
         if (library_.transact() == nullptr) throw std::runtime_error(library_.error());
     }
 
@@ -67,6 +67,9 @@ class LoadedLibrary {
     }
     std::string library_path() const { return library_.file(); }
 
+    // The copy, with its Z_AllITrans.ini beside it, for other programs to load.
+    const std::string& path() const { return path_; }
+
     TransResult* call(const char* input) const { return library_.transact()(input); }
     TransResult* call(const std::string& input) const { return call(input.c_str()); }
 
@@ -78,6 +81,7 @@ class LoadedLibrary {
     }
 
     TempDir dir_;
+    std::string path_;
     VortalLibrary library_;
 };
 

@@ -17,8 +17,9 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/console_text.h"
+#include "cli/pending.h"
 #include "cli/settings.h"
-#include "cli/text.h"
 #include "vortal.h"
 #include "vortal_library.h"
 
@@ -28,6 +29,7 @@ void usage() {
     std::fprintf(stderr,
                  "usage: vortal-cli [--library PATH] [--raw] REQUEST...\n"
                  "       vortal-cli settings [--library PATH] [--json]\n"
+                 "       vortal-cli pending --help\n"
                  "  REQUEST  \"|\"-terminated fields, for example 'Z4|agent|key|request id|';\n"
                  "           several run in order in the one loaded library\n"
                  "  PATH     the library to load (default: %s on the library path)\n",
@@ -70,6 +72,7 @@ void print_result(const TransResult& result) {
 int main(int argc, char** argv) {
     if (argc > 1 && std::string_view(argv[1]) == "settings")
         return run_settings(argc - 2, argv + 2);
+    if (argc > 1 && std::string_view(argv[1]) == "pending") return run_pending(argc - 2, argv + 2);
     std::string library = kDefaultLibraryFile;
     bool raw = false;
     std::vector<std::string> requests;

@@ -147,10 +147,19 @@ class OutputFile {
     bool open_for_append(const char* path);
     // Writes all the bytes; false when they could not all be written.
     bool write(std::string_view bytes);
+    // True when the file holds no byte yet.
+    bool empty() const;
+    // Returns once what was written is on the disk (fsync, FlushFileBuffers), so that it
+    // survives a crash or a power cut.
+    bool flush_to_disk();
 
   private:
     std::intptr_t handle_ = -1;
 };
+
+// Puts the folder's entries on the disk, a file created in it among them; a file's entry goes
+// to the disk with the file itself on Windows.
+bool flush_directory(const char* path);
 
 // The box service's shared record: the named file mapping "Global\Z_Map" on Windows, the
 // shared-memory object "/Z_Map" on POSIX. The library only opens it, never creates it. The

@@ -383,6 +383,23 @@ bool OutputFile::write(std::string_view bytes) {
     return true;
 }
 
+bool OutputFile::empty() const {
+    struct stat status {};
+    return handle_ >= 0 && ::fstat(static_cast<int>(handle_), &status) == 0 && status.st_size == 0;
+}
+
+bool OutputFile::flush_to_disk() {
+    return handle_ >= 0 && ::fdatasync(static_cast<int>(handle_)) == 0;
+}
+
+bool flush_directory(const char* path) {
+    const int descriptor = open_retrying(path, O_RDONLY | O_DIRECTORY);
+    if (descriptor < 0) return false;
+    const bool flushed = ::fsync(descriptor) == 0;
+    ::close(descriptor);
+    return flushed;
+}
+
 // The box service's shared record and event: a POSIX shared-memory object and a named
 // semaphore, named as on Windows less the "Global\" prefix.
 namespace {

@@ -344,14 +344,22 @@ bool OutputFile::create(const char* path) {
 
 // Unshared: another writer, in this process or another, cannot open the file meanwhile. A
 // writer that finds the file open waits for its turn, as on POSIX, rather than losing its
-// entry; a file held longer than a few seconds is given up.
+// entry; a file held longer than a few seconds is given up. Full write access, which
+// FlushFileBuffers asks for; as no one else writes meanwhile, writing from the end appends.
 bool OutputFile::open_for_append(const char* path) {
     if (as_handle(handle_) != INVALID_HANDLE_VALUE) return false;
     const DWORD started = GetTickCount();
     for (;;) {
-        handle_ = from_handle(CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (as_handle(handle_) != INVALID_HANDLE_VALUE) return true;
+        HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            if (SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_END)) {
+                handle_ = from_handle(file);
+                return true;
+            }
+            CloseHandle(file);
+            return false;
+        }
         if (GetLastError() != ERROR_SHARING_VIOLATION ||
             GetTickCount() - started > kLongestWaitForFileMs) {
             return false;
@@ -372,6 +380,20 @@ bool OutputFile::write(std::string_view bytes) {
         }
         bytes.remove_prefix(written);
     }
+    return true;
+}
+
+bool OutputFile::empty() const {
+    LARGE_INTEGER size{};
+    return as_handle(handle_) != INVALID_HANDLE_VALUE && GetFileSizeEx(as_handle(handle_), &size) &&
+           size.QuadPart == 0;
+}
+
+bool OutputFile::flush_to_disk() {
+    return as_handle(handle_) != INVALID_HANDLE_VALUE && FlushFileBuffers(as_handle(handle_));
+}
+
+bool flush_directory(const char*) {
     return true;
 }
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "box_service.h"
-#include "cli/text.h"
+#include "cli/console_text.h"
 #include "config.h"
 #include "log.h"
 #include "platform/platform.h"
@@ -226,7 +226,7 @@ void check_box_service(Report& report) {
 // GBK for the reader: the console's text, or UTF-8. A text that is not GBK keeps its ASCII.
 std::string readable(const std::string& gbk, bool utf8) {
     std::string text;
-    if (utf8 ? utf8_from_gbk(gbk, text) : from_gbk(gbk, text)) return text;
+    if (utf8 ? gbk_to_utf8(gbk, text) : from_gbk(gbk, text)) return text;
     text.clear();
     for (const char c : gbk) text += static_cast<unsigned char>(c) < 0x80 ? c : '?';
     return text;

@@ -1,4 +1,4 @@
-#include "cli/text.h"
+#include "cli/console_text.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -8,20 +8,12 @@
 
 #include <cstddef>
 
-#if defined(_WIN32)
-bool to_gbk(std::string_view text, std::string& out) {
-    out.assign(text);
-    return true;
-}
-
-bool from_gbk(std::string_view text, std::string& out) {
-    out.assign(text);
-    return true;
-}
-
 namespace {
 
-bool recode(UINT from, UINT to, std::string_view text, std::string& out) {
+#if defined(_WIN32)
+constexpr UINT kGbk = 936;
+
+bool convert(UINT to, UINT from, std::string_view text, std::string& out) {
     out.clear();
     if (text.empty()) return true;
     const int length = static_cast<int>(text.size());
@@ -37,15 +29,7 @@ bool recode(UINT from, UINT to, std::string_view text, std::string& out) {
     WideCharToMultiByte(to, 0, wide.data(), wide_length, out.data(), out_length, nullptr, nullptr);
     return true;
 }
-
-}  // namespace
-
-bool utf8_from_gbk(std::string_view gbk, std::string& utf8) {
-    return recode(CP_ACP, CP_UTF8, gbk, utf8);
-}
 #else
-namespace {
-
 bool convert(const char* to, const char* from, std::string_view text, std::string& out) {
     iconv_t handle = iconv_open(to, from);
     if (handle == reinterpret_cast<iconv_t>(-1)) return false;
@@ -60,9 +44,25 @@ bool convert(const char* to, const char* from, std::string_view text, std::strin
     out.resize(out.size() - out_left);
     return done;
 }
+#endif
 
 }  // namespace
 
+#if defined(_WIN32)
+bool to_gbk(std::string_view text, std::string& out) {
+    out.assign(text);
+    return true;
+}
+
+bool from_gbk(std::string_view text, std::string& out) {
+    out.assign(text);
+    return true;
+}
+
+bool gbk_to_utf8(std::string_view text, std::string& out) {
+    return convert(CP_UTF8, kGbk, text, out);
+}
+#else
 bool to_gbk(std::string_view text, std::string& out) {
     return convert("CP936", "UTF-8", text, out);
 }
@@ -71,7 +71,7 @@ bool from_gbk(std::string_view text, std::string& out) {
     return convert("UTF-8", "CP936", text, out);
 }
 
-bool utf8_from_gbk(std::string_view gbk, std::string& utf8) {
-    return from_gbk(gbk, utf8);
+bool gbk_to_utf8(std::string_view text, std::string& out) {
+    return from_gbk(text, out);
 }
 #endif

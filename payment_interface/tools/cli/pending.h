@@ -1,0 +1,7 @@
+// vortal-cli pending: the end-of-day reconciliation of the payment journal.
+#pragma once
+
+// Runs "vortal-cli pending" with the arguments that follow "pending". Returns the exit code:
+// 0 nothing to act on, 10 an order was paid after its till reported a failure, 1 the journal
+// or the library cannot be read, 2 bad arguments.
+int run_pending(int argc, char** argv);
