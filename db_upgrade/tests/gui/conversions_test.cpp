@@ -1,8 +1,8 @@
 // Layout units and points to pixels, and GBK to Unicode at the Qt boundary.
 #include <gtest/gtest.h>
 
-#include "gui/qt/gbk_text.h"
 #include "gui/layout_units.h"
+#include "gui/qt/gbk_text.h"
 #include "gui_fixture.h"
 
 namespace tessary::testing {
