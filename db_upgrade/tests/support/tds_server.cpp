@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -254,6 +255,15 @@ class TdsSession {
         send(tokens);
     }
 
+    void hold(const std::string& statement) {
+        const std::string& file = server_.hold_file_;
+        if (file.empty() || access(file.c_str(), F_OK) != 0) return;
+        log("holding: " + one_line(statement));
+        while (access(file.c_str(), F_OK) == 0 && !server_.stopping_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
     // Runs one statement text in the double and writes its result: a result set for a
     // select, the change of database for a use, the error otherwise. Returns whether it
     // succeeded.
@@ -272,6 +282,7 @@ class TdsSession {
             return false;
         };
 
+        hold(statement);
         if (starts_with_word(statement, "set")) return session_option(statement, tokens, done);
         // A batch that declares its variables answers with the select at its end.
         if (starts_with_word(statement, "select") || starts_with_word(statement, "declare")) {

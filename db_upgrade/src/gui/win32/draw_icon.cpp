@@ -25,10 +25,10 @@ constexpr Colour kNone{0, 0, 0, 0};
 
 // The drum in a unit square, y downwards.
 constexpr double kCentre = 0.5;
-constexpr double kRadius = 0.40;     // horizontal
-constexpr double kRise = 0.12;       // vertical radius of the ellipses
-constexpr double kTopY = 0.18;       // centre of the top face
-constexpr double kBottomY = 0.82;    // centre of the bottom rim
+constexpr double kRadius = 0.40;   // horizontal
+constexpr double kRise = 0.12;     // vertical radius of the ellipses
+constexpr double kTopY = 0.18;     // centre of the top face
+constexpr double kBottomY = 0.82;  // centre of the bottom rim
 
 Colour mix(const Colour& a, const Colour& b, double t) {
     return {a.red + (b.red - a.red) * t, a.green + (b.green - a.green) * t,

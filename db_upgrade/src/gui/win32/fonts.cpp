@@ -33,10 +33,10 @@ FaceChoice face_for(Face face) {
 
 HFONT create_font(const FontLook& look, int dpi) {
     const FaceChoice face = face_for(look.face);
-    return CreateFontW(-font_pixels(look.points, dpi), 0, 0, 0,
-                       look.bold || face.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                       look.underline ? TRUE : FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.name);
+    return CreateFontW(
+        -font_pixels(look.points, dpi), 0, 0, 0, look.bold || face.bold ? FW_BOLD : FW_NORMAL,
+        FALSE, look.underline ? TRUE : FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.name);
 }
 
 }  // namespace tessary::gui::win32

@@ -1,11 +1,10 @@
 // tessary.exe: the window that upgrades the store database, as a plain Win32 program.
-#include <windows.h>
-
-#include <commctrl.h>
-
 #include "host/host.h"
 #include "odbc/odbc_transaction.h"
 #include "w_db_upgrade.h"
+
+// After windows.h, which w_db_upgrade.h brings.
+#include <commctrl.h>
 
 namespace {
 

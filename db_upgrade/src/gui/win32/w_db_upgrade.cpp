@@ -86,11 +86,11 @@ void register_window_class(HINSTANCE instance) {
     window_class.lpfnWndProc = DefWindowProcW;
     window_class.hInstance = instance;
     window_class.hIcon = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                   GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-    window_class.hIconSm = static_cast<HICON>(LoadImageW(
-        instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-        GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+        LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    window_class.hIconSm = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     window_class.lpszClassName = kWindowClass;
@@ -108,10 +108,10 @@ WDbUpgrade::WDbUpgrade(Transaction& sqlca, System& system, WindowSetup setup)
     RECT frame{0, 0, horizontal_pixels(spec.size.width, dpi_),
                vertical_pixels(spec.size.height, dpi_)};
     AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    hwnd_ = CreateWindowExW(0, kWindowClass, host::gbk_to_utf16(spec.title).c_str(),
-                            WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                            instance, nullptr);
+    hwnd_ =
+        CreateWindowExW(0, kWindowClass, host::gbk_to_utf16(spec.title).c_str(),
+                        WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                        frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WDbUpgrade::procedure));
     light_blue_ = CreateSolidBrush(colour(kLightBlue));
@@ -150,23 +150,27 @@ void WDbUpgrade::create_controls() {
         PixelRect box = layout_pixels(spec.place, dpi_);
         if (spec.kind == ControlKind::kText) box = fitted_to_line_height(box, line_height(font));
         const DWORD tab_stop = in_tab_order(spec.name) ? WS_TABSTOP : 0;
-        HWND control = CreateWindowExW(
-            kind.extended_style, kind.name, host::gbk_to_utf16(spec.text).c_str(),
-            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | tab_stop | kind.style, box.x, box.y,
-            box.width, box.height, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)),
-            instance, nullptr);
+        HWND control =
+            CreateWindowExW(kind.extended_style, kind.name, host::gbk_to_utf16(spec.text).c_str(),
+                            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | tab_stop | kind.style, box.x,
+                            box.y, box.width, box.height, hwnd_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (spec.checked) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
         controls_.push_back(control);
     }
 }
 
-HWND WDbUpgrade::control(std::string_view name) const {
+int control_id(std::string_view name) {
     const auto& table = window_controls();
     for (std::size_t i = 0; i < table.size(); ++i) {
-        if (name == table[i].name) return controls_[i];
+        if (name == table[i].name) return kFirstControlId + static_cast<int>(i);
     }
-    return nullptr;
+    return 0;
+}
+
+HWND WDbUpgrade::control(std::string_view name) const {
+    return GetDlgItem(hwnd_, control_id(name));
 }
 
 void WDbUpgrade::open() {
@@ -206,7 +210,8 @@ void WDbUpgrade::run_in_background(void (*event)(UpgradeWindow&)) {
 }
 
 void WDbUpgrade::start_worker() {
-    worker_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WDbUpgrade::worker, this, 0, nullptr));
+    worker_ =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WDbUpgrade::worker, this, 0, nullptr));
     if (worker_ == nullptr) {
         ui_->message_box(gs_appname, "cannot start the worker thread");
         background_finished();
@@ -271,7 +276,8 @@ void WDbUpgrade::move_focus(bool backwards) {
     std::size_t next = 0;
     if (at != chain.end()) {
         const std::size_t current = static_cast<std::size_t>(at - chain.begin());
-        next = backwards ? (current + chain.size() - 1) % chain.size() : (current + 1) % chain.size();
+        next =
+            backwards ? (current + chain.size() - 1) % chain.size() : (current + 1) % chain.size();
     }
     SetFocus(chain[next]);
 }
@@ -319,7 +325,8 @@ LRESULT WDbUpgrade::handle(UINT message, WPARAM wparam, LPARAM lparam) {
             start_worker();
             return 0;
         case WM_COMMAND:
-            if (lparam != 0 && HIWORD(wparam) == BN_CLICKED) command(reinterpret_cast<HWND>(lparam));
+            if (lparam != 0 && HIWORD(wparam) == BN_CLICKED)
+                command(reinterpret_cast<HWND>(lparam));
             return 0;
         case WM_CTLCOLORSTATIC:
             return static_colours(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));

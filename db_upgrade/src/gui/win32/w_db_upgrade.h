@@ -84,4 +84,7 @@ class WDbUpgrade {
 // the exit code of the quit message.
 int run_message_loop(WDbUpgrade& window);
 
+// The identifier of a control of the table (GetDlgItem, WM_COMMAND), 0 for another name.
+int control_id(std::string_view name);
+
 }  // namespace tessary::gui::win32
