@@ -25,8 +25,10 @@ if(TARGET tessary)
   korvane_strict_warnings(tessary_window_tests)
   add_dependencies(tessary_window_tests tessary)
 
-  add_executable(tessary_window_screenshot win32_gui/window_screenshot.cpp)
-  target_link_libraries(tessary_window_screenshot PRIVATE tessary_gui tessary_test_support gdiplus)
+  add_executable(tessary_window_screenshot win32_gui/window_screenshot.cpp
+    $<TARGET_OBJECTS:tessary_resources>)
+  target_link_libraries(tessary_window_screenshot PRIVATE tessary_gui tessary_test_support gdiplus
+    comctl32)
   target_link_options(tessary_window_screenshot PRIVATE -municode)
   korvane_strict_warnings(tessary_window_screenshot)
   set(tessary_window_test_programs tessary_window_tests tessary_window_screenshot)

@@ -9,6 +9,8 @@
 #include <gdiplus.h>
 // clang-format on
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cwchar>
 #include <vector>
@@ -67,6 +69,9 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: tessary_window_screenshot OUTPUT.png\n");
         return 2;
     }
+    // In the look of tessary.exe, whose manifest it has.
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&classes);
     tessary::testing::TestSystem system;
     system.registry = {{"DATABASE", "store"}, {"SERVERNAME", "storesrv"}};
     tessary::testing::Timeline timeline;
@@ -75,17 +80,19 @@ int wmain(int argc, wchar_t** argv) {
 
     bool message_shown = false;
     tessary::gui::win32::WindowSetup setup;
-    setup.present_message = [&message_shown](HWND, const std::wstring&, const std::wstring&) {
+    setup.present_message = [&message_shown](HWND, const std::wstring&, const std::wstring& text) {
+        std::fwprintf(stderr, L"%ls\n", text.c_str());
         message_shown = true;
     };
     tessary::gui::win32::WDbUpgrade window(server, system, std::move(setup));
     window.open();
-    // Time for the connection, and for the display to map and paint the window.
-    settle(window, 1500);
+    for (int i = 0; i < 300 && window.busy(); ++i) settle(window, 100);
     if (message_shown || window.busy()) {
         std::fprintf(stderr, "the window did not connect\n");
         return 1;
     }
+    // Time for the display to map and paint the window.
+    settle(window, 1000);
 
     RECT frame{};
     GetWindowRect(window.hwnd(), &frame);
