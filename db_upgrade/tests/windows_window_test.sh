@@ -6,9 +6,10 @@
 # The prefix's wineserver is ended before and after: wine's desktop belongs to the display
 # it was started on, and must be this one.
 set -euo pipefail
+source "$(dirname "$0")/stand_in.sh"
 runner=$(realpath "$1") tests=$(realpath "$2") tessary=$(realpath "$3") native=$(realpath "$4")
-stand_in=$native/tessary-sql-stand-in
-[[ -x $stand_in ]] || { echo "$stand_in is missing: build the native preset first" >&2; exit 1; }
+[[ -x $native/tessary-sql-stand-in ]] ||
+  { echo "$native/tessary-sql-stand-in is missing: build the native preset first" >&2; exit 1; }
 
 work=$(mktemp -d)
 stand_in_pid=
@@ -18,16 +19,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$stand_in" --port 0 --database store --database SorVanth --hold-while "$work/hold" \
-  >"$work/stand-in.log" 2>&1 &
-stand_in_pid=$!
-port=
-for _ in $(seq 200); do
-  port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/stand-in.log")
-  [[ -n $port ]] && break
-  sleep 0.05
-done
-[[ -n $port ]] || { echo "the SQL Server stand-in did not start" >&2; exit 1; }
+start_stand_in "$native" "$work/stand-in.log" --database store --database SorVanth \
+  --hold-while "$work/hold"
 
 export TESSARY_EXE="Z:$tessary" TESSARY_STAND_IN_PORT=$port TESSARY_STAND_IN_HOLD="Z:$work/hold" \
   TESSARY_STAND_IN_LOG="Z:$work/stand-in.log"

@@ -1,4 +1,5 @@
 // tessary.exe: the window that upgrades the store database, as a plain Win32 program.
+#include "gui/this_build.h"
 #include "host/host.h"
 #include "odbc/odbc_transaction.h"
 #include "w_db_upgrade.h"
@@ -6,17 +7,7 @@
 // After windows.h, which w_db_upgrade.h brings.
 #include <commctrl.h>
 
-namespace {
-
-// A development build (CMake option TESSARY_DEVELOPMENT_BUILD, on by default in Debug
-// builds) shows the maintainers' controls; the shipped program hides them.
-#ifdef TESSARY_DEVELOPMENT_BUILD
-constexpr tessary::gui::BuildKind kThisBuild = tessary::gui::BuildKind::kDevelopment;
-#else
-constexpr tessary::gui::BuildKind kThisBuild = tessary::gui::BuildKind::kShipped;
-#endif
-
-}  // namespace
+#include <utility>
 
 // The application object db_upgrade_pos: create (the transaction object sqlca), open (the
 // window), close (disconnect sqlca once the window has closed), destroy (the window before
@@ -31,7 +22,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     int exit_code = 0;
     {
         tessary::gui::win32::WindowSetup setup;
-        setup.build = kThisBuild;
+        setup.build = tessary::gui::kThisBuild;
         tessary::gui::win32::WDbUpgrade w_db_upgrade(sqlca, system, std::move(setup));
         w_db_upgrade.open();
         exit_code = tessary::gui::win32::run_message_loop(w_db_upgrade);
