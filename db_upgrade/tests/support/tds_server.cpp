@@ -249,6 +249,7 @@ class TdsSession {
             return;
         }
         const std::string statement = gbk_from_utf16(reader.take(reader.remaining()));
+        hold(statement);
         log("batch: " + one_line(statement));
         TokenWriter tokens;
         run_statement(statement, tokens, false);
@@ -282,7 +283,6 @@ class TdsSession {
             return false;
         };
 
-        hold(statement);
         if (starts_with_word(statement, "set")) return session_option(statement, tokens, done);
         // A batch that declares its variables answers with the select at its end.
         if (starts_with_word(statement, "select") || starts_with_word(statement, "declare")) {

@@ -39,8 +39,9 @@ class TdsServer {
     void serve();
     // Ends serve(): closes the listening socket and every open connection, waits for them.
     void stop();
-    // While the file `path` exists, every statement waits before it runs, after a log line
-    // "holding: STATEMENT" (a test holds the server to see what its client does meanwhile).
+    // While the file `path` exists, every SQL batch waits, after a log line "holding: BATCH",
+    // before it is logged and run: a batch in the log has passed (a test holds the server to
+    // see what its client does meanwhile).
     void hold_statements_while(std::string path) { hold_file_ = std::move(path); }
 
   private:

@@ -7,7 +7,7 @@
 // Each --database puts a store database on the server in the state of a new installation
 // whose recorded upgrade date is YYYYMMDD (default 00000000). Prints "listening on
 // 127.0.0.1:PORT" once ready (port 0 takes a free one), then one line per request, and
-// serves until killed. Login korvane, password tqzvbno. While FILE exists, each statement
+// serves until killed. Login korvane, password tqzvbno. While FILE exists, each SQL batch
 // waits before it runs (see TdsServer::hold_statements_while).
 #include <cstdio>
 #include <cstdlib>

@@ -131,9 +131,10 @@ TEST(TessaryExe, UpgradesTwoDatabasesStaysResponsiveAndEndsPromptlyOnExit) {
     };
     EXPECT_EQ(text_of(main), L"烘焙连锁软件数据库升级");
 
-    // Once connected (the connection's last statement selects the store database again),
-    // every statement waits while the hold file exists. A click while the window connects
-    // is passed over, so the test clicks until the run's first statement is held.
+    // Once connected (the connection's last statement, logged once it has passed the hold,
+    // selects the store database again), every statement waits while the hold file exists.
+    // A click while the window connects is passed over, so the test clicks until the run's
+    // first statement is held.
     ASSERT_TRUE(within(
         20, [] { return stand_in_log().find("batch: use store") != std::string::npos; }, [] {}));
     std::ofstream(hold).put('\n');
