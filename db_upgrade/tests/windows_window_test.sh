@@ -14,7 +14,7 @@ runner=$(realpath "$1") tests=$(realpath "$2") tessary=$(realpath "$3") native=$
 work=$(mktemp -d)
 stand_in_pid=
 cleanup() {
-  [[ -z $stand_in_pid ]] || { kill "$stand_in_pid" 2>/dev/null; wait "$stand_in_pid" 2>/dev/null; }
+  [[ -z $stand_in_pid ]] || { kill "$stand_in_pid" 2>/dev/null; wait "$stand_in_pid" 2>/dev/null || true; }
   rm -rf "$work"
 }
 trap cleanup EXIT
