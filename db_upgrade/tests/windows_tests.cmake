@@ -29,7 +29,9 @@ if(TARGET tessary)
     $<TARGET_OBJECTS:tessary_resources>)
   target_link_libraries(tessary_window_screenshot PRIVATE tessary_gui tessary_test_support gdiplus
     comctl32)
-  target_link_options(tessary_window_screenshot PRIVATE -municode)
+  if(MINGW)
+    target_link_options(tessary_window_screenshot PRIVATE -municode)  # wmain
+  endif()
   korvane_strict_warnings(tessary_window_screenshot)
   set(tessary_window_test_programs tessary_window_tests tessary_window_screenshot)
 endif()
