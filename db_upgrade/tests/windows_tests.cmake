@@ -1,8 +1,9 @@
-# The Windows suite, included by CMakeLists.txt in a Windows build. tessary-cli.exe is checked
-# in the file for the DLLs it needs. The suites run under wine where it can run this build's
-# programs (KORVANE_WINE_RUNS), each as one test; tessary-cli.exe is held against the native
-# build's tessary-cli and upgrades through FreeTDS's driver against its SQL Server stand-in
-# (KORVANE_NATIVE_BUILD_DIR).
+# The Windows suite, included by CMakeLists.txt in a Windows build. tessary-cli.exe and
+# tessary.exe are checked in the file for the DLLs they need and their version resource. The
+# suites run under wine where it can run this build's programs (KORVANE_WINE_RUNS), each as
+# one test; tessary-cli.exe is held against the native build's tessary-cli and upgrades
+# through FreeTDS's driver against its SQL Server stand-in (KORVANE_NATIVE_BUILD_DIR); so
+# does tessary.exe, driven by the window's test program.
 
 if(CMAKE_HOST_UNIX AND CMAKE_OBJDUMP)
   add_test(NAME tessary_windows_cli_needs_only_windows_dlls
