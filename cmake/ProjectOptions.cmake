@@ -8,14 +8,16 @@ if(KORVANE_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# Warnings are errors in our own code; third-party headers come in as SYSTEM includes.
+# Warnings are errors in our own code; third-party headers come in as SYSTEM includes. (The
+# options are the C and C++ compilers'; the resource compiler of a Windows build takes none.)
 function(korvane_strict_warnings target)
   if(MSVC)
-    target_compile_options(${target} PRIVATE /W4 /WX)
+    set(options /W4 /WX)
   else()
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
-      -Wno-sign-conversion -Wformat=2 -Werror)
+    set(options -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Wformat=2
+      -Werror)
   endif()
+  target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:C,CXX>:${options}>")
 endfunction()
 
 # Every narrow string literal of the target is emitted in GBK (code page 936), the code
@@ -25,9 +27,11 @@ endfunction()
 # the target's headers' included, as escapes before clang sees them.
 function(korvane_gbk_literals target)
   if(MSVC)
-    target_compile_options(${target} PRIVATE /source-charset:utf-8 /execution-charset:gbk)
+    target_compile_options(${target} PRIVATE
+      "$<$<COMPILE_LANGUAGE:C,CXX>:/source-charset:utf-8;/execution-charset:gbk>")
   elseif(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    target_compile_options(${target} PRIVATE -finput-charset=UTF-8 -fexec-charset=GBK)
+    target_compile_options(${target} PRIVATE
+      "$<$<COMPILE_LANGUAGE:C,CXX>:-finput-charset=UTF-8;-fexec-charset=GBK>")
   elseif(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     set_property(TARGET ${target} PROPERTY CXX_COMPILER_LAUNCHER $<TARGET_FILE:korvane-gbk-compile>)
     add_dependencies(${target} korvane-gbk-compile)

@@ -9,6 +9,7 @@
 #   Chinese;
 # - a refused connection ends with the driver's text and a failure.
 set -euo pipefail
+source "$(dirname "$0")/stand_in.sh"
 runner=$(realpath "$1") native=$(realpath "$3")
 for program in "$native/tessary-cli" "$native/tessary-sql-stand-in"; do
   [[ -x $program ]] || { echo "$program is missing: build the native preset first" >&2; exit 1; }
@@ -58,16 +59,7 @@ check "the package lists as on Linux" cmp -s "$work/windows.list" "$work/native.
 check "unpack gives the script back byte for byte" cmp -s "$work/源/过程_MS.sql" "$work/回/过程_MS.sql"
 
 # 3. The upgrade of both databases, with the registry values of the 32-bit view.
-"$native/tessary-sql-stand-in" --port 0 --database store --database SorVanth \
-  >"$work/stand-in.log" 2>&1 &
-stand_in_pid=$!
-port=
-for _ in $(seq 200); do
-  port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/stand-in.log")
-  [[ -n $port ]] && break
-  sleep 0.05
-done
-[[ -n $port ]] || { echo "the SQL Server stand-in did not start" >&2; exit 1; }
+start_stand_in "$native" "$work/stand-in.log" --database store --database SorVanth
 
 windows_installation=$(sed 's|/|\\\\|g' <<<"Z:$installation")
 gbk 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\r\n"DATABASE"="store"\r\n"SERVERNAME"="127.0.0.1,%s"\r\n"PATH"="%s"\r\n' \

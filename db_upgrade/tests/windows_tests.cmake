@@ -1,20 +1,47 @@
-# The Windows suite, included by CMakeLists.txt in a Windows build. tessary-cli.exe is checked
-# in the file for the DLLs it needs. The suites run under wine where it can run this build's
-# programs (KORVANE_WINE_RUNS), each as one test; tessary-cli.exe is held against the native
-# build's tessary-cli and upgrades through FreeTDS's driver against its SQL Server stand-in
-# (KORVANE_NATIVE_BUILD_DIR).
+# The Windows suite, included by CMakeLists.txt in a Windows build. tessary-cli.exe and
+# tessary.exe are checked in the file for the DLLs they need and their version resource. The
+# suites run under wine where it can run this build's programs (KORVANE_WINE_RUNS), each as
+# one test; tessary-cli.exe is held against the native build's tessary-cli and upgrades
+# through FreeTDS's driver against its SQL Server stand-in (KORVANE_NATIVE_BUILD_DIR); so
+# does tessary.exe, driven by the window's test program.
 
 if(CMAKE_HOST_UNIX AND CMAKE_OBJDUMP)
   add_test(NAME tessary_windows_cli_needs_only_windows_dlls
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/check_windows_program.sh ${CMAKE_OBJDUMP}
-            $<TARGET_FILE:tessary-cli>)
+            $<TARGET_FILE:tessary-cli> ${PROJECT_VERSION})
+  if(TARGET tessary)
+    add_test(NAME tessary_windows_window_needs_only_windows_dlls
+      COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/check_windows_program.sh ${CMAKE_OBJDUMP}
+              $<TARGET_FILE:tessary> ${PROJECT_VERSION} --gui)
+  endif()
+endif()
+
+# The Win32 window in a test program of its own, tessary.exe driven from it, and the
+# picture of the window for the README (db_upgrade/tools/screenshot-windows).
+set(tessary_window_test_programs "")
+if(TARGET tessary)
+  add_executable(tessary_window_tests win32_gui/window_test.cpp win32_gui/tessary_exe_test.cpp)
+  target_link_libraries(tessary_window_tests PRIVATE tessary_gui tessary_odbc tessary_test_support
+    GTest::gtest_main)
+  korvane_strict_warnings(tessary_window_tests)
+  add_dependencies(tessary_window_tests tessary)
+
+  add_executable(tessary_window_screenshot win32_gui/window_screenshot.cpp
+    $<TARGET_OBJECTS:tessary_resources>)
+  target_link_libraries(tessary_window_screenshot PRIVATE tessary_gui tessary_test_support gdiplus
+    comctl32)
+  if(MINGW)
+    target_link_options(tessary_window_screenshot PRIVATE -municode)  # wmain
+  endif()
+  korvane_strict_warnings(tessary_window_screenshot)
+  set(tessary_window_test_programs tessary_window_tests tessary_window_screenshot)
 endif()
 
 # Test programs that cannot run here are built only when asked for by name: they would only
 # lengthen the build of every run of the suite.
 if(CMAKE_CROSSCOMPILING AND NOT KORVANE_WINE_RUNS)
   set_target_properties(tessary_test_support tessary_core_tests tessary_cli_run_tests
-    tessary_system_tests PROPERTIES EXCLUDE_FROM_ALL ON)
+    tessary_system_tests ${tessary_window_test_programs} PROPERTIES EXCLUDE_FROM_ALL ON)
   return()
 endif()
 
@@ -29,4 +56,14 @@ if(CMAKE_HOST_UNIX)
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows_cli_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
             $<TARGET_FILE:tessary-cli> ${KORVANE_NATIVE_BUILD_DIR}/db_upgrade)
   set_tests_properties(tessary_windows_cli PROPERTIES RESOURCE_LOCK windows_prefix_registry)
+endif()
+
+if(CMAKE_HOST_UNIX AND TARGET tessary)
+  add_test(NAME tessary_windows_window
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows_window_test.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+            $<TARGET_FILE:tessary_window_tests> $<TARGET_FILE:tessary>
+            ${KORVANE_NATIVE_BUILD_DIR}/db_upgrade)
+  # Alone: the prefix's wineserver is ended around it, for its own X server.
+  set_tests_properties(tessary_windows_window PROPERTIES RUN_SERIAL ON
+    RESOURCE_LOCK windows_prefix_registry)
 endif()

@@ -10,21 +10,27 @@ int scaled(int value, int factor, int denominator) {
 
 }  // namespace
 
-int horizontal_pixels(int units) {
-    return scaled(units, 7, 32);
+int horizontal_pixels(int units, int dpi) {
+    return scaled(units, 7 * dpi, 32 * kLayoutDpi);
 }
 
-int vertical_pixels(int units) {
-    return scaled(units, 16, 64);
+int vertical_pixels(int units, int dpi) {
+    return scaled(units, 16 * dpi, 64 * kLayoutDpi);
 }
 
-QRect layout_rect(int x, int y, int width, int height) {
-    return QRect(horizontal_pixels(x), vertical_pixels(y), horizontal_pixels(width),
-                 vertical_pixels(height));
+int font_pixels(int points, int dpi) {
+    return scaled(points, dpi, 72);
 }
 
-int font_pixels(int points) {
-    return scaled(points, 96, 72);
+PixelRect layout_pixels(const LayoutRect& units, int dpi) {
+    return {horizontal_pixels(units.x, dpi), vertical_pixels(units.y, dpi),
+            horizontal_pixels(units.width, dpi), vertical_pixels(units.height, dpi)};
+}
+
+PixelRect fitted_to_line_height(const PixelRect& box, int line_height) {
+    const int missing = line_height - box.height;
+    if (missing <= 0) return box;
+    return {box.x, box.y - missing / 2, box.width, line_height};
 }
 
 }  // namespace tessary::gui

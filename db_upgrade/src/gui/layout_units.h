@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QRect>
-
 // The window is laid out in layout units, and its font sizes are given in points. Both
 // become pixels by the rule of a 96-dpi screen, the screen the layout was made for:
 //
@@ -10,15 +8,34 @@
 //   font pixels = points × 96 / 72  (10 pt is 13 px)
 //
 // each rounded to the nearest pixel, halves up. Positions and sizes are converted one by
-// one, as the layout gives them. Qt scales these logical pixels on screens of higher
-// density, so texts keep their size relative to the boxes they sit in.
+// one, as the layout gives them. On a screen of another density the same rule is scaled by
+// dpi / 96 before rounding: the Win32 window lays itself out at the system's density; Qt
+// scales its logical pixels itself and always asks for 96.
 
 namespace tessary::gui {
 
-int horizontal_pixels(int units);
-int vertical_pixels(int units);
-// A control's rectangle from its position and size in layout units.
-QRect layout_rect(int x, int y, int width, int height);
-int font_pixels(int points);
+inline constexpr int kLayoutDpi = 96;
+
+int horizontal_pixels(int units, int dpi = kLayoutDpi);
+int vertical_pixels(int units, int dpi = kLayoutDpi);
+int font_pixels(int points, int dpi = kLayoutDpi);
+
+// A place on the window in layout units, and the same in pixels.
+struct LayoutRect {
+    int x, y, width, height;
+};
+struct PixelRect {
+    int x, y, width, height;
+    bool operator==(const PixelRect& other) const {
+        return x == other.x && y == other.y && width == other.width && height == other.height;
+    }
+};
+
+PixelRect layout_pixels(const LayoutRect& units, int dpi = kLayoutDpi);
+
+// The boxes of the texts are as high as a line of 宋体. A face with more line spacing (the
+// Noto fallback) would lose its underline and the feet of its letters, so such a box
+// grows evenly at top and bottom, about the same middle line.
+PixelRect fitted_to_line_height(const PixelRect& box, int line_height);
 
 }  // namespace tessary::gui

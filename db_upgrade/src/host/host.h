@@ -45,6 +45,12 @@ std::string narrow_path(const std::filesystem::path& path);
 std::string gbk_to_utf8(std::string_view gbk);
 std::string utf8_to_gbk(std::string_view utf8);
 
+#ifdef _WIN32
+// GBK as UTF-16, for the W functions of Windows, whatever the system's code page is. Bytes
+// that do not convert become '?'.
+std::wstring gbk_to_utf16(std::string_view gbk);
+#endif
+
 // Lets the console show the UTF-8 that the command-line twin writes, and has standard output
 // and standard error take its bytes as they are, line ends too (a no-op on POSIX).
 void use_utf8_console();

@@ -165,6 +165,9 @@ std::string gbk_to_utf8(std::string_view gbk) {
 std::string utf8_to_gbk(std::string_view utf8) {
     return from_wide(to_wide(utf8, CP_UTF8), kGbkCodePage);
 }
+std::wstring gbk_to_utf16(std::string_view gbk) {
+    return to_wide(gbk, kGbkCodePage);
+}
 
 void use_utf8_console() {
     SetConsoleOutputCP(CP_UTF8);

@@ -1,8 +1,8 @@
 // Layout units and points to pixels, and GBK to Unicode at the Qt boundary.
 #include <gtest/gtest.h>
 
-#include "gui/gbk_text.h"
 #include "gui/layout_units.h"
+#include "gui/qt/gbk_text.h"
 #include "gui_fixture.h"
 
 namespace tessary::testing {
@@ -17,7 +17,7 @@ TEST(LayoutUnits, BecomePixelsByThe96DpiRuleRoundedToTheNearest) {
     EXPECT_EQ(gui::vertical_pixels(1888), 472);
     EXPECT_EQ(gui::vertical_pixels(2), 1);  // 0.5
     EXPECT_EQ(gui::vertical_pixels(1), 0);
-    EXPECT_EQ(gui::layout_rect(155, 1620, 439, 96), QRect(34, 405, 96, 24));
+    EXPECT_EQ(gui::layout_pixels({155, 1620, 439, 96}), (gui::PixelRect{34, 405, 96, 24}));
 
     EXPECT_EQ(gui::font_pixels(9), 12);
     EXPECT_EQ(gui::font_pixels(10), 13);

@@ -1,7 +1,7 @@
 // The application object: create, open, close over a real ODBC driver and real message
 // boxes, and over the SQL Server double; an upgrade run through FreeTDS's driver against
 // the wire-level stand-in.
-#include "gui/db_upgrade_pos.h"
+#include "gui/qt/db_upgrade_pos.h"
 
 #include <QApplication>
 #include <QMessageBox>

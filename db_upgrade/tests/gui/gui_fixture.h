@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/w_db_upgrade.h"
+#include "gui/qt/w_db_upgrade.h"
 #include "sql_server_double.h"
 #include "store_fixture.h"
 #include "temp_dir.h"

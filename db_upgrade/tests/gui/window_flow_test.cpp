@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "core/window.h"
-#include "gui/gbk_text.h"
+#include "gui/qt/gbk_text.h"
 #include "gui_fixture.h"
 #include "recording_ui.h"
 

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "gui/fonts.h"
+#include "gui/qt/fonts.h"
 #include "gui_fixture.h"
 
 namespace tessary::testing {

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "gui/w_db_upgrade.h"
+#include "gui/qt/w_db_upgrade.h"
 #include "host/host.h"
 #include "sql_server_double.h"
 #include "store_fixture.h"

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -248,10 +249,20 @@ class TdsSession {
             return;
         }
         const std::string statement = gbk_from_utf16(reader.take(reader.remaining()));
+        hold(statement);
         log("batch: " + one_line(statement));
         TokenWriter tokens;
         run_statement(statement, tokens, false);
         send(tokens);
+    }
+
+    void hold(const std::string& statement) {
+        const std::string& file = server_.hold_file_;
+        if (file.empty() || access(file.c_str(), F_OK) != 0) return;
+        log("holding: " + one_line(statement));
+        while (access(file.c_str(), F_OK) == 0 && !server_.stopping_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
 
     // Runs one statement text in the double and writes its result: a result set for a

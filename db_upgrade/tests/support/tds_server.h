@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "sql_server_double.h"
@@ -38,6 +39,10 @@ class TdsServer {
     void serve();
     // Ends serve(): closes the listening socket and every open connection, waits for them.
     void stop();
+    // While the file `path` exists, every SQL batch waits, after a log line "holding: BATCH",
+    // before it is logged and run: a batch in the log has passed (a test holds the server to
+    // see what its client does meanwhile).
+    void hold_statements_while(std::string path) { hold_file_ = std::move(path); }
 
   private:
     friend class TdsSession;
@@ -53,6 +58,7 @@ class TdsServer {
     std::vector<int> ended_sessions_;
     std::atomic<int> listener_{-1};
     std::atomic<bool> stopping_{false};
+    std::string hold_file_;
 };
 
 }  // namespace tessary::testing

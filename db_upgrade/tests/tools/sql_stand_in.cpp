@@ -2,11 +2,13 @@
 // real clients (FreeTDS's tsql, unixODBC's isql, tessary itself) can be pointed at it.
 //
 //   tessary-sql-stand-in --port PORT [--database NAME]... [--upgrade-date YYYYMMDD]
+//                        [--hold-while FILE]
 //
 // Each --database puts a store database on the server in the state of a new installation
 // whose recorded upgrade date is YYYYMMDD (default 00000000). Prints "listening on
 // 127.0.0.1:PORT" once ready (port 0 takes a free one), then one line per request, and
-// serves until killed. Login korvane, password tqzvbno.
+// serves until killed. Login korvane, password tqzvbno. While FILE exists, each SQL batch
+// waits before it runs (see TdsServer::hold_statements_while).
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -26,7 +28,7 @@ constexpr const char* kServerName = "storesrv";
 int usage(const std::string& problem) {
     std::cerr << "tessary-sql-stand-in: " << problem
               << "\nusage: tessary-sql-stand-in --port PORT [--database NAME]... "
-                 "[--upgrade-date YYYYMMDD]\n";
+                 "[--upgrade-date YYYYMMDD] [--hold-while FILE]\n";
     return 2;
 }
 
@@ -40,6 +42,7 @@ int main(int argc, char** argv) {
     int port = -1;
     std::vector<std::string> names;
     std::string upgrade_date = "00000000";
+    std::string hold_file;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (i + 1 >= argc) return usage(option + " needs a value");
@@ -57,6 +60,8 @@ int main(int argc, char** argv) {
         } else if (option == "--upgrade-date") {
             if (!is_date(value)) return usage("--upgrade-date needs eight digits, YYYYMMDD");
             upgrade_date = value;
+        } else if (option == "--hold-while") {
+            hold_file = value;
         } else {
             return usage("unknown option " + option);
         }
@@ -69,6 +74,7 @@ int main(int argc, char** argv) {
         databases.add_database(tessary::testing::store_database(name, upgrade_date));
     }
     tessary::testing::TdsServer server(databases, kServerName, std::cout);
+    server.hold_statements_while(hold_file);
     try {
         port = server.listen(port);
     } catch (const std::runtime_error& error) {

@@ -3,7 +3,7 @@
 #include <QFontDatabase>
 #include <QStringList>
 
-#include "layout_units.h"
+#include "gui/layout_units.h"
 
 namespace tessary::gui {
 namespace {

@@ -6,14 +6,11 @@
 #include <string>
 
 #include "core/window.h"
+#include "gui/window_table.h"
 #include "qt_ui.h"
 #include "window_layout.h"
 
 namespace tessary::gui {
-
-// The shipped program hides the maintainers' controls; a development build shows them.
-// The program is one or the other by its build (see main.cpp); the window takes it as given.
-enum class BuildKind { kShipped, kDevelopment };
 
 struct WindowSetup {
     BuildKind build = BuildKind::kShipped;

@@ -3,6 +3,8 @@
 #include <QFont>
 #include <QString>
 
+#include "gui/window_table.h"
+
 // The two faces of the window, 宋体 (Song) and 隶书 (clerical script). Where the machine
 // lacks them (fonts of Chinese Windows are rarely on Linux), the window uses the serif
 // face of the Noto CJK fonts, which has the same Song shapes; the clerical banner takes it
@@ -10,19 +12,10 @@
 
 namespace tessary::gui {
 
-enum class Face { kSong, kClerical };
-
 // The installed family that stands for `face`.
 QString family_for(Face face);
 
-struct FontLook {
-    Face face = Face::kSong;
-    int points = 10;
-    bool bold = false;
-    bool underline = false;
-};
-
-// A font of the window; its size is in pixels (see layout_units.h).
+// A font of the window; its size is in pixels (see gui/layout_units.h).
 QFont window_font(const FontLook& look);
 
 }  // namespace tessary::gui
