@@ -27,6 +27,7 @@ void usage() {
              "usage: vortal-cli [--library PATH] [--raw] REQUEST...\n"
              "       vortal-cli settings [--library PATH] [--json]\n"
              "       vortal-cli pending --help\n"
+             "       vortal-cli --version\n"
              "  REQUEST  \"|\"-terminated fields, for example 'Z4|agent|key|request id|';\n"
              "           several run in order in the one loaded library\n"
              "  PATH     the library to load (default: %s on the library path)\n",
@@ -67,6 +68,10 @@ void print_result(const TransResult& result) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        print_to(stdout, "vortal-cli %s\n", KORVANE_VERSION);
+        return 0;
+    }
     if (argc > 1 && std::string_view(argv[1]) == "settings")
         return run_settings(argc - 2, argv + 2);
     if (argc > 1 && std::string_view(argv[1]) == "pending") return run_pending(argc - 2, argv + 2);
