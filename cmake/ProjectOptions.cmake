@@ -48,7 +48,7 @@ if(WIN32)
   add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601)
 endif()
 if(MINGW)
-  add_compile_options("-ffile-prefix-map=${PROJECT_SOURCE_DIR}=."
-    "-ffile-prefix-map=${PROJECT_BINARY_DIR}=build")
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.>"
+    "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_BINARY_DIR}=build>")
   add_link_options("LINKER:--no-insert-timestamp")
 endif()
