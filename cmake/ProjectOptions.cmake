@@ -39,3 +39,16 @@ function(korvane_gbk_literals target)
     message(FATAL_ERROR "${target} needs GBK string literals: build with GCC, Clang or MSVC")
   endif()
 endfunction()
+
+# Windows programs run on the stores' oldest systems, Windows 7 SP1: nothing of a later
+# Windows may be called. They carry nothing of the machine that built them: no build paths
+# (assertion texts, debug information) and no link time stamp, so that a commit always gives
+# the same bytes.
+if(WIN32)
+  add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601)
+endif()
+if(MINGW)
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.>"
+    "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_BINARY_DIR}=build>")
+  add_link_options("LINKER:--no-insert-timestamp")
+endif()

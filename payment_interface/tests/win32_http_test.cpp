@@ -105,7 +105,7 @@ Got get(std::uint16_t port, const char* address) {
 }  // namespace
 
 // The request address goes to WinINet as built and signed; WinINet encodes a blank as "%20"
-// and turns a backslash into a slash on the way, which the README tells.
+// and turns a backslash into a slash on the way, which docs/windows.md tells.
 TEST(WindowsHttpClient, SendsAnHttp10GetOfTheAddressWithTheBytesWinInetRewrites) {
     OneConnectionServer server(http_answer("200 OK", R"({"result":"1"})"));
     const Got got =

@@ -1,14 +1,11 @@
 // vortal-cli: calls the payment library the way the point-of-sale program does. It loads
 // the shared library (dlopen, LoadLibrary on Windows), passes each request text to
 // Z_ALITrans and prints every result field by name, or with --raw the 474 bytes of each
-// record as they are. On Linux requests are typed in UTF-8 and handed over in GBK, and the
-// fields are printed back in UTF-8; on Windows the program's texts are in the ANSI code
-// page, GBK on the store systems, and go through unchanged. "vortal-cli settings" shows how the
-// library reads the till's configuration (cli/settings.cpp).
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#endif
+// record as they are. Requests are typed in UTF-8 on Linux and in the ANSI code page (GBK on
+// the store systems) on Windows, and handed over in GBK; the fields are printed in UTF-8 (see
+// cli/console_text.h). "vortal-cli settings" shows how the library reads the till's
+// configuration (cli/settings.cpp), "vortal-cli pending" reconciles the payment journal
+// (cli/pending.cpp).
 
 #include <cstddef>
 #include <cstdio>
@@ -26,21 +23,22 @@
 namespace {
 
 void usage() {
-    std::fprintf(stderr,
-                 "usage: vortal-cli [--library PATH] [--raw] REQUEST...\n"
-                 "       vortal-cli settings [--library PATH] [--json]\n"
-                 "       vortal-cli pending --help\n"
-                 "  REQUEST  \"|\"-terminated fields, for example 'Z4|agent|key|request id|';\n"
-                 "           several run in order in the one loaded library\n"
-                 "  PATH     the library to load (default: %s on the library path)\n",
-                 kDefaultLibraryFile);
+    print_to(stderr,
+             "usage: vortal-cli [--library PATH] [--raw] REQUEST...\n"
+             "       vortal-cli settings [--library PATH] [--json]\n"
+             "       vortal-cli pending --help\n"
+             "       vortal-cli --version\n"
+             "  REQUEST  \"|\"-terminated fields, for example 'Z4|agent|key|request id|';\n"
+             "           several run in order in the one loaded library\n"
+             "  PATH     the library to load (default: %s on the library path)\n",
+             kDefaultLibraryFile);
 }
 
 void print_field(const char* name, const char* field, std::size_t width) {
     const std::string_view gbk(field, strnlen(field, width));
     std::string utf8;
-    if (!from_gbk(gbk, utf8)) utf8 = "(not GBK) " + std::string(gbk);
-    std::printf("%-14s %s\n", name, utf8.c_str());
+    if (!gbk_to_utf8(gbk, utf8)) utf8 = "(not GBK) " + std::string(gbk);
+    print_to(stdout, "%-14s %s\n", name, utf8.c_str());
 }
 
 void print_result(const TransResult& result) {
@@ -70,6 +68,10 @@ void print_result(const TransResult& result) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        print_to(stdout, "vortal-cli %s\n", KORVANE_VERSION);
+        return 0;
+    }
     if (argc > 1 && std::string_view(argv[1]) == "settings")
         return run_settings(argc - 2, argv + 2);
     if (argc > 1 && std::string_view(argv[1]) == "pending") return run_pending(argc - 2, argv + 2);
@@ -85,7 +87,7 @@ int main(int argc, char** argv) {
         } else if (argument.rfind("--", 0) != 0) {
             std::string gbk_request;
             if (!to_gbk(argument, gbk_request)) {
-                std::fprintf(stderr, "vortal-cli: a request is not UTF-8 text that GBK can hold\n");
+                print_to(stderr, "vortal-cli: a request is not UTF-8 text that GBK can hold\n");
                 return 2;
             }
             requests.push_back(gbk_request);
@@ -102,20 +104,19 @@ int main(int argc, char** argv) {
     const VortalLibrary loaded(library);
     const VortalLibrary::Transact transact = loaded.transact();
     if (transact == nullptr) {
-        std::fprintf(stderr, "vortal-cli: %s\n", loaded.error().c_str());
+        print_to(stderr, "vortal-cli: %s\n", shown_path(loaded.error()).c_str());
         return 1;
     }
 #if defined(_WIN32)
-    if (raw) _setmode(_fileno(stdout), _O_BINARY);  // no CR before the record's line feeds
 #endif
     // One loaded library for all requests, as in the point-of-sale program: they share its
     // order counter.
     for (std::size_t i = 0; i < requests.size(); ++i) {
         const TransResult* result = transact(requests[i].c_str());
         if (raw) {
-            std::fwrite(result, 1, sizeof *result, stdout);
+            write_raw(std::string_view(reinterpret_cast<const char*>(result), sizeof *result));
         } else {
-            if (i > 0) std::printf("\n");
+            if (i > 0) print_to(stdout, "\n");
             print_result(*result);
         }
     }

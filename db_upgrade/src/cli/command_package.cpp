@@ -23,12 +23,12 @@ bool unsafe_file_name(const std::string& name) {
 std::optional<package::Plan> read_package(System& system, const std::string& path, int& exit_code) {
     const auto bytes = system.read_file(path);
     if (!bytes) {
-        exit_code = fail("cannot read " + path + ": " + bytes.error);
+        exit_code = fail("cannot read " + host::system_text_to_utf8(path) + ": " + bytes.error);
         return std::nullopt;
     }
     package::Plan plan = package::plan_package(*bytes, kShippedClientInterface);
     if (!plan.error.empty()) {
-        exit_code = fail(path + ": " + host::gbk_to_utf8(plan.error));
+        exit_code = fail(host::system_text_to_utf8(path) + ": " + host::gbk_to_utf8(plan.error));
         return std::nullopt;
     }
     return plan;
@@ -46,7 +46,7 @@ int pack_command(const Arguments& arguments) {
         } else if (folder.empty()) {
             folder = arguments[i];
         } else {
-            return fail("unknown argument " + arguments[i], kUsageError);
+            return fail("unknown argument " + host::system_text_to_utf8(arguments[i]), kUsageError);
         }
     }
     if (folder.empty()) return fail("pack needs the script folder", kUsageError);
@@ -55,7 +55,8 @@ int pack_command(const Arguments& arguments) {
     const package::PackOutcome outcome = package::pack_folder(system, folder, output);
     if (!outcome.error.empty()) return fail(host::gbk_to_utf8(outcome.error));
     for (const auto& name : outcome.scripts) std::cout << host::gbk_to_utf8(name) << '\n';
-    std::cout << outcome.scripts.size() << " scripts packed into " << output << std::endl;
+    std::cout << outcome.scripts.size() << " scripts packed into "
+              << host::system_text_to_utf8(output) << std::endl;
     return std::cout ? kSuccess : fail("cannot write to standard output");
 }
 
@@ -80,13 +81,16 @@ int unpack_command(const Arguments& arguments) {
     }
     std::error_code error;
     std::filesystem::create_directories(host::file_system_path(folder), error);
-    if (error) return fail("cannot create " + folder + ": " + error.message());
+    if (error)
+        return fail("cannot create " + host::system_text_to_utf8(folder) + ": " +
+                    host::system_text_to_utf8(error.message()));
     for (const auto& entry : plan->scripts) {
         const std::string reason =
             files::write_file(system, system.join(folder, entry.name), entry.text);
         if (!reason.empty()) return fail(host::gbk_to_utf8(reason));
     }
-    std::cout << plan->scripts.size() << " scripts written to " << folder << std::endl;
+    std::cout << plan->scripts.size() << " scripts written to " << host::system_text_to_utf8(folder)
+              << std::endl;
     return std::cout ? kSuccess : fail("cannot write to standard output");
 }
 

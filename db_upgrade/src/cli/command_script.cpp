@@ -68,7 +68,9 @@ int script_command(const Arguments& arguments) {
     if (options.count("--scripts") != 0) {
         // The run would pass over a folder it cannot read; a preview asked for it.
         const auto listed = files::list_files(system, options["--scripts"], "*.sql");
-        if (!listed) return fail("cannot read " + options["--scripts"] + ": " + listed.error);
+        if (!listed)
+            return fail("cannot read " + host::system_text_to_utf8(options["--scripts"]) + ": " +
+                        listed.error);
         window.script_folder_override = options["--scripts"];
     }
 
@@ -82,10 +84,11 @@ int script_command(const Arguments& arguments) {
     std::cout << std::flush;
 
     if (!is_gate_date(host::utf8_to_gbk(from))) {
-        return fail(from + " is not an upgrade date of this program; nothing to print");
+        return fail(host::system_text_to_utf8(from) +
+                    " is not an upgrade date of this program; nothing to print");
     }
     if (!package_applied) {
-        return fail("the package " + options["--package"] +
+        return fail("the package " + host::system_text_to_utf8(options["--package"]) +
                     " was not printed to its end; see the message above");
     }
     return std::cout ? kSuccess : fail("cannot write the statements to standard output");

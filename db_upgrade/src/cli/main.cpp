@@ -76,6 +76,7 @@ void print_usage(std::ostream& out) {
         out << "  tessary-cli " << command.synopsis << "\n      " << command.summary << '\n';
     }
     out << "  tessary-cli help [COMMAND], --help, -h\n      show this text, or a command's\n"
+        << "  tessary-cli --version\n      show the program's version\n"
         << kExitCodes;
 }
 
@@ -107,6 +108,10 @@ int main(int argc, char** argv) {
         print_usage(std::cerr);
         return kUsageError;
     }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "tessary-cli " << KORVANE_VERSION << std::endl;
+        return kSuccess;
+    }
     if (asks_for_help(argv[1]) || (argc == 2 && std::strcmp(argv[1], "help") == 0)) {
         print_usage(std::cout);
         return kSuccess;
@@ -123,7 +128,7 @@ int main(int argc, char** argv) {
     }
     const Command* command = find_command(argv[1]);
     if (command == nullptr) {
-        fail(std::string("unknown command ") + argv[1], kUsageError);
+        fail("unknown command " + tessary::host::system_text_to_utf8(argv[1]), kUsageError);
         print_usage(std::cerr);
         return kUsageError;
     }

@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "host/host.h"
 
 namespace tessary::cli {
 
@@ -28,8 +29,9 @@ std::optional<std::string> parse_options(const Arguments& arguments,
             values[arguments[i]] = "";
             continue;
         }
-        if (!listed(names, arguments[i])) return "unknown argument " + arguments[i];
-        if (i + 1 == arguments.size()) return arguments[i] + " needs a value";
+        const std::string shown = host::system_text_to_utf8(arguments[i]);
+        if (!listed(names, arguments[i])) return "unknown argument " + shown;
+        if (i + 1 == arguments.size()) return shown + " needs a value";
         values[arguments[i]] = arguments[i + 1];
         ++i;
     }

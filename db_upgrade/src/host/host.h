@@ -51,8 +51,13 @@ std::string utf8_to_gbk(std::string_view utf8);
 std::wstring gbk_to_utf16(std::string_view gbk);
 #endif
 
-// Lets the console show the UTF-8 that the command-line twin writes, and has standard output
-// and standard error take its bytes as they are, line ends too (a no-op on POSIX).
+// A text of the system's own narrow encoding (a file name, an argument, a system message) as
+// UTF-8: on Windows it is in the ANSI code page; on POSIX it is taken as it is.
+std::string system_text_to_utf8(std::string_view text);
+
+// What the command-line twin writes is UTF-8. A Windows console is handed it as Unicode
+// (WriteConsoleW), whatever its code page; a file or a pipe gets its bytes as they are, line
+// ends too. A no-op on POSIX.
 void use_utf8_console();
 
 // Whether standard error is a terminal (the command-line twin beeps only there).

@@ -84,6 +84,10 @@ std::string utf8_to_gbk(std::string_view utf8) {
 
 void use_utf8_console() {}
 
+std::string system_text_to_utf8(std::string_view text) {
+    return std::string(text);
+}
+
 bool stderr_is_terminal() {
     return isatty(STDERR_FILENO) == 1;
 }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iostream>
+#include <streambuf>
 #include <vector>
 
 #include "host.h"
@@ -169,11 +171,74 @@ std::wstring gbk_to_utf16(std::string_view gbk) {
     return to_wide(gbk, kGbkCodePage);
 }
 
+std::string system_text_to_utf8(std::string_view text) {
+    return from_wide(to_wide(text, CP_ACP), CP_UTF8);
+}
+
+namespace {
+
+// What the program prints, UTF-8, handed to a console as UTF-16 (WriteConsoleW): it shows
+// right whatever the console's code page, and the console is left as it was. Whole lines go
+// out, and a character is never split between two writes.
+class ConsoleBuffer : public std::streambuf {
+  public:
+    explicit ConsoleBuffer(HANDLE console) : console_(console) {}
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        pending_ += traits_type::to_char_type(c);
+        if (c == '\n') write_pending();
+        return c;
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        pending_.append(text, static_cast<std::size_t>(count));
+        if (pending_.find('\n') != std::string::npos) write_pending();
+        return count;
+    }
+    int sync() override {
+        write_pending();
+        return 0;
+    }
+
+  private:
+    void write_pending() {
+        std::size_t whole = 0;
+        while (whole < pending_.size()) {
+            const std::size_t length = character_length(pending_, whole, CP_UTF8);
+            const auto lead = static_cast<unsigned char>(pending_[whole]);
+            const std::size_t wanted = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            if (length < wanted) break;  // the rest of the character is still to come
+            whole += length;
+        }
+        const std::wstring wide = to_wide(std::string_view(pending_).substr(0, whole), CP_UTF8);
+        DWORD written = 0;
+        WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        pending_.erase(0, whole);
+    }
+
+    HANDLE console_;
+    std::string pending_;
+};
+
+void use_console_for(std::ostream& stream, FILE* file, DWORD handle_name) {
+    HANDLE handle = GetStdHandle(handle_name);
+    DWORD mode = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        stream.flush();
+        // Never freed: the stream may write until the very end of the process.
+        stream.rdbuf(new ConsoleBuffer(handle));
+    } else {
+        // Text mode would put a CR before every LF, also inside statements that hold CR LF.
+        _setmode(_fileno(file), _O_BINARY);
+    }
+}
+
+}  // namespace
+
 void use_utf8_console() {
-    SetConsoleOutputCP(CP_UTF8);
-    // Text mode would put a CR before every LF, also inside statements that hold CR LF.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
+    use_console_for(std::cout, stdout, STD_OUTPUT_HANDLE);
+    use_console_for(std::cerr, stderr, STD_ERROR_HANDLE);
 }
 
 bool stderr_is_terminal() {

@@ -34,7 +34,7 @@ constexpr int kBadArguments = 2;
 constexpr std::string_view kSuccess = "00";
 
 void usage() {
-    std::fprintf(
+    print_to(
         stderr,
         "usage: vortal-cli pending --agent AGENT --key KEY [--date YYYY-MM-DD] [--log-dir DIR]\n"
         "                          [--library PATH] [--json]\n"
@@ -192,11 +192,6 @@ Finding look_up(const Order& order, VortalLibrary* library, const Options& optio
     return finding;
 }
 
-std::string shown(std::string_view gbk) {
-    std::string text;
-    return from_gbk(gbk, text) ? text : std::string(gbk);
-}
-
 std::string verdict_text(const Finding& finding) {
     switch (finding.verdict) {
         case Verdict::paid_after_failure:
@@ -225,11 +220,11 @@ std::string till_text(const Order& order) {
 void print_lines(const std::vector<Finding>& findings) {
     for (const Finding& finding : findings) {
         const vortal::JournalLine& sent = finding.order->sent;
-        std::printf("%s  %s  %s  %s  till %s  now %s  %s\n", sent.time.c_str(),
-                    sent.operation.c_str(), shown(sent.request_id).c_str(),
-                    shown(finding.amount).c_str(), till_text(*finding.order).c_str(),
-                    finding.status.empty() ? "-" : finding.status.c_str(),
-                    verdict_text(finding).c_str());
+        print_to(stdout, "%s  %s  %s  %s  till %s  now %s  %s\n", sent.time.c_str(),
+                 sent.operation.c_str(), shown(sent.request_id).c_str(),
+                 shown(finding.amount).c_str(), till_text(*finding.order).c_str(),
+                 finding.status.empty() ? "-" : finding.status.c_str(),
+                 verdict_text(finding).c_str());
     }
 }
 
@@ -261,7 +256,7 @@ void print_json(const std::vector<Finding>& findings) {
     Json::StreamWriterBuilder writer;
     writer["indentation"] = "  ";
     writer["emitUTF8"] = false;
-    std::printf("%s\n", Json::writeString(writer, list).c_str());
+    print_to(stdout, "%s\n", Json::writeString(writer, list).c_str());
 }
 
 }  // namespace
@@ -279,17 +274,18 @@ int run_pending(int argc, char** argv) {
         vortal::journal_file_name(options->day.year, options->day.month, options->day.day);
     std::string text;
     if (!read_file(path, text)) {
-        std::fprintf(stderr, "vortal-cli: cannot read the payment journal %s\n", path.c_str());
+        print_to(stderr, "vortal-cli: cannot read the payment journal %s\n",
+                 shown_path(path).c_str());
         return kCannotRead;
     }
     const std::optional<vortal::JournalText> journal = vortal::read_journal(text);
     if (!journal) {
-        std::fprintf(stderr, "vortal-cli: %s is not a payment journal\n", path.c_str());
+        print_to(stderr, "vortal-cli: %s is not a payment journal\n", shown_path(path).c_str());
         return kCannotRead;
     }
     if (journal->unreadable > 0) {
-        std::fprintf(stderr, "vortal-cli: %zu unreadable lines of %s left out\n",
-                     journal->unreadable, path.c_str());
+        print_to(stderr, "vortal-cli: %zu unreadable lines of %s left out\n", journal->unreadable,
+                 shown_path(path).c_str());
     }
 
     const std::vector<Order> orders = orders_of(journal->lines);
@@ -301,7 +297,7 @@ int run_pending(int argc, char** argv) {
         if (queried && !library) {
             library = std::make_unique<VortalLibrary>(options->library);
             if (library->transact() == nullptr) {
-                std::fprintf(stderr, "vortal-cli: %s\n", library->error().c_str());
+                print_to(stderr, "vortal-cli: %s\n", shown_path(library->error()).c_str());
                 return kCannotRead;
             }
         }
@@ -311,7 +307,7 @@ int run_pending(int argc, char** argv) {
     if (options->json) {
         print_json(findings);
     } else if (findings.empty()) {
-        std::printf("no order in doubt in %s\n", path.c_str());
+        print_to(stdout, "no order in doubt in %s\n", shown_path(path).c_str());
     } else {
         print_lines(findings);
     }

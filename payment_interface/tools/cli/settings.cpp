@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,8 +53,8 @@ std::string name_of(const Setting& setting) {
 }
 
 const std::string& value_of(const Report& report, const Setting& setting) {
-    for (const ShownSetting& shown : report.settings) {
-        if (shown.section == setting.section && shown.key == setting.key) return shown.value;
+    for (const ShownSetting& entry : report.settings) {
+        if (entry.section == setting.section && entry.key == setting.key) return entry.value;
     }
     static const std::string kNone;
     return kNone;
@@ -223,85 +222,67 @@ void check_box_service(Report& report) {
         problem("the log folder " + log + " cannot be written: Z5 and Z6 log nothing");
 }
 
-// GBK for the reader: the console's text, or UTF-8. A text that is not GBK keeps its ASCII.
-std::string readable(const std::string& gbk, bool utf8) {
-    std::string text;
-    if (utf8 ? gbk_to_utf8(gbk, text) : from_gbk(gbk, text)) return text;
-    text.clear();
-    for (const char c : gbk) text += static_cast<unsigned char>(c) < 0x80 ? c : '?';
-    return text;
-}
-
-// The INI path as the system names files: the ANSI code page on Windows, bytes on Linux.
-std::string readable_path(const std::string& path, bool utf8) {
-#if defined(_WIN32)
-    return readable(path, utf8);
-#else
-    static_cast<void>(utf8);
-    return path;
-#endif
-}
-
 void print_json(const Report& report) {
     Json::Value root(Json::objectValue);
-    root["iniPath"] = readable_path(report.ini_path, true);
+    root["iniPath"] = shown_path(report.ini_path);
     root["found"] = report.found;
     root["encoding"] =
         report.found ? Json::Value(platform::encoding_name(report.encoding)) : Json::Value();
     Json::Value& settings = root["settings"] = Json::Value(Json::objectValue);
-    for (const ShownSetting& shown : report.settings) {
-        const std::string key = readable(shown.key, true);
-        settings[key] = shown.number ? Json::Value(std::stoi(shown.value))
-                                     : Json::Value(readable(shown.value, true));
+    for (const ShownSetting& entry : report.settings) {
+        const std::string key = shown(entry.key);
+        settings[key] =
+            entry.number ? Json::Value(std::stoi(entry.value)) : Json::Value(shown(entry.value));
     }
     if (report.box_folder) {
-        settings["Path"] = readable(*report.box_folder, true);
-        settings["TwoCodeAddr"] = readable(report.qr_host, true);
+        settings["Path"] = shown(*report.box_folder);
+        settings["TwoCodeAddr"] = shown(report.qr_host);
     }
     Json::Value& problems = root["problems"] = Json::Value(Json::arrayValue);
-    for (const std::string& problem : report.problems) problems.append(readable(problem, true));
+    for (const std::string& problem : report.problems) problems.append(shown(problem));
 
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "  ";
     builder["emitUTF8"] = true;
-    std::cout << Json::writeString(builder, root) << "\n";
+    print_to(stdout, "%s\n", Json::writeString(builder, root).c_str());
 }
 
 void print_text(const std::string& library, const Report& report) {
-    std::printf("library   %s\n", readable_path(library, false).c_str());
-    std::printf("INI file  %s\n", readable_path(report.ini_path, false).c_str());
-    std::printf("found     %s\n", report.found ? "yes" : "no");
-    std::printf("encoding  %s\n", report.found ? platform::encoding_name(report.encoding) : "-");
-    std::printf("settings\n");
-    for (const ShownSetting& shown : report.settings) {
-        const std::string value = shown.value.empty() ? "\"\"" : shown.value;
-        const std::string line = "  [" + shown.section + "] " + shown.key + " = " + value +
-                                 (shown.defaulted ? "  (default)" : "");
-        std::printf("%s\n", readable(line, false).c_str());
+    print_to(stdout, "library   %s\n", shown_path(library).c_str());
+    print_to(stdout, "INI file  %s\n", shown_path(report.ini_path).c_str());
+    print_to(stdout, "found     %s\n", report.found ? "yes" : "no");
+    print_to(stdout, "encoding  %s\n",
+             report.found ? platform::encoding_name(report.encoding) : "-");
+    print_to(stdout, "settings\n");
+    for (const ShownSetting& entry : report.settings) {
+        const std::string value = entry.value.empty() ? "\"\"" : entry.value;
+        const std::string line = "  [" + entry.section + "] " + entry.key + " = " + value +
+                                 (entry.defaulted ? "  (default)" : "");
+        print_to(stdout, "%s\n", shown(line).c_str());
     }
     if (report.box_folder) {
-        std::printf("box service\n");
-        std::printf("%s\n", readable("  registry Path = " + *report.box_folder, false).c_str());
-        std::printf("%s\n", readable("  [HOSTINFO] TwoCodeAddr = " + report.qr_host + "  (" +
-                                         report.box_config_path + ")",
-                                     false)
-                                .c_str());
+        print_to(stdout, "box service\n");
+        print_to(stdout, "%s\n", shown("  registry Path = " + *report.box_folder).c_str());
+        print_to(stdout, "%s\n",
+                 shown("  [HOSTINFO] TwoCodeAddr = " + report.qr_host + "  (" +
+                       report.box_config_path + ")")
+                     .c_str());
     }
     if (report.problems.empty()) {
-        std::printf("no problems\n");
+        print_to(stdout, "no problems\n");
         return;
     }
-    std::printf("problems\n");
+    print_to(stdout, "problems\n");
     for (const std::string& problem : report.problems)
-        std::printf("%s\n", readable("  - " + problem, false).c_str());
+        print_to(stdout, "%s\n", shown("  - " + problem).c_str());
 }
 
 void usage() {
-    std::fprintf(stderr,
-                 "usage: vortal-cli settings [--library PATH] [--json]\n"
-                 "  PATH  the library whose configuration to read (default: %s on the library "
-                 "path)\n",
-                 kDefaultLibraryFile);
+    print_to(stderr,
+             "usage: vortal-cli settings [--library PATH] [--json]\n"
+             "  PATH  the library whose configuration to read (default: %s on the library "
+             "path)\n",
+             kDefaultLibraryFile);
 }
 
 }  // namespace
@@ -326,7 +307,7 @@ int run_settings(int argc, char** argv) {
     {
         const VortalLibrary loaded(library);
         if (loaded.transact() == nullptr) {
-            std::fprintf(stderr, "vortal-cli: %s\n", loaded.error().c_str());
+            print_to(stderr, "vortal-cli: %s\n", shown_path(loaded.error()).c_str());
             return 1;
         }
         library_file = loaded.file();

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Checks a release zip: exactly the six files in their order, each program carrying the
+# version in its version resource, the texts GBK with CR LF and the version in the guide.
+#   check_release.sh ZIP VERSION
+set -euo pipefail
+zip=$1 version=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+problem() { echo "check_release: $*" >&2; failed=1; }
+
+expected="Vortal.dll Z_AllITrans.ini vortal-cli.exe tessary.exe tessary-cli.exe README.txt"
+listed=$(unzip -Z1 "$zip" | tr '\n' ' ' | sed 's/ $//')
+[[ $listed == "$expected" ]] || problem "the zip holds '$listed', not '$expected'"
+unzip -q "$zip" -d "$work"
+
+for program in Vortal.dll vortal-cli.exe tessary.exe tessary-cli.exe; do
+  # FileVersion and ProductVersion are UTF-16 texts of the version resource.
+  count=$(strings -el "$work/$program" | grep -cx "$version" || true)
+  [[ $count -ge 2 ]] || problem "$program does not carry version $version"
+done
+for text in Z_AllITrans.ini README.txt; do
+  iconv -f GBK -t UTF-8 "$work/$text" >/dev/null 2>&1 || problem "$text is not GBK"
+  [[ $(grep -c $'\r$' "$work/$text") -eq $(wc -l <"$work/$text") ]] ||
+    problem "$text does not end every line with CR LF"
+done
+iconv -f GBK -t UTF-8 "$work/README.txt" | grep -q "$version" || problem "README.txt names no version $version"
+exit $failed
