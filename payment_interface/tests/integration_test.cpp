@@ -648,18 +648,13 @@ TEST_F(VortalTest, IniFilesWithAByteOrderMarkAreReadAsUnicode) {
 // vortal-cli settings on the fixture's library: the report as text and as JSON, and its exit
 // code.
 TEST_F(VortalTest, SettingsCommandNamesWhatToFix) {
-    std::string registry = "/nonexistent";
-    auto run = [this, &registry](const char* format) {
-        const std::string command = "KORVANE_REGISTRY_FILE=" + registry +
-                                    " '" VORTAL_CLI_PATH "' settings --library '" +
-                                    library_.library_path() + "' " + format;
+    test_support::set_environment("KORVANE_REGISTRY_FILE", "/nonexistent");
+    auto run = [this](const char* format) {
         std::string output;
-        std::FILE* pipe = popen(command.c_str(), "r");
-        char chunk[4096];
-        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-            output.append(chunk, got);
-        const int status = pclose(pipe);
-        return std::make_pair(WEXITSTATUS(status), output);
+        std::vector<std::string> arguments = {"settings", "--library", library_.library_path()};
+        if (*format != '\0') arguments.push_back(format);
+        const int exit_code = run_cli(arguments, output);
+        return std::make_pair(exit_code, output);
     };
     const struct {
         const char* name;
@@ -702,8 +697,8 @@ TEST_F(VortalTest, SettingsCommandNamesWhatToFix) {
 
     // A box-service till: the folder named in the registry, TwoCodeAddr of Z_Config.ini there.
     test_support::TempDir box;
-    registry = box.file("registry.ini");
-    test_support::set_box_service_path(box.path().string(), registry);
+    test_support::set_box_service_path(box.path().string(), box.file("registry.ini"));
+    test_support::set_environment("KORVANE_REGISTRY_FILE", box.file("registry.ini"));
     reconfigure([](Settings& s) { s.path = "/pay/api"; });
     test_support::write_file(box.file("Z_Config.ini"), "[HOSTINFO]\r\nTwoCodeAddr=\r\n");
     const auto [exit_code, json] = run("--json");
