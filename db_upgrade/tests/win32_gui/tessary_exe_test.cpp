@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -45,24 +46,26 @@ struct Search {
     HWND found;
 };
 
+// Stops at a visible top-level window of the search's process and class. A Windows callback:
+// on 32-bit Windows it must use the system's calling convention, which a lambda does not.
+BOOL CALLBACK stop_at_match(HWND window, LPARAM data) {
+    auto& search = *reinterpret_cast<Search*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (owner != search.process || !IsWindowVisible(window) ||
+        lstrcmpW(name, search.window_class) != 0) {
+        return TRUE;
+    }
+    search.found = window;
+    return FALSE;
+}
+
 // A visible top-level window of `process` of the class named.
 HWND window_of(DWORD process, const wchar_t* window_class) {
     Search search{process, window_class, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t name[64] = {};
-            GetClassNameW(window, name, 64);
-            if (owner != s.process || !IsWindowVisible(window) ||
-                lstrcmpW(name, s.window_class) != 0) {
-                return TRUE;
-            }
-            s.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumWindows(stop_at_match, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
