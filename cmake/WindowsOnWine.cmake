@@ -1,14 +1,19 @@
 # A Windows build on Linux runs its tests under wine through scripts generated here. Where
 # this machine's wine cannot run programs of the build's architecture (a 32-bit build on a
-# kernel without 32-bit support), KORVANE_WINE_RUNS is OFF and only the tests that need no
-# Windows run are added.
+# kernel without 32-bit support), KORVANE_WINE_RUNS is OFF: every program is still built, and
+# only the tests that need no Windows run are added.
+#
+# The prefix is a Windows of the build's architecture: 32-bit Windows for the 32-bit build,
+# as the stores run, with its single registry view; 64-bit Windows for the 64-bit build.
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   set(loader_candidates /usr/lib/wine/wine64)
   set(server_candidates /usr/lib/wine/wineserver64)
+  set(KORVANE_WINE_ARCH win64)
 else()
   set(loader_candidates /usr/lib/wine/wine)
   set(server_candidates /usr/lib/wine/wineserver32)
+  set(KORVANE_WINE_ARCH win32)
 endif()
 find_program(KORVANE_WINE_LOADER NAMES ${loader_candidates} NO_CMAKE_FIND_ROOT_PATH
   DOC "wine's loader for programs of this build's architecture")

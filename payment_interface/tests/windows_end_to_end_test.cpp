@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "library_fixture.h"
+#include "registry_support.h"
 
 using test_support::LoadedLibrary;
 using test_support::Settings;
@@ -91,7 +92,10 @@ std::string doubled_backslashes(const std::string& text) {
 }
 
 // The box service's folder in the registry, which the daily log and the payment journal
-// follow, for the life of the object.
+// follow, for the life of the object. The key is removed by the registry functions, in the
+// view the library reads: wine's reg.exe deletes a key in its own view whatever view it is
+// given, and a 32-bit program on 64-bit Windows starts the 32-bit reg.exe. On 32-bit Windows,
+// with its single view, the flag changes nothing.
 class BoxServiceFolder {
   public:
     BoxServiceFolder() {
@@ -102,9 +106,7 @@ class BoxServiceFolder {
         imported_ = import_registry(registry_);
     }
     ~BoxServiceFolder() {
-        test_support::write_file(registry_,
-                                 "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnix]\r\n");
-        import_registry(registry_);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, test_support::kBoxServiceKey, KEY_WOW64_64KEY, 0);
     }
     BoxServiceFolder(const BoxServiceFolder&) = delete;
     BoxServiceFolder& operator=(const BoxServiceFolder&) = delete;
@@ -131,6 +133,14 @@ class WindowsEndToEnd : public testing::Test {
         settings_.print = "1";
         settings_.receipt_file = receipts_.file("receipt.txt");
         library_->configure(settings_);
+    }
+    // What a test puts in the registry goes with it: the next one must not find it.
+    void TearDown() override {
+        HKEY key = nullptr;
+        EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, test_support::kBoxServiceKey, 0,
+                                KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key),
+                  ERROR_SUCCESS);
+        if (key != nullptr) RegCloseKey(key);
     }
 
     // The record's fields are copied: the next call on this thread overwrites it.

@@ -33,4 +33,10 @@ PixelRect fitted_to_line_height(const PixelRect& box, int line_height) {
     return {box.x, box.y - missing / 2, box.width, line_height};
 }
 
+PixelRect fitted_to_text_width(const PixelRect& box, int text_width, bool centred) {
+    const int missing = text_width - box.width;
+    if (missing <= 0) return box;
+    return {centred ? box.x - missing / 2 : box.x, box.y, text_width, box.height};
+}
+
 }  // namespace tessary::gui

@@ -11,6 +11,12 @@
 // one, as the layout gives them. On a screen of another density the same rule is scaled by
 // dpi / 96 before rounding: the Win32 window lays itself out at the system's density; Qt
 // scales its logical pixels itself and always asks for 96.
+//
+// The boxes grow with the density, but a font's size is rounded to whole pixels: 10 pt is
+// 13 px at 96 dpi (13.3 rounded down), which the layout's boxes were made to hold, and 17 px
+// at 120 dpi (16.7 rounded up) and 20 px at 144, more than 13 px grown by the same factor.
+// So a box of text is held against its text, measured in the font it is drawn with, and
+// widened where the text would not fit.
 
 namespace tessary::gui {
 
@@ -37,5 +43,9 @@ PixelRect layout_pixels(const LayoutRect& units, int dpi = kLayoutDpi);
 // Noto fallback) would lose its underline and the feet of its letters, so such a box
 // grows evenly at top and bottom, about the same middle line.
 PixelRect fitted_to_line_height(const PixelRect& box, int line_height);
+
+// A box of text is never narrower than its text: it grows to the right, or evenly on both
+// sides for a centred text; otherwise it stays as the layout has it.
+PixelRect fitted_to_text_width(const PixelRect& box, int text_width, bool centred);
 
 }  // namespace tessary::gui

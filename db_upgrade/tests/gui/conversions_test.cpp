@@ -22,6 +22,12 @@ TEST(LayoutUnits, BecomePixelsByThe96DpiRuleRoundedToTheNearest) {
     EXPECT_EQ(gui::font_pixels(9), 12);
     EXPECT_EQ(gui::font_pixels(10), 13);
     EXPECT_EQ(gui::font_pixels(28), 37);
+
+    // A box of text narrower than its text grows to it, to the right or evenly when centred.
+    const gui::PixelRect label{299, 95, 66, 13};
+    EXPECT_EQ(gui::fitted_to_text_width(label, 65, false), label);
+    EXPECT_EQ(gui::fitted_to_text_width(label, 71, false), (gui::PixelRect{299, 95, 71, 13}));
+    EXPECT_EQ(gui::fitted_to_text_width(label, 71, true), (gui::PixelRect{297, 95, 71, 13}));
 }
 
 TEST(GbkText, BecomesUnicodeAtTheQtBoundary) {

@@ -85,6 +85,9 @@ TEST_F(WindowLayout, EveryControlOfTheTableInItsPlaceWithItsText) {
             EXPECT_LE(std::abs(box.center().y() - expected.pixels.center().y()), 1);
             if (!text_of(created[i]).isEmpty()) {
                 EXPECT_GE(box.height(), created[i]->fontMetrics().height());
+                // Never narrower than its text.
+                EXPECT_LE(created[i]->fontMetrics().horizontalAdvance(text_of(created[i])),
+                          box.width());
             }
         }
     }

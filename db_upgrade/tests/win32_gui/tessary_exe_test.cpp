@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -45,24 +46,26 @@ struct Search {
     HWND found;
 };
 
+// Stops at a visible top-level window of the search's process and class. A Windows callback:
+// on 32-bit Windows it must use the system's calling convention, which a lambda does not.
+BOOL CALLBACK stop_at_match(HWND window, LPARAM data) {
+    auto& search = *reinterpret_cast<Search*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (owner != search.process || !IsWindowVisible(window) ||
+        lstrcmpW(name, search.window_class) != 0) {
+        return TRUE;
+    }
+    search.found = window;
+    return FALSE;
+}
+
 // A visible top-level window of `process` of the class named.
 HWND window_of(DWORD process, const wchar_t* window_class) {
     Search search{process, window_class, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t name[64] = {};
-            GetClassNameW(window, name, 64);
-            if (owner != s.process || !IsWindowVisible(window) ||
-                lstrcmpW(name, s.window_class) != 0) {
-                return TRUE;
-            }
-            s.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumWindows(stop_at_match, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -82,14 +85,22 @@ bool within(int seconds, Done done, Meanwhile meanwhile) {
     return done();
 }
 
+// The store software's key, in the 32-bit view where it keeps its values.
+constexpr const wchar_t* kStoreKey = L"SOFTWARE\\korvane";
+
 void set_registry(const std::wstring& name, const std::wstring& value) {
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\korvane", 0, nullptr, 0,
-                    KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr);
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, kStoreKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
+                    nullptr, &key, nullptr);
     RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 }
+
+// Removes the key however the test ends.
+struct StoreKeyRemover {
+    ~StoreKeyRemover() { RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kStoreKey, KEY_WOW64_32KEY, 0); }
+};
 
 std::optional<std::string> upgrade_date(const std::string& port, const std::string& database) {
     odbc::OdbcTransaction sqlca("DRIVER=FreeTDS;Server=127.0.0.1;Port=" + port + ";Database=" +
@@ -111,6 +122,7 @@ TEST(TessaryExe, UpgradesTwoDatabasesStaysResponsiveAndEndsPromptlyOnExit) {
     TempDir dir;
     const std::filesystem::path program = dir.path() / "tessary.exe";
     ASSERT_TRUE(CopyFileW(wide(environment("TESSARY_EXE")).c_str(), program.c_str(), FALSE));
+    StoreKeyRemover remover;
     set_registry(L"DATABASE", L"store");
     set_registry(L"SERVERNAME", L"127.0.0.1," + wide(port));
     SetEnvironmentVariableW(L"TESSARY_ODBC_DRIVER", L"FreeTDS");
@@ -199,7 +211,6 @@ TEST(TessaryExe, UpgradesTwoDatabasesStaysResponsiveAndEndsPromptlyOnExit) {
 
     EXPECT_EQ(upgrade_date(port, "store"), std::string("20200117"));
     EXPECT_EQ(upgrade_date(port, "SorVanth"), std::string("20200117"));
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\korvane", KEY_WOW64_32KEY, 0);
 }
 
 }  // namespace

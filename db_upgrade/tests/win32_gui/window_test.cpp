@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
@@ -27,6 +29,29 @@ std::wstring text_of(HWND window) {
     text.resize(static_cast<std::size_t>(
         GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
     return text;
+}
+
+// The screen's density, which windows_window_test.sh sets (LogPixels) and names in
+// TESSARY_WINDOW_DPI for the runs at another density than 96.
+int screen_dpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+// The width of a control's text as it draws it, in its own font: one line, "&" taken as
+// the mark of the access key where the control takes it so.
+int drawn_text_width(HWND control, const std::wstring& text, bool access_keys) {
+    HDC dc = GetDC(control);
+    const HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT box{};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box,
+              DT_CALCRECT | DT_SINGLELINE | (access_keys ? 0 : DT_NOPREFIX));
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return static_cast<int>(box.right - box.left);
 }
 
 class Win32Window : public ::testing::Test {
@@ -86,10 +111,15 @@ TEST_F(Win32Window, EveryControlAsTheTableSaysInTheShippedAndTheDevelopmentBuild
         ASSERT_TRUE(open_window(build));
         HWND main = window->hwnd();
         EXPECT_EQ(text_of(main), L"烘焙连锁软件数据库升级");
+        const int dpi = screen_dpi();
+        if (const char* asked = std::getenv("TESSARY_WINDOW_DPI")) {
+            EXPECT_EQ(dpi, std::atoi(asked));
+        }
         RECT client{};
         GetClientRect(main, &client);
-        EXPECT_EQ(client.right, 498);  // 2277 × 1888 units at 96 dpi
-        EXPECT_EQ(client.bottom, 472);
+        // 2277 × 1888 units: 498 × 472 pixels at 96 dpi.
+        EXPECT_EQ(client.right, gui::horizontal_pixels(gui::window_spec().size.width, dpi));
+        EXPECT_EQ(client.bottom, gui::vertical_pixels(gui::window_spec().size.height, dpi));
         EXPECT_EQ(text_of(control("cb_1")), L"数据库升级(&U)");
 
         HWND above = nullptr;
@@ -108,29 +138,46 @@ TEST_F(Win32Window, EveryControlAsTheTableSaysInTheShippedAndTheDevelopmentBuild
             RECT box{};
             GetWindowRect(c, &box);
             MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&box), 2);
-            const gui::PixelRect expected = gui::layout_pixels(spec.place);
-            EXPECT_EQ(box.left, expected.x);
-            EXPECT_EQ(box.right - box.left, expected.width);
+            RECT inside{};
+            GetClientRect(c, &inside);
+            const gui::PixelRect expected = gui::layout_pixels(spec.place, dpi);
+            const std::wstring text = text_of(c);
             if (spec.kind == gui::ControlKind::kText) {
-                // Grown to a whole line of its font, about the same middle.
+                // Grown to a whole line of its font, about the same middle, and to the width of
+                // its text (whole at every density).
+                const int text_width = drawn_text_width(c, text, false);
+                EXPECT_LE(text_width, inside.right);
+                EXPECT_EQ(box.right - box.left, std::max(expected.width, text_width));
+                if (spec.centred) {
+                    EXPECT_LE(std::abs((box.left + box.right) - (2 * expected.x + expected.width)),
+                              1);
+                } else {
+                    EXPECT_EQ(box.left, expected.x);
+                }
                 EXPECT_LE(box.top, expected.y);
                 EXPECT_GE(box.bottom, expected.y + expected.height);
                 EXPECT_LE(std::abs((box.top + box.bottom) - (2 * expected.y + expected.height)), 2);
             } else {
+                EXPECT_EQ(box.left, expected.x);
+                EXPECT_EQ(box.right - box.left, expected.width);
                 EXPECT_EQ(box.top, expected.y);
                 EXPECT_EQ(box.bottom - box.top, expected.height);
+                // A button's or check box's label fits beside its frame or box.
+                const int room = spec.kind == gui::ControlKind::kCheckBox
+                                     ? inside.right - GetSystemMetrics(SM_CXMENUCHECK)
+                                     : inside.right - 2 * GetSystemMetrics(SM_CXEDGE);
+                EXPECT_LE(drawn_text_width(c, text, true), room);
             }
 
             // The font of the table, and one that has every character of the text.
             auto* font = reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0));
             LOGFONTW look{};
             ASSERT_TRUE(GetObjectW(font, sizeof look, &look));
-            EXPECT_EQ(look.lfHeight, -gui::font_pixels(spec.font.points));
+            EXPECT_EQ(look.lfHeight, -gui::font_pixels(spec.font.points, dpi));
             EXPECT_EQ(look.lfCharSet, GB2312_CHARSET);
             EXPECT_EQ(look.lfUnderline != 0, spec.font.underline);
             EXPECT_EQ(look.lfWeight >= FW_BOLD,
                       spec.font.bold || spec.font.face == gui::Face::kClerical);
-            const std::wstring text = text_of(c);
             std::vector<WORD> glyphs(text.size());
             const HGDIOBJ previous = SelectObject(screen, font);
             GetGlyphIndicesW(screen, text.c_str(), static_cast<int>(text.size()), glyphs.data(),

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QPalette>
 #include <QStyle>
@@ -78,7 +79,7 @@ void set_colours(QWidget* control, const ControlSpec& spec) {
 }
 
 // Names the control, puts it at its place, and stacks it below every control created
-// before it. A text box grows to the line height of its font.
+// before it. A text box grows to the line height and the text width of its font.
 QWidget* place(QWidget* window, const ControlSpec& spec) {
     QWidget* control = make_control(spec);
     control->setParent(window);
@@ -87,7 +88,9 @@ QWidget* place(QWidget* window, const ControlSpec& spec) {
     set_colours(control, spec);
     PixelRect box = layout_pixels(spec.place);
     if (spec.kind == ControlKind::kText) {
-        box = fitted_to_line_height(box, control->fontMetrics().height());
+        const QFontMetrics metrics = control->fontMetrics();
+        box = fitted_to_text_width(fitted_to_line_height(box, metrics.height()),
+                                   metrics.horizontalAdvance(from_gbk(spec.text)), spec.centred);
     }
     control->setGeometry(rect(box));
     control->lower();

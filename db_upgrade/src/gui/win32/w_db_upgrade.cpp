@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <string>
 #include <utility>
 
 #include "fonts.h"
@@ -70,14 +71,22 @@ int screen_dpi() {
     return dpi > 0 ? dpi : kLayoutDpi;
 }
 
-int line_height(HFONT font) {
+// The height of a line of `font`, and the width of `text` written in it.
+struct TextSize {
+    int line_height;
+    int width;
+};
+
+TextSize text_size(HFONT font, const std::wstring& text) {
     HDC screen = GetDC(nullptr);
     const HGDIOBJ previous = SelectObject(screen, font);
     TEXTMETRICW metrics{};
     GetTextMetricsW(screen, &metrics);
+    SIZE extent{};
+    GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &extent);
     SelectObject(screen, previous);
     ReleaseDC(nullptr, screen);
-    return static_cast<int>(metrics.tmHeight);
+    return {static_cast<int>(metrics.tmHeight), static_cast<int>(extent.cx)};
 }
 
 void register_window_class(HINSTANCE instance) {
@@ -147,11 +156,16 @@ void WDbUpgrade::create_controls() {
         const ControlClass kind = class_of(spec);
         HFONT font = create_font(spec.font, dpi_);
         fonts_.push_back(font);
+        const std::wstring text = host::gbk_to_utf16(spec.text);
         PixelRect box = layout_pixels(spec.place, dpi_);
-        if (spec.kind == ControlKind::kText) box = fitted_to_line_height(box, line_height(font));
+        if (spec.kind == ControlKind::kText) {
+            const TextSize size = text_size(font, text);
+            box = fitted_to_text_width(fitted_to_line_height(box, size.line_height), size.width,
+                                       spec.centred);
+        }
         const DWORD tab_stop = in_tab_order(spec.name) ? WS_TABSTOP : 0;
         HWND control =
-            CreateWindowExW(kind.extended_style, kind.name, host::gbk_to_utf16(spec.text).c_str(),
+            CreateWindowExW(kind.extended_style, kind.name, text.c_str(),
                             WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | tab_stop | kind.style, box.x,
                             box.y, box.width, box.height, hwnd_,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
