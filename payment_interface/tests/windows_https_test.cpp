@@ -4,8 +4,9 @@
 // VORTAL_UNTRUSTED_HTTPS_PORT with one signed by a CA nobody trusts, and a tinyproxy on
 // VORTAL_HTTPS_PROXY_PORT that tunnels to the first.
 #include <gtest/gtest.h>
-#include <wincrypt.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <wincrypt.h>
 
 #include <cstdlib>
 #include <string>
