@@ -4,6 +4,7 @@
 
 #include "log.h"
 #include "messages.h"
+#include "platform/ascii_case.h"
 
 namespace vortal {
 
@@ -20,23 +21,37 @@ std::string path_in(const char* folder) {
 // Whether any text setting came from the file.
 bool anything_read(const TransRequest& request) {
     for (const char* value :
-         {request.version, request.server_host, request.server_path, request.proxy,
+         {request.version, request.server_host.name, request.server_path, request.proxy,
           request.receipt_file, request.callback_url, request.shop_no, request.terminal_no}) {
         if (value[0] != '\0') return true;
     }
     return false;
 }
 
+bool same_key(const Setting& a, const Setting& b) {
+    return std::strcmp(a.section, b.section) == 0 && std::strcmp(a.key, b.key) == 0;
+}
+
+bool reaches_service(Operation operation) {
+    return operation != Operation::none && operation != Operation::box_qr_address;
+}
+
 // Says on the debugger output why the file does not give the operation what it needs to reach
-// the payment service: the host, the path and, for the shop's own orders, the shop number.
-// "Z6" needs none of them; any operation needs the file to give something.
-void report_setup_faults(const platform::ProfileFile& profile, const TransRequest& request) {
+// the payment service: the host, the path and, for the shop's own orders, the shop number,
+// and a 协议 it cannot speak (protocol, as written). "Z6" needs none of them; any operation
+// needs the file to give something.
+void report_setup_faults(const platform::ProfileFile& profile, const TransRequest& request,
+                         const char* protocol) {
+    if (!settings_usable(request)) {
+        debug_trace(msg::kProtocolInvalid, profile.location().c_str(), protocol);
+    }
     struct Needed {
         const Setting& setting;
         const char* value;
     };
-    const Needed settings[] = {
-        {kHost, request.server_host}, {kPath, request.server_path}, {kShopNo, request.shop_no}};
+    const Needed settings[] = {{kHost, request.server_host.name},
+                               {kPath, request.server_path},
+                               {kShopNo, request.shop_no}};
     std::size_t needed = 0;
     switch (request.operation) {
         case Operation::scan_pay:
@@ -97,14 +112,29 @@ void read_setting(const platform::ProfileFile& profile, const Setting& setting, 
 }
 
 int read_number(const platform::ProfileFile& profile, const Setting& setting) {
-    return profile.number(setting.section, setting.key, setting.fallback);
+    int fallback = setting.fallback;
+    if (same_key(setting, kPort)) {
+        char protocol[kProtocol.text_size] = {};
+        read_setting(profile, kProtocol, protocol);
+        if (protocol_named(protocol) == Protocol::https) fallback = kDefaultTlsPort;
+    }
+    return profile.number(setting.section, setting.key, fallback);
+}
+
+Protocol protocol_named(std::string_view value) {
+    if (value.empty() || platform::equal_ignoring_ascii_case(value, "http")) return Protocol::http;
+    if (platform::equal_ignoring_ascii_case(value, "https")) return Protocol::https;
+    return Protocol::unknown;
 }
 
 void read_config(const char* file, TransRequest& request) {
     const platform::ProfileFile profile(file);
     read_setting(profile, kVersion, request.version);
-    read_setting(profile, kHost, request.server_host);
+    read_setting(profile, kHost, request.server_host.name);
     read_setting(profile, kPath, request.server_path);
+    char protocol[kProtocol.text_size] = {};
+    read_setting(profile, kProtocol, protocol);
+    request.server_host.protocol = protocol_named(protocol);
     request.server_port = static_cast<std::uint16_t>(read_number(profile, kPort));
 
     char proxy[kProxy.text_size] = {};
@@ -120,7 +150,11 @@ void read_config(const char* file, TransRequest& request) {
     read_setting(profile, kShopNo, request.shop_no);
     read_setting(profile, kTerminalNo, request.terminal_no);
 
-    report_setup_faults(profile, request);
+    report_setup_faults(profile, request, protocol);
+}
+
+bool settings_usable(const TransRequest& request) {
+    return request.server_host.protocol != Protocol::unknown || !reaches_service(request.operation);
 }
 
 bool looks_like_utf8(const platform::ProfileFile& profile) {

@@ -46,10 +46,13 @@ void run_transaction(const char* input, TransResult& result) {
     if (parse_request(input, request)) read_config(config_path(), request);
 
     // The handler's own answer is not used: the result code says everything.
-    if (Handler handler = handler_for(request.operation)) {
-        handler(request, result);
-    } else {
+    Handler handler = handler_for(request.operation);
+    if (handler == nullptr) {
         set_outcome(result, "01", msg::kBadInput);
+    } else if (!settings_usable(request)) {
+        not_built(result);
+    } else {
+        handler(request, result);
     }
     if (has_code(result, "00") && request.print_flag != 0) write_receipt(request, result);
 }

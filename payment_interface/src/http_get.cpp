@@ -1,5 +1,6 @@
 #include "http_get.h"
 
+#include "log.h"
 #include "messages.h"
 #include "platform/platform.h"
 
@@ -27,6 +28,8 @@ const char* failure_text(platform::HttpStep step) {
             return msg::kHttpBodyTooLong;
         case platform::HttpStep::read_cut_short:
             return msg::kHttpBodyCutShort;
+        case platform::HttpStep::bad_length:
+            return msg::kHttpBadLength;
         case platform::HttpStep::none:
             break;
     }
@@ -35,12 +38,17 @@ const char* failure_text(platform::HttpStep step) {
 
 }  // namespace
 
-std::uint32_t http_get(const char* host, std::uint16_t port, const char* address,
+std::uint32_t http_get(const ServerHost& host, std::uint16_t port, const char* address,
                        const char* proxy_text, char* body, std::size_t body_size) {
-    const platform::HttpOutcome outcome =
-        platform::http_exchange(host, port, address, proxy_text, body, body_size);
+    if (host.protocol == Protocol::unknown) {
+        platform::debug_output(msg::kHttpOpenFailed);
+        return 0;
+    }
+    const platform::HttpOutcome outcome = platform::http_exchange(
+        host.name, host.protocol == Protocol::https, port, address, proxy_text, body, body_size);
     if (const char* text = failure_text(outcome.failed_step)) {
         platform::debug_output(text);
+        if (outcome.cause[0] != '\0') debug_trace(msg::kHttpsFailed, outcome.cause);
         return 0;
     }
     return outcome.length;

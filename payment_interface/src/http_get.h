@@ -4,13 +4,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "records.h"
+
 namespace vortal {
 
-// GET of the request address from host:port, through the proxy text when it is not empty.
-// Returns the number of body bytes stored in body (followed by a NUL), 0 when no body was
-// obtained; each failure sends its text to the debugger output. Takes no lock: callers hold
-// the library lock around it.
-std::uint32_t http_get(const char* host, std::uint16_t port, const char* address,
+// GET of the request address from host:port in the host's protocol (HTTPS with the
+// certificate verified, never plain HTTP in its stead; nothing is sent for an unknown one),
+// through the proxy text when it is not empty. Returns the number of body bytes stored in body
+// (followed by a NUL), 0 when no body was obtained; each failure sends its text to the
+// debugger output, a failed HTTPS exchange also its cause. Takes no lock: callers hold the
+// library lock around it.
+std::uint32_t http_get(const ServerHost& host, std::uint16_t port, const char* address,
                        const char* proxy_text, char* body, std::size_t body_size);
 
 }  // namespace vortal

@@ -26,5 +26,6 @@ const char kHttpStatusNotOk[] = "HTTP_STATUS_OK失败";
 const char kHttpReadFailed[] = "InternetReadFile失败";
 const char kHttpBodyTooLong[] = "InternetReadFile失败:应答超出缓冲区";
 const char kHttpBodyCutShort[] = "InternetReadFile失败:应答在结束前中断";
+const char kHttpBadLength[] = "InternetReadFile失败:应答长度(Content-Length)矛盾或无效";
 
 }  // namespace vortal::msg

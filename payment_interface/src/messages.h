@@ -32,6 +32,7 @@ extern const char kHttpStatusNotOk[];
 extern const char kHttpReadFailed[];
 extern const char kHttpBodyTooLong[];
 extern const char kHttpBodyCutShort[];
+extern const char kHttpBadLength[];
 
 // Formats, defined here so that the compiler checks their arguments.
 inline constexpr char kQueried[] = "%s|查询订单详情成功";           // the order's status
@@ -45,6 +46,10 @@ inline constexpr char kConfigNotFound[] = "Z_ALITrans:配置文件%s不存在\n"
 inline constexpr char kConfigLooksUtf8[] =
     "Z_ALITrans:配置文件%s似为UTF-8编码，请另存为ANSI(GBK)编码\n";
 inline constexpr char kSettingEmpty[] = "Z_ALITrans:配置文件%s中[%s]%s为空\n";  // section, key
+inline constexpr char kProtocolInvalid[] =
+    "Z_ALITrans:配置文件%s中[服务器信息]协议=%s不是http或https，请求未发送\n";  // the value
+// Why an HTTPS exchange failed, in the HTTP client's words (curl's text, the WinINet error).
+inline constexpr char kHttpsFailed[] = "HTTPS失败:%s";
 
 // The formats above are GBK only where this header is compiled with GBK string literals.
 static_assert(sizeof("中") == 3, "messages.h needs GBK string literals (korvane_gbk_literals)");

@@ -139,7 +139,7 @@ TEST(Configuration, MissingFileGivesTheDefaults) {
     EXPECT_EQ(request.server_port, 80);
     EXPECT_EQ(request.timeout_seconds, 45);
     EXPECT_EQ(request.print_flag, 0);
-    EXPECT_STREQ(request.server_host, "");
+    EXPECT_STREQ(request.server_host.name, "");
     EXPECT_STREQ(request.server_path, "");
     EXPECT_STREQ(request.proxy, "");
 }
@@ -156,7 +156,7 @@ TEST(Configuration, EveryKeyReachesItsField) {
             std::string(60, 'S') + "\n终端编号=T1\n");
     const TransRequest request = configured(file);
     EXPECT_STREQ(request.version, "2.1");
-    EXPECT_STREQ(request.server_host, "pay.example");
+    EXPECT_STREQ(request.server_host.name, "pay.example");
     EXPECT_STREQ(request.server_path, "/pay/api");
     EXPECT_EQ(request.server_port, 70000 % 65536) << "the low 16 bits";
     EXPECT_STREQ(request.proxy, "HTTP=HTTP://10.0.0.1:8080");
@@ -196,6 +196,42 @@ TEST(Configuration, WhatKeepsTheOperationFromTheServiceGoesToTheDebuggerOutput) 
               "Z_ALITrans:配置文件" + file + "中[服务器信息]地址为空\n");
     EXPECT_EQ(told(Operation::box_qr_address), "");
     EXPECT_EQ(told(Operation::none), "") << "an unknown operation runs nothing";
+}
+
+// 协议 chooses TLS and with it the port 端口 defaults to; a value that is neither protocol
+// stops every operation that talks to the service, and says so.
+TEST(Configuration, ProtocolChoosesTlsAndItsDefaultPort) {
+    TempDir dir;
+    const std::string file = dir.file("Z_AllITrans.ini");
+    const struct {
+        const char* lines;
+        Protocol protocol;
+        int port;
+    } cases[] = {
+        {"", Protocol::http, 80},
+        {"协议=http\r\n", Protocol::http, 80},
+        {"协议= HTTPS \r\n", Protocol::https, 443},
+        {"协议=https\r\n端口=8443\r\n", Protocol::https, 8443},
+        {"协议=ftp\r\n", Protocol::unknown, 80},
+    };
+    for (const auto& entry : cases) {
+        write_file(file, std::string("[服务器信息]\r\n域名=pay.example\r\n") + entry.lines);
+        TransRequest request = configured(file);
+        EXPECT_EQ(request.server_host.protocol, entry.protocol) << entry.lines;
+        EXPECT_EQ(request.server_port, entry.port) << entry.lines;
+        EXPECT_EQ(read_number(platform::ProfileFile(file.c_str()), kPort), entry.port);
+        request.operation = Operation::query;
+        EXPECT_EQ(settings_usable(request), entry.protocol != Protocol::unknown) << entry.lines;
+        request.operation = Operation::box_qr_address;
+        EXPECT_TRUE(settings_usable(request)) << "Z6 does not talk to the service";
+    }
+    TransRequest request;
+    std::memset(&request, 0, sizeof request);
+    request.operation = Operation::machine_order;
+    test_support::DebuggerOutput debug;
+    read_config(file.c_str(), request);
+    EXPECT_EQ(debug.take().rfind("Z_ALITrans:配置文件" + file + "中[服务器信息]协议=ftp不是", 0),
+              0u);
 }
 
 TEST(Configuration, PathFallsBackToTheBareNameOutsideTheNamedLibrary) {

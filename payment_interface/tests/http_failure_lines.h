@@ -12,5 +12,11 @@ inline constexpr char kBodyTooLongLine[] =
 inline constexpr char kBodyCutShortLine[] =
     "InternetReadFile\xca\xa7\xb0\xdc:"
     "\xd3\xa6\xb4\xf0\xd4\xda\xbd\xe1\xca\xf8\xc7\xb0\xd6\xd0\xb6\xcf";
+// InternetReadFile失败:应答长度(Content-Length)矛盾或无效
+inline constexpr char kBadLengthLine[] =
+    "InternetReadFile\xca\xa7\xb0\xdc:\xd3\xa6\xb4\xf0\xb3\xa4\xb6\xc8(Content-Length)"
+    "\xc3\xac\xb6\xdc\xbb\xf2\xce\xde\xd0\xa7";
+// HTTPS失败:, before the cause of a failed HTTPS exchange
+inline constexpr char kHttpsFailedPrefix[] = "HTTPS\xca\xa7\xb0\xdc:";
 
 }  // namespace test_support

@@ -22,8 +22,11 @@
 
 #include "aggregator.h"
 #include "debugger_output.h"
+#include "http_failure_lines.h"
 #include "library_fixture.h"
 #include "registry_support.h"
+#include "test_certificates.h"
+#include "tiny_proxy.h"
 
 using aggregator::Fault;
 using aggregator::Order;
@@ -513,6 +516,79 @@ TEST_F(VortalTest, ConfiguredProxyCarriesTheRequestInAbsoluteForm) {
     EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "00");
     EXPECT_EQ(service_.targets(),
               std::vector<std::string>{"http://pay.vortal.invalid:8080" + query_target("R1")});
+}
+
+// 协议=https: every exchange over TLS, the certificate verified (here against the test CA
+// that SSL_CERT_FILE names), and nothing ever sent in plain HTTP in its stead.
+TEST_F(VortalTest, HttpsVerifiesTheServiceAndNeverFallsBackToPlainHttp) {
+    const test_support::TestCertificates certificates;
+    ASSERT_TRUE(certificates.made()) << "make_test_certificates.sh failed";
+    test_support::set_environment("SSL_CERT_FILE", certificates.file("ca.pem"));
+    auto serving = [&](const char* certificate) {
+        auto service = std::make_unique<aggregator::Aggregator>();
+        service->add_agent("A1", kKey);
+        service->use_tls(certificates.file(certificate), certificates.file("server.key"));
+        return service;
+    };
+    const std::uint16_t plain_port = settings_.port;
+    const auto trusted = serving("server.pem");
+    const std::uint16_t port = trusted->start();
+    reconfigure([port](Settings& s) {
+        s.host = "localhost";
+        s.protocol = "https";
+        s.port = port;
+    });
+    const std::string id = library_.call("Z3|A1|k3y|1.00|cake||")->request_id;
+    EXPECT_STREQ(library_.call("Z4|A1|k3y|" + id + "|")->code, "00");
+    const auto exchanges = trusted->exchanges();
+    ASSERT_EQ(exchanges.size(), 2u);
+    EXPECT_TRUE(exchanges[1].tls_resumed) << "the query resumes the order's TLS session";
+    {
+        const test_support::TinyProxy proxy(port);
+        ASSERT_TRUE(proxy.listening()) << "tinyproxy did not start (scripts/setup installs it)";
+        reconfigure([&](Settings& s) { s.proxy = "127.0.0.1:" + std::to_string(proxy.port()); });
+        EXPECT_STREQ(library_.call("Z4|A1|k3y|" + id + "|")->code, "00") << "by CONNECT";
+        reconfigure([](Settings& s) { s.proxy.clear(); });
+    }
+
+    for (const char* certificate : {"untrusted.pem", "misnamed.pem", "expired.pem"}) {
+        const auto refused = serving(certificate);
+        const std::uint16_t refused_port = refused->start();
+        reconfigure([refused_port](Settings& s) { s.port = refused_port; });
+        test_support::DebuggerOutput debugger;
+        EXPECT_STREQ(library_.call("Z4|A1|k3y|" + id + "|")->code, "02") << certificate;
+        EXPECT_NE(debugger.take().find(test_support::kHttpsFailedPrefix), std::string::npos)
+            << certificate;
+        EXPECT_TRUE(refused->exchanges().empty()) << certificate << ": no request got through";
+    }
+
+    // The plain service: 02 when told https, and as ever when told http or nothing.
+    put_order("R1", "SUCCESS");
+    for (const char* protocol : {"https", "HTTP", ""}) {
+        reconfigure([&](Settings& s) {
+            s.port = plain_port;
+            s.protocol = protocol;
+        });
+        EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, *protocol == 'h' ? "02" : "00")
+            << protocol;
+    }
+    const std::vector<std::string> targets = service_.targets();
+    EXPECT_EQ(std::count(targets.begin(), targets.end(), query_target("R1")), 2);
+
+    reconfigure([](Settings& s) { s.protocol = "ftp"; });
+    test_support::DebuggerOutput debugger;
+    const TransResult& refused = *library_.call("Z4|A1|k3y|R1|");
+    EXPECT_STREQ(refused.code, "01");
+    EXPECT_STREQ(refused.message, kNotBuilt);
+    EXPECT_NE(debugger.take().find("=ftp"), std::string::npos);
+    EXPECT_EQ(service_.targets(), targets) << "nothing was sent";
+    test_support::set_environment("KORVANE_REGISTRY_FILE", "/nonexistent");
+    std::string report;
+    EXPECT_EQ(run_cli({"settings", "--library", library_.library_path()}, report), 1);
+    EXPECT_NE(report.find(u8"  - [服务器信息] 协议=ftp is neither http nor https"),
+              std::string::npos)
+        << report;
+    test_support::unset_environment("SSL_CERT_FILE");
 }
 
 TEST_F(VortalTest, ConcurrentCallsKeepTheirRecordsAndTheirExchangesApart) {

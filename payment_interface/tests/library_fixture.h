@@ -16,6 +16,7 @@ namespace test_support {
 
 struct Settings {
     std::string host = "127.0.0.1";
+    std::string protocol;  // 协议, left out when empty
     std::uint16_t port = 80;
     std::string path = "/pay/api";
     std::string proxy;
@@ -31,6 +32,7 @@ struct Settings {
 inline std::string ini_text(const Settings& settings) {
     std::string text = "[接口信息]\r\n版本=1.0\r\n[服务器信息]\r\n";
     text += "域名=" + settings.host + "\r\n";
+    if (!settings.protocol.empty()) text += "协议=" + settings.protocol + "\r\n";
     text += "端口=" + std::to_string(settings.port) + "\r\n";
     text += "地址=" + settings.path + "\r\n";
     if (!settings.proxy.empty()) text += "代理=" + settings.proxy + "\r\n";

@@ -1,15 +1,25 @@
 #!/usr/bin/env bash
 # Runs each case of thread_exit_caller against the substitute aggregator and checks that the
 # process ends within 10 s of leaving main, with exit code 0, and that the aggregator never
-# had two exchanges at once.
-#   run_thread_exit.sh RUNNER CALLER LIBRARY AGGREGATOR     (RUNNER: wine-run, or "" natively)
+# had two exchanges at once. With "https" (natively) the exchanges go over TLS, with the
+# certificates made for the run.
+#   run_thread_exit.sh RUNNER CALLER LIBRARY AGGREGATOR [https]  (RUNNER: wine-run, or "")
 set -euo pipefail
-runner=$1 caller=$2 library=$3 aggregator=$4
+runner=$1 caller=$2 library=$3 aggregator=$4 protocol=${5:-http}
 work=$(mktemp -d)
 aggregator_pid=
 trap '[[ -n $aggregator_pid ]] && kill "$aggregator_pid" 2>/dev/null; rm -rf "$work"' EXIT
 
-"$aggregator" --agent A1:k3y --paid-after 1000000 >"$work/port" 2>"$work/aggregator.err" &
+host=127.0.0.1
+tls=()
+if [[ $protocol == https ]]; then
+  "$(dirname "$0")/make_test_certificates.sh" "$work"
+  tls=(--tls-cert "$work/server.pem" --tls-key "$work/server.key")
+  export SSL_CERT_FILE=$work/ca.pem
+  host=localhost
+fi
+"$aggregator" --agent A1:k3y --paid-after 1000000 "${tls[@]}" >"$work/port" \
+  2>"$work/aggregator.err" &
 aggregator_pid=$!
 for _ in $(seq 100); do [[ -s $work/port ]] && break; sleep 0.1; done
 port=$(head -n 1 "$work/port")
@@ -24,8 +34,8 @@ terminal=0
 for scenario in one-call many-calls still-running; do
   # Each process numbers its created orders from 1: a terminal of its own keeps them apart.
   terminal=$((terminal + 1))
-  printf '[服务器信息]\r\n域名=127.0.0.1\r\n端口=%s\r\n地址=/pay/api\r\n[商户信息]\r\n店铺编号=S1\r\n终端编号=T%s\r\n' \
-    "$port" "$terminal" | iconv -f UTF-8 -t GBK >"$work/Z_AllITrans.ini"
+  printf '[服务器信息]\r\n域名=%s\r\n协议=%s\r\n端口=%s\r\n地址=/pay/api\r\n[商户信息]\r\n店铺编号=S1\r\n终端编号=T%s\r\n' \
+    "$host" "$protocol" "$port" "$terminal" | iconv -f UTF-8 -t GBK >"$work/Z_AllITrans.ini"
   output=$work/$scenario.out
   ${runner:+"$runner"} "$caller" "$scenario" "$copy" >"$output" 2>&1 &
   pid=$!

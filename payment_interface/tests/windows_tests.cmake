@@ -23,6 +23,16 @@ add_dependencies(vortal_end_to_end_tests vortal vortal-box-service vortal-cli)
 korvane_strict_warnings(vortal_end_to_end_tests)
 korvane_gbk_literals(vortal_end_to_end_tests)
 
+# HTTPS through WinINet, with a test CA trusted for the test's length.
+add_executable(vortal_https_tests windows_https_test.cpp)
+target_include_directories(vortal_https_tests PRIVATE ../include ../tools)
+target_compile_definitions(vortal_https_tests PRIVATE
+  VORTAL_LIBRARY_PATH="${test_path_prefix}$<TARGET_FILE:vortal>")
+target_link_libraries(vortal_https_tests PRIVATE crypt32 GTest::gtest_main)
+add_dependencies(vortal_https_tests vortal)
+korvane_strict_warnings(vortal_https_tests)
+korvane_gbk_literals(vortal_https_tests)
+
 if(MINGW AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   add_executable(vortal_stdcall_caller stdcall_caller.cpp)
   target_include_directories(vortal_stdcall_caller PRIVATE ../include)
@@ -45,6 +55,12 @@ if(CMAKE_HOST_UNIX)
             $<TARGET_FILE:vortal_end_to_end_tests>
             ${KORVANE_NATIVE_BUILD_DIR}/payment_interface/tools/vortal-aggregator)
   set_tests_properties(vortal_windows_end_to_end PROPERTIES RESOURCE_LOCK windows_prefix_registry)
+  add_test(NAME vortal_windows_https
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/run_windows_https.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+            $<TARGET_FILE:vortal_https_tests>
+            ${KORVANE_NATIVE_BUILD_DIR}/payment_interface/tools/vortal-aggregator)
+  # The trusted roots are the prefix's registry.
+  set_tests_properties(vortal_windows_https PROPERTIES RESOURCE_LOCK windows_prefix_registry)
   add_test(NAME vortal_windows_threads_then_exit
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/run_thread_exit.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
             $<TARGET_FILE:vortal_thread_exit_caller> $<TARGET_FILE:vortal>

@@ -78,8 +78,9 @@ class ProfileFile {
 std::size_t utf8_to_ansi(std::string_view utf8, char* dest, std::size_t size);
 
 // The steps of one HTTP exchange, in order; a failure names the step that failed. A read
-// fails as well when the body does not fit, or when the connection closes before the body it
-// announced has come.
+// fails as well when the body does not fit (or is announced longer than that), when the
+// connection closes before the body it announced has come, or when the answer's
+// Content-Length headers disagree or are not numbers.
 enum class HttpStep {
     none,
     open,
@@ -91,21 +92,30 @@ enum class HttpStep {
     read,
     read_too_long,
     read_cut_short,
+    bad_length,
 };
 
 struct HttpOutcome {
     HttpStep failed_step;
     std::uint32_t length;  // body bytes stored, 0 on failure
+    // Why a TLS exchange failed, in the client's words (curl's text, the WinINet error);
+    // empty otherwise.
+    char cause[256];
 };
 
 // One HTTP/1.0 GET of the request address (sent verbatim as the request target), never
-// served from a cache; port 0 means 80. The body is read once, at most body_size - 1 bytes,
-// and is followed by a NUL. proxy_text is "HTTP=HTTP://host:port"; empty means the
-// environment's settings.
-HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* address,
+// served from a cache; port 0 means 80, or 443 with tls. With tls the exchange is HTTPS: the
+// server's certificate chain is verified against the system's trusted roots (on POSIX, or the
+// file named by SSL_CERT_FILE) and its name against host, and nothing turns that off; through
+// a proxy it goes by CONNECT. The body is read once, at most body_size - 1 bytes, and is
+// followed by a NUL. proxy_text is "HTTP=HTTP://host:port"; empty means the environment's
+// settings. Exchanges may run on several threads at once.
+HttpOutcome http_exchange(const char* host, bool tls, std::uint16_t port, const char* address,
                           const char* proxy_text, char* body, std::size_t body_size);
 
-// Gives back what the HTTP client set up for the process; called when the library unloads.
+// Gives back what the HTTP client set up for the process (on POSIX, the TLS sessions kept for
+// resumption); called when the library unloads. An exchange still under way then (a thread
+// left in a call as the process exits) keeps it all: the process gives it back.
 void release_http();
 
 #if defined(_WIN32)

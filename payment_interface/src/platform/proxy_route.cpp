@@ -21,13 +21,17 @@ std::string_view trim_blanks(std::string_view text) {
 
 }  // namespace
 
-Route configured_route(std::string_view proxy_text) {
+std::string proxy_server(std::string_view proxy_text) {
     if (starts_with_ignoring_ascii_case(proxy_text, "HTTP=")) proxy_text.remove_prefix(5);
     if (starts_with_ignoring_ascii_case(proxy_text, "HTTP://")) proxy_text.remove_prefix(7);
     while (!proxy_text.empty() && proxy_text.back() == '/') proxy_text.remove_suffix(1);
-    std::string url = "http://" + std::string(proxy_text);
-    if (!has_port(proxy_text)) url += ":" + std::to_string(kDefaultHttpPort);
-    return Route{url, true};
+    std::string server(proxy_text);
+    if (!has_port(proxy_text)) server += ":" + std::to_string(kDefaultHttpPort);
+    return server;
+}
+
+Route configured_route(std::string_view proxy_text) {
+    return Route{"http://" + proxy_server(proxy_text), true};
 }
 
 bool bypasses_proxy(std::string_view no_proxy, std::string_view host) {

@@ -10,13 +10,18 @@
 namespace vortal::platform {
 
 inline constexpr std::uint16_t kDefaultHttpPort = 80;
+inline constexpr std::uint16_t kDefaultHttpsPort = 443;
 
 struct Route {
     std::string proxy_url;         // empty: straight to the server
     bool absolute_target = false;  // an HTTP proxy takes "http://host[:port]/path"
 };
 
-// The configured proxy text "HTTP=HTTP://host:port"; without a port the proxy listens on 80.
+// The proxy server of the configured proxy text "HTTP=HTTP://host:port" as "host:port"; without
+// a port the proxy listens on 80.
+std::string proxy_server(std::string_view proxy_text);
+
+// The configured proxy text as a route for plain HTTP.
 Route configured_route(std::string_view proxy_text);
 
 // The environment's proxy (the first set of http_proxy, all_proxy, ALL_PROXY) and no_proxy

@@ -4,7 +4,9 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,7 +14,9 @@
 
 #include "library.h"
 #include "platform/ascii_case.h"
+#include "platform/content_length.h"
 #include "platform/platform.h"
+#include "platform/proxy_route.h"
 #include "records.h"
 
 namespace vortal::platform {
@@ -180,11 +184,33 @@ std::size_t utf8_to_ansi(std::string_view utf8, char* dest, std::size_t size) {
 
 namespace {
 
+// Every Content-Length header of the answer, by index: WinINet itself reads only the first.
+AnnouncedLength announced_length(HINTERNET request) {
+    AnnouncedLength announced;
+    for (DWORD index = 0;;) {
+        char value[64] = {};
+        DWORD size = sizeof value;
+        const DWORD asked = index;
+        if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, value, &size, &index)) {
+            // A value longer than any length is no number.
+            if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) announced.add({});
+            return announced;
+        }
+        announced.add(std::string_view(value, size));
+        if (index == asked) return announced;
+    }
+}
+
 // WinINet hands a body out in pieces: reads until it reports the end. A body that does not
 // fit, or that ends before the length its header announced, is a failed read, never a
 // shorter answer.
 HttpOutcome read_body(HINTERNET request, char* body, std::size_t body_size) {
     const std::size_t capacity = body_size - 1;
+    const AnnouncedLength announced = announced_length(request);
+    if (!announced.valid()) return HttpOutcome{HttpStep::bad_length, 0, {}};
+    if (announced.present() && announced.length() > capacity) {
+        return HttpOutcome{HttpStep::read_too_long, 0, {}};
+    }
     std::size_t stored = 0;
     for (;;) {
         char beyond = '\0';
@@ -192,41 +218,82 @@ HttpOutcome read_body(HINTERNET request, char* body, std::size_t body_size) {
         DWORD read = 0;
         if (!InternetReadFile(request, room_left ? body + stored : &beyond,
                               room_left ? static_cast<DWORD>(capacity - stored) : 1, &read)) {
-            return HttpOutcome{HttpStep::read, 0};
+            return HttpOutcome{HttpStep::read, 0, {}};
         }
         if (read == 0) break;
-        if (!room_left) return HttpOutcome{HttpStep::read_too_long, 0};
+        if (!room_left) return HttpOutcome{HttpStep::read_too_long, 0, {}};
         stored += read;
     }
-    DWORD announced = 0;
-    DWORD announced_size = sizeof announced;
-    if (HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
-                       &announced_size, nullptr) &&
-        stored < announced) {
-        return HttpOutcome{HttpStep::read_cut_short, 0};
+    if (announced.present() && stored < announced.length()) {
+        return HttpOutcome{HttpStep::read_cut_short, 0, {}};
     }
     body[stored] = '\0';
-    return HttpOutcome{HttpStep::none, static_cast<std::uint32_t>(stored)};
+    return HttpOutcome{HttpStep::none, static_cast<std::uint32_t>(stored), {}};
+}
+
+// The WinINet errors of a refused certificate or a failed handshake, by name.
+const char* security_error_name(DWORD error) {
+    switch (error) {
+        case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+            return "ERROR_INTERNET_SEC_CERT_DATE_INVALID";
+        case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+            return "ERROR_INTERNET_SEC_CERT_CN_INVALID";
+        case ERROR_INTERNET_INVALID_CA:
+            return "ERROR_INTERNET_INVALID_CA";
+        case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+            return "ERROR_INTERNET_SEC_CERT_REV_FAILED";
+        case ERROR_INTERNET_SEC_CERT_REVOKED:
+            return "ERROR_INTERNET_SEC_CERT_REVOKED";
+        case ERROR_INTERNET_SEC_INVALID_CERT:
+            return "ERROR_INTERNET_SEC_INVALID_CERT";
+        case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+            return "ERROR_INTERNET_SECURITY_CHANNEL_ERROR";
+        default:
+            return "";
+    }
+}
+
+// A failed HTTPS send names WinINet's error: its number, its name when it concerns the
+// certificate or the handshake, and the system's own text for it where there is one.
+HttpOutcome failed_send(bool tls, DWORD error) {
+    HttpOutcome outcome{HttpStep::send, 0, {}};
+    if (!tls) return outcome;
+    char text[160] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   GetModuleHandleA("wininet.dll"), error, 0, text, sizeof text, nullptr);
+    std::size_t length = std::strlen(text);
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n')) --length;
+    text[length] = '\0';
+    std::snprintf(outcome.cause, sizeof outcome.cause, "WinINet %lu %s %s",
+                  static_cast<unsigned long>(error), security_error_name(error), text);
+    return outcome;
 }
 
 }  // namespace
 
-HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* address,
+HttpOutcome http_exchange(const char* host, bool tls, std::uint16_t port, const char* address,
                           const char* proxy_text, char* body, std::size_t body_size) {
     const bool use_proxy = proxy_text[0] != '\0';
+    // WinINet serves HTTPS through an entry without a scheme (a proxy for every protocol), by
+    // CONNECT; an "HTTP=" entry serves plain HTTP only.
+    const std::string proxy = tls && use_proxy ? proxy_server(proxy_text) : proxy_text;
     InternetHandle internet(
         InternetOpenA("", use_proxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG,
-                      use_proxy ? proxy_text : nullptr, nullptr, 0));
-    if (!internet) return HttpOutcome{HttpStep::open, 0};
+                      use_proxy ? proxy.c_str() : nullptr, nullptr, 0));
+    if (!internet) return HttpOutcome{HttpStep::open, 0, {}};
 
+    if (port == 0) port = tls ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
     InternetHandle connection(InternetConnectA(static_cast<HINTERNET>(internet.get()), host, port,
                                                nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1));
-    if (!connection) return HttpOutcome{HttpStep::connect, 0};
+    if (!connection) return HttpOutcome{HttpStep::connect, 0, {}};
 
+    // INTERNET_FLAG_SECURE with the machine's trusted roots and no SECURITY_FLAG_IGNORE_*:
+    // a certificate WinINet does not trust fails the send. Schannel keeps the process's TLS
+    // sessions for resumption itself.
+    const DWORD flags = INTERNET_FLAG_RELOAD | (tls ? INTERNET_FLAG_SECURE : 0);
     InternetHandle request(HttpOpenRequestA(static_cast<HINTERNET>(connection.get()), nullptr,
-                                            address, "HTTP/1.0", nullptr, nullptr,
-                                            INTERNET_FLAG_RELOAD, 1));
-    if (!request) return HttpOutcome{HttpStep::open_request, 0};
+                                            address, "HTTP/1.0", nullptr, nullptr, flags, 1));
+    if (!request) return HttpOutcome{HttpStep::open_request, 0, {}};
     HINTERNET request_handle = static_cast<HINTERNET>(request.get());
     // Without them a server that accepts and never answers holds the caller for minutes.
     // WinINet honours them on the request handle. Unlike the POSIX client's limit on the
@@ -242,16 +309,16 @@ HttpOutcome http_exchange(const char* host, std::uint16_t port, const char* addr
                        sizeof transfer_timeout);
 
     if (!HttpSendRequestA(request_handle, nullptr, 0, nullptr, 0)) {
-        return HttpOutcome{HttpStep::send, 0};
+        return failed_send(tls, GetLastError());
     }
     char status_text[260] = {};
     DWORD status_length = sizeof status_text;
     if (!HttpQueryInfoA(request_handle, HTTP_QUERY_STATUS_CODE, status_text, &status_length,
                         nullptr)) {
-        return HttpOutcome{HttpStep::query_info, 0};
+        return HttpOutcome{HttpStep::query_info, 0, {}};
     }
     if (std::strtol(status_text, nullptr, 10) != HTTP_STATUS_OK) {
-        return HttpOutcome{HttpStep::status, 0};
+        return HttpOutcome{HttpStep::status, 0, {}};
     }
     return read_body(request_handle, body, body_size);
 }

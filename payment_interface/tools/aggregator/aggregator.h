@@ -58,6 +58,10 @@ struct Order {
 class Aggregator {
   public:
     Aggregator();
+    // Before start: answer over TLS only (see HttpServer::use_tls).
+    void use_tls(const std::string& certificate_file, const std::string& key_file) {
+        server_.use_tls(certificate_file, key_file);
+    }
     std::uint16_t start(std::uint16_t port = 0);
     void stop();
     std::uint16_t port() const { return server_.port(); }

@@ -4,7 +4,10 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <openssl/crypto.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -35,16 +38,6 @@ const char* reason_phrase(int status) {
     }
 }
 
-bool send_all(int socket, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t sent = ::send(socket, data.data(), data.size(), MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent <= 0) return false;
-        data.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
-}
-
 // Request line: method, one blank, the target, one blank, the version. The target is what
 // lies between the first and the last blank, so blanks inside it survive.
 bool parse_head(const std::string& head, HttpRequest& request) {
@@ -63,7 +56,82 @@ bool parse_head(const std::string& head, HttpRequest& request) {
 
 }  // namespace
 
+// One client's connection, plain or TLS.
+class HttpServer::Channel {
+  public:
+    Channel(int socket, SSL_CTX* tls) : socket_(socket) {
+        if (tls != nullptr) ssl_ = SSL_new(tls);
+    }
+    ~Channel() { SSL_free(ssl_); }
+    Channel(const Channel&) = delete;
+    Channel& operator=(const Channel&) = delete;
+
+    // The TLS handshake; a client that refuses the certificate ends it here.
+    bool open() {
+        if (ssl_ == nullptr) return true;
+        return SSL_set_fd(ssl_, socket_) == 1 && SSL_accept(ssl_) == 1;
+    }
+    bool resumed() const { return ssl_ != nullptr && SSL_session_reused(ssl_) == 1; }
+
+    ssize_t receive(char* buffer, std::size_t size) {
+        if (ssl_ != nullptr) {
+            std::size_t got = 0;
+            return SSL_read_ex(ssl_, buffer, size, &got) == 1 ? static_cast<ssize_t>(got) : -1;
+        }
+        for (;;) {
+            const ssize_t got = ::recv(socket_, buffer, size, 0);
+            if (got >= 0 || errno != EINTR) return got;
+        }
+    }
+
+    bool send_all(std::string_view data) {
+        while (!data.empty()) {
+            std::size_t sent = 0;
+            if (ssl_ != nullptr) {
+                if (SSL_write_ex(ssl_, data.data(), data.size(), &sent) != 1) return false;
+            } else {
+                const ssize_t done = ::send(socket_, data.data(), data.size(), MSG_NOSIGNAL);
+                if (done < 0 && errno == EINTR) continue;
+                if (done <= 0) return false;
+                sent = static_cast<std::size_t>(done);
+            }
+            data.remove_prefix(sent);
+        }
+        return true;
+    }
+
+    // Ends the answer (TLS: its close_notify first), then waits for the client to close.
+    void finish() {
+        if (ssl_ != nullptr) SSL_shutdown(ssl_);
+        ::shutdown(socket_, SHUT_WR);
+        char chunk[4096];
+        while (::recv(socket_, chunk, sizeof chunk, 0) > 0) {
+        }
+    }
+
+  private:
+    int socket_;
+    SSL* ssl_ = nullptr;
+};
+
 HttpServer::HttpServer(Handler handler) : handler_(std::move(handler)) {}
+
+void HttpServer::use_tls(const std::string& certificate_file, const std::string& key_file) {
+    std::shared_ptr<SSL_CTX> context(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
+    const bool ready =
+        context && SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) == 1 &&
+        SSL_CTX_use_certificate_chain_file(context.get(), certificate_file.c_str()) == 1 &&
+        SSL_CTX_use_PrivateKey_file(context.get(), key_file.c_str(), SSL_FILETYPE_PEM) == 1 &&
+        SSL_CTX_check_private_key(context.get()) == 1;
+    if (!ready) {
+        char reason[256] = {};
+        ERR_error_string_n(ERR_get_error(), reason, sizeof reason);
+        ERR_clear_error();
+        throw std::runtime_error("cannot serve TLS with " + certificate_file + " and " + key_file +
+                                 ": " + reason);
+    }
+    tls_ = std::move(context);
+}
 
 HttpServer::~HttpServer() {
     stop();
@@ -136,6 +204,12 @@ void HttpServer::accept_loop() {
             ++active_clients_;
         }
         std::thread([this, client] {
+            // A client that hangs up makes a write fail, not end the process (TLS writes
+            // cannot ask for MSG_NOSIGNAL).
+            sigset_t pipe_signal;
+            sigemptyset(&pipe_signal);
+            sigaddset(&pipe_signal, SIGPIPE);
+            pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
             serve(client);
             ::close(client);
             // The thread's OpenSSL state (from signing the answer) is released here: a detached
@@ -153,7 +227,11 @@ bool HttpServer::wait_before_answer(std::chrono::milliseconds delay) {
     return !changed_.wait_for(lock, delay, [this] { return stopping_.load(); });
 }
 
-void HttpServer::deliver(int client, const HttpResponse& response) {
+void HttpServer::deliver(Channel& client, const HttpResponse& response) {
+    if (response.delivery == Delivery::raw) {
+        client.send_all(response.body);
+        return;
+    }
     const bool chunked = response.delivery == Delivery::chunked;
     std::string answer = (chunked ? "HTTP/1.1 " : "HTTP/1.0 ") + std::to_string(response.status) +
                          " " + reason_phrase(response.status) + "\r\n";
@@ -186,30 +264,35 @@ void HttpServer::deliver(int client, const HttpResponse& response) {
             break;
     }
     if (response.delivery != Delivery::trickle) {
-        send_all(client, answer);
+        client.send_all(answer);
         return;
     }
     for (const char byte : answer) {
-        if (!send_all(client, std::string_view(&byte, 1)) ||
+        if (!client.send_all(std::string_view(&byte, 1)) ||
             !wait_before_answer(std::chrono::seconds(1))) {
             return;
         }
     }
 }
 
-void HttpServer::serve(int client) {
+void HttpServer::serve(int socket) {
     timeval receive_timeout{5, 0};
-    ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &receive_timeout, sizeof receive_timeout);
+    ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &receive_timeout, sizeof receive_timeout);
+    Channel client(socket, tls_.get());
+    if (!client.open()) return;
     std::string head;
     char chunk[4096];
     while (head.find("\r\n\r\n") == std::string::npos && head.size() < kMaxHead) {
-        const ssize_t got = ::recv(client, chunk, sizeof chunk, 0);
-        if (got < 0 && errno == EINTR) continue;
+        const ssize_t got = client.receive(chunk, sizeof chunk);
         if (got <= 0) return;
         head.append(chunk, static_cast<std::size_t>(got));
+        // What cannot begin a request (a TLS handshake, say) is answered 400 at once, as web
+        // servers answer it, instead of waiting for a head that never comes.
+        if (head[0] < 'A' || head[0] > 'Z') break;
     }
     RecordedExchange exchange;
     exchange.received = std::chrono::steady_clock::now();
+    exchange.tls_resumed = client.resumed();
     HttpResponse response;
     if (parse_head(head.substr(0, head.find("\r\n\r\n") + 2), exchange.request)) {
         response = handler_(exchange.request);
@@ -225,9 +308,7 @@ void HttpServer::serve(int client) {
         exchanges_.push_back(exchange);
     }
     if (response.delivery != Delivery::never) deliver(client, response);
-    ::shutdown(client, SHUT_WR);
-    while (::recv(client, chunk, sizeof chunk, 0) > 0) {
-    }
+    client.finish();
 }
 
 }  // namespace aggregator

@@ -1,6 +1,6 @@
-// A small HTTP/1.0 server on loopback for the substitute aggregator. It takes the request
-// target exactly as it arrives, raw spaces and GBK bytes included, which general-purpose
-// servers refuse, and records every exchange.
+// A small HTTP/1.0 server on loopback for the substitute aggregator, plain or over TLS. It
+// takes the request target exactly as it arrives, raw spaces and GBK bytes included, which
+// general-purpose servers refuse, and records every exchange.
 #pragma once
 
 #include <atomic>
@@ -8,10 +8,13 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+typedef struct ssl_ctx_st SSL_CTX;
 
 namespace aggregator {
 
@@ -30,6 +33,7 @@ enum class Delivery {
     chunked,             // HTTP/1.1 with the chunked transfer coding, complete
     trickle,             // the whole answer, one byte a second
     never,               // takes the request and never answers
+    raw,                 // the body is the whole answer, head included, sent as it stands
 };
 
 struct HttpResponse {
@@ -41,6 +45,7 @@ struct HttpResponse {
 
 struct RecordedExchange {
     HttpRequest request;
+    bool tls_resumed = false;  // over TLS: the client resumed an earlier session
     std::chrono::steady_clock::time_point received;
     std::chrono::steady_clock::time_point answered;  // just before the answer went out
 };
@@ -53,6 +58,10 @@ class HttpServer {
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
+
+    // Before start: serve TLS with the certificate (PEM, with any intermediate certificates
+    // after it) and its private key (PEM). Throws when they cannot be used.
+    void use_tls(const std::string& certificate_file, const std::string& key_file);
 
     // Listens on 127.0.0.1; port 0 takes a free one. Returns the port; throws on failure.
     std::uint16_t start(std::uint16_t port = 0);
@@ -67,9 +76,11 @@ class HttpServer {
     void serve(int client);
     // False when the server stops meanwhile.
     bool wait_before_answer(std::chrono::milliseconds delay);
-    void deliver(int client, const HttpResponse& response);
+    class Channel;
+    void deliver(Channel& client, const HttpResponse& response);
 
     Handler handler_;
+    std::shared_ptr<SSL_CTX> tls_;
     int listener_ = -1;
     int wake_pipe_[2] = {-1, -1};
     std::uint16_t port_ = 0;

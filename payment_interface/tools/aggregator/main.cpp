@@ -15,7 +15,9 @@ void usage() {
     std::fprintf(stderr,
                  "usage: vortal-aggregator [--port N] [--agent NO:KEY]... [--machine NO:KEY]...\n"
                  "                         [--paid-after QUERIES] [--fault NAME[:COMMAND]]...\n"
+                 "                         [--tls-cert FILE --tls-key FILE]\n"
                  "Prints the port it listens on (127.0.0.1), then serves until interrupted;\n"
+                 "with a certificate (PEM, its chain after it) and its key it serves HTTPS only.\n"
                  "then says on stderr how many exchanges it had, and how many overlapped.\n"
                  "Faults (for every command, or only COMMAND): bad-signature, unsigned,\n"
                  "server-error, refuse, refuse-with-code, slow, empty-data, unknown-status,\n"
@@ -36,6 +38,8 @@ bool split_pair(const char* text, std::string& first, std::string& second) {
 int main(int argc, char** argv) {
     aggregator::Aggregator service;
     long port = 0;
+    std::string certificate;
+    std::string private_key;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (i + 1 >= argc) {
@@ -60,6 +64,10 @@ int main(int argc, char** argv) {
                 return 2;
             }
             service.set_fault(colon == std::string::npos ? "" : text.substr(colon + 1), *fault);
+        } else if (option == "--tls-cert") {
+            certificate = value;
+        } else if (option == "--tls-key") {
+            private_key = value;
         } else if (option == "--paid-after") {
             service.set_paid_after_queries(static_cast<int>(std::strtol(value, nullptr, 10)));
         } else {
@@ -67,7 +75,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (port < 0 || port > 65535) {
+    if (port < 0 || port > 65535 || certificate.empty() != private_key.empty()) {
         usage();
         return 2;
     }
@@ -80,6 +88,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     try {
+        if (!certificate.empty()) service.use_tls(certificate, private_key);
         std::printf("%u\n", static_cast<unsigned>(service.start(static_cast<std::uint16_t>(port))));
         std::fflush(stdout);
     } catch (const std::exception& error) {

@@ -169,6 +169,11 @@ void check_ini(const platform::ProfileFile& profile, Report& report) {
             problem(name_of(*setting) + " is empty: every payment answers 01 组包失败，参数异常");
     }
 
+    const std::string& protocol = value_of(report, vortal::kProtocol);
+    if (vortal::protocol_named(protocol) == vortal::Protocol::unknown)
+        problem(name_of(vortal::kProtocol) + "=" + protocol +
+                " is neither http nor https: every payment answers 01 组包失败，参数异常");
+
     const int port = vortal::read_number(profile, vortal::kPort);
     if (port < 1 || port > 65535) {
         const auto low_bits = static_cast<std::uint16_t>(port);
