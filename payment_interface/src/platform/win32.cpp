@@ -89,8 +89,10 @@ ProfileFile::~ProfileFile() = default;
 
 void ProfileFile::text(const char* section, const char* key, const char* fallback, char* dest,
                        std::size_t size) const {
-    GetPrivateProfileStringA(section, key, fallback, dest, static_cast<DWORD>(size),
-                             source_->path.c_str());
+    const DWORD length = GetPrivateProfileStringA(section, key, fallback, dest,
+                                                  static_cast<DWORD>(size), source_->path.c_str());
+    // A value cut to the field ends at a character, as on every other cut of a text.
+    if (size > 0 && length == size - 1) dest[gbk_cut(std::string_view(dest, length))] = '\0';
 }
 
 int ProfileFile::number(const char* section, const char* key, int fallback) const {
