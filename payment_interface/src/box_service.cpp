@@ -44,7 +44,7 @@ struct BoxOrder {
 std::string masked_key(std::string_view key) {
     if (key.empty()) return std::string();
     if (key.size() <= kShownKeyLength) return "****";
-    return std::string(key.substr(0, kShownKeyLength)) + "****";
+    return std::string(key.substr(0, platform::gbk_cut(key.substr(0, kShownKeyLength)))) + "****";
 }
 
 std::string_view slot_text(const unsigned char* view, std::size_t offset, std::size_t size) {
@@ -224,9 +224,12 @@ bool create_box_order(TransRequest request, TransResult& result) {
         request.server_path, order.machine_no,   order.request_id, request.amount,
         request.description, request.extra_info, order.key};
     if (!build_machine_order(machine_order, address)) return not_built(result);
+    // The box service is told of every order the service created, also of one whose address
+    // could not be handed on.
     if (!obtain_payment_address(request, address, result)) return false;
-    announce_order(stored_address(result));
-    return true;
+    const bool succeeded = has_code(result, "00");
+    announce_order(succeeded ? stored_address(result) : std::string_view());
+    return succeeded;
 }
 
 }  // namespace vortal

@@ -1,6 +1,7 @@
 #include "journal.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "log.h"
 #include "messages.h"
@@ -10,11 +11,16 @@ namespace vortal {
 
 namespace {
 
+// A journal begun before "message" was written has the column names without it; its
+// lines, and the lines appended to it since, are read all the same.
 constexpr std::string_view kColumnNames =
+    "time\toperation\trequestId\tamount\tevent\ttillCode\tstatus\tauthCode\tmessage";
+constexpr std::string_view kColumnNamesWithoutMessage =
     "time\toperation\trequestId\tamount\tevent\ttillCode\tstatus\tauthCode";
-constexpr std::size_t kColumnCount = 8;
+constexpr std::size_t kColumnCount = 9;
 constexpr std::size_t kShownPaymentDigits = 4;
 constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::size_t kMessageWidth = sizeof(TransResult::message) - 1;
 
 // A tab or a line end inside a value would shift the columns or split the line.
 std::string column(std::string_view value) {
@@ -46,9 +52,10 @@ std::optional<JournalLine> read_line(std::string_view line) {
         if (tab == std::string_view::npos) break;
         line.remove_prefix(tab + 1);
     }
+    if (columns.size() == kColumnCount - 1) columns.emplace_back();
     if (columns.size() != kColumnCount) return std::nullopt;
-    JournalLine read{columns[0], columns[1], columns[2], columns[3],
-                     columns[4], columns[5], columns[6], columns[7]};
+    JournalLine read{columns[0], columns[1], columns[2], columns[3], columns[4],
+                     columns[5], columns[6], columns[7], columns[8]};
     if (read.event != kJournalSent && read.event != kJournalEnded) return std::nullopt;
     return read;
 }
@@ -69,22 +76,27 @@ JournalEntry::JournalEntry(const TransRequest& request, const TransResult& resul
     order_ = std::string(operation_token(request.operation)) + '\t' + column(request.request_id) +
              '\t' + column(request.amount);
     payment_code_ = masked_payment_code(column(request.auth_code));
-    write(now, kJournalSent, "", "", true);
+    write(now, kJournalSent, Outcome{}, true);
 }
 
 JournalEntry::~JournalEntry() {
     try {
-        write(platform::local_time(), kJournalEnded, result_.code, result_.status, false);
+        // The message as the till reads it from its field: an address that runs on beyond the
+        // field is left out there.
+        const Outcome outcome{
+            result_.code, result_.status,
+            std::string_view(result_.message, strnlen(result_.message, kMessageWidth))};
+        write(platform::local_time(), kJournalEnded, outcome, false);
     } catch (...) {
         platform::debug_output(msg::kInternalError);
     }
 }
 
 void JournalEntry::write(const platform::LocalTime& now, std::string_view event,
-                         std::string_view code, std::string_view status, bool durable) const {
+                         const Outcome& outcome, bool durable) const {
     const std::string line = time_text(now) + '\t' + order_ + '\t' + std::string(event) + '\t' +
-                             column(code) + '\t' + column(status) + '\t' + payment_code_ +
-                             std::string(kLineEnd);
+                             column(outcome.code) + '\t' + column(outcome.status) + '\t' +
+                             payment_code_ + '\t' + column(outcome.message) + std::string(kLineEnd);
     if (!append(line, durable)) debug_trace(msg::kJournalNotWritten, path_.c_str());
 }
 
@@ -113,7 +125,10 @@ std::optional<JournalText> read_journal(std::string_view text) {
         const std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + kLineEnd.size());
         if (first) {
-            if (line != kColumnNames || end == std::string_view::npos) return std::nullopt;
+            if ((line != kColumnNames && line != kColumnNamesWithoutMessage) ||
+                end == std::string_view::npos) {
+                return std::nullopt;
+            }
             first = false;
             continue;
         }

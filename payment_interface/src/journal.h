@@ -27,9 +27,9 @@ std::string journal_file_name(int year, int month, int day);
 // The journal's part in one money operation. Made once the request is built, it writes the
 // "sent" line of the order in request (operation, request id, amount, payment code) and
 // returns when the line is on the disk; when it goes, it writes the "ended" line with the
-// code and the status that result holds then. Both lines go to the file of the day the
-// operation began. A line that cannot be written is told on the debugger output and changes
-// nothing else. Lines of concurrent calls, in this process or another, never mix.
+// code, the status and the message that result holds then. Both lines go to the file of the
+// day the operation began. A line that cannot be written is told on the debugger output and
+// changes nothing else. Lines of concurrent calls, in this process or another, never mix.
 class JournalEntry {
   public:
     JournalEntry(const TransRequest& request, const TransResult& result);
@@ -38,8 +38,13 @@ class JournalEntry {
     JournalEntry& operator=(const JournalEntry&) = delete;
 
   private:
-    void write(const platform::LocalTime& now, std::string_view event, std::string_view code,
-               std::string_view status, bool durable) const;
+    struct Outcome {
+        std::string_view code;
+        std::string_view status;
+        std::string_view message;
+    };
+    void write(const platform::LocalTime& now, std::string_view event, const Outcome& outcome,
+               bool durable) const;
     bool append(const std::string& line, bool durable) const;
 
     const TransResult& result_;
@@ -59,6 +64,8 @@ struct JournalLine {
     std::string till_code;  // of an "ended" line: the result code the till was given
     std::string status;     // of an "ended" line: the order status last read
     std::string payment_code;
+    std::string message;  // of an "ended" line: the message the till was given; empty in a
+                          // journal written before the library kept it
 };
 
 struct JournalText {
@@ -67,7 +74,7 @@ struct JournalText {
 };
 
 // The lines of a journal file's text; nothing when the text does not begin with the line of
-// column names. An empty text is an empty journal.
+// column names (with or without "message"). An empty text is an empty journal.
 std::optional<JournalText> read_journal(std::string_view text);
 
 }  // namespace vortal

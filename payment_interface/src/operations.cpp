@@ -135,9 +135,11 @@ bool query_order(TransRequest request, TransResult& result) {
 bool scan_pay(TransRequest request, TransResult& result) {
     Address address;
     RequestId request_id;
-    // The till is given the order's id whatever the ending, so that it can always query or
-    // refund it: an id longer than the result's field is not sent.
-    if (!build_scan_pay(request, platform::local_time(), address, request_id) ||
+    // A negative timeout would charge the customer and never ask whether the charge went
+    // through. The till is given the order's id whatever the ending, so that it can always
+    // query or refund it: an id longer than the result's field is not sent.
+    if (request.timeout_seconds < 0 ||
+        !build_scan_pay(request, scan_pay_id_time, address, request_id) ||
         !fits(result.request_id, request_id)) {
         return not_built(result);
     }
@@ -197,7 +199,8 @@ bool create_order(TransRequest request, TransResult& result) {
     }
     copy_bounded(request.request_id, request_id);
     return obtain_payment_address(request, address, result, msg::kCreateOrderSent,
-                                  msg::kCreateOrderRefused);
+                                  msg::kCreateOrderRefused) &&
+           has_code(result, kSuccess);
 }
 
 bool obtain_payment_address(const TransRequest& request, const char* address, TransResult& result,
@@ -206,10 +209,12 @@ bool obtain_payment_address(const TransRequest& request, const char* address, Tr
     const JournalEntry journal(request, result);
     Reply reply;
     if (!open_operation(request, address, reply, result, sent_text, refused_text)) return false;
+    // An order without an address that the record can hold cannot be paid at the till; it
+    // exists at the service all the same, and its id stays in the result.
     char url[kConversionSize];
-    if (read_data_text(reply.answer, "url", url) != DataRead::done) {
+    if (read_data_text(reply.answer, "url", url) != DataRead::done || url[0] == '\0') {
         set_outcome(result, kNoData, msg::kNoData);
-        return false;
+        return true;
     }
     store_address(result, url);
     copy_bounded(result.code, kSuccess);

@@ -2,7 +2,6 @@
 
 #include <cstdarg>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -30,9 +29,9 @@ class ReceiptFile {
         char text[kLineSize];
         va_list args;
         va_start(args, format);
-        const int length = std::vsnprintf(text, sizeof text, format, args);
+        format_bounded_v(text, sizeof text, format, args);
         va_end(args);
-        if (length >= 0) put(std::string_view(text, strnlen(text, sizeof text)));
+        put(std::string_view(text, strnlen(text, sizeof text)));
     }
 
     // Each line goes out in one write; after a failed write nothing more is written.

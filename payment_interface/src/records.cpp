@@ -4,20 +4,31 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text_encoding.h"
+
 namespace vortal {
 
 void format_bounded(char* dest, std::size_t size, const char* format, ...) {
-    if (size == 0) return;
     va_list args;
     va_start(args, format);
-    const int written = std::vsnprintf(dest, size, format, args);
+    format_bounded_v(dest, size, format, args);
     va_end(args);
-    if (written < 0) dest[0] = '\0';
+}
+
+void format_bounded_v(char* dest, std::size_t size, const char* format, va_list args) {
+    if (size == 0) return;
+    const int written = std::vsnprintf(dest, size, format, args);
+    if (written < 0) {
+        dest[0] = '\0';
+    } else if (static_cast<std::size_t>(written) >= size) {
+        dest[platform::gbk_cut(std::string_view(dest, size - 1))] = '\0';
+    }
 }
 
 void copy_bounded(char* dest, std::size_t size, std::string_view text) {
     if (size == 0) return;
-    const std::size_t length = text.size() < size ? text.size() : size - 1;
+    const std::size_t length =
+        text.size() < size ? text.size() : platform::gbk_cut(text.substr(0, size - 1));
     std::memcpy(dest, text.data(), length);
     dest[length] = '\0';
 }

@@ -2,6 +2,7 @@
 // through, and the sizes of the work areas.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -68,11 +69,14 @@ struct TransRequest {
     char cashier_no[50];
 };
 
-// printf into dest, cut to size - 1 bytes and always NUL-terminated.
+// printf into dest, cut to size - 1 bytes and always NUL-terminated. Texts are GBK: a cut
+// never leaves half a character at the end, so the text may end a byte earlier.
 void format_bounded(char* dest, std::size_t size, const char* format, ...)
     VORTAL_PRINTF_FORMAT(3, 4);
+void format_bounded_v(char* dest, std::size_t size, const char* format, va_list args)
+    VORTAL_PRINTF_FORMAT(3, 0);
 
-// Copies text into dest, cut to size - 1 bytes and always NUL-terminated.
+// Copies text into dest, cut like format_bounded.
 void copy_bounded(char* dest, std::size_t size, std::string_view text);
 
 template <std::size_t N>

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace vortal {
@@ -13,6 +14,23 @@ namespace vortal {
 namespace {
 
 std::atomic<std::uint32_t> g_order_sequence{1};
+
+// The second of the last scan-pay request id formed in this process (none at load) and the
+// terminal numbers of the ids formed in it. Plain arrays: nothing to destroy at exit while a
+// call on another thread may still use them.
+constexpr std::size_t kTerminalsPerSecond = 8;
+struct ScanPaySecond {
+    platform::LocalTime time;
+    std::size_t count;
+    char terminals[kTerminalsPerSecond][sizeof(TransRequest::terminal_no)];
+};
+std::mutex g_scan_pay_id_lock;
+ScanPaySecond g_scan_pay_second{};
+
+bool same_second(const platform::LocalTime& a, const platform::LocalTime& b) {
+    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+           a.minute == b.minute && a.second == b.second;
+}
 
 struct Parameter {
     std::string_view name;
@@ -26,9 +44,39 @@ bool holds_line_break(std::string_view value) {
     return value.find_first_of("\r\n") != std::string_view::npos;
 }
 
-// The common steps: check the values, sign the command and the values run together (cut
-// at 255 bytes), format "path?cmd=COMMAND&name=value...&hmac=signature" (cut at 4095).
-// Values go out as they are, unencoded; a line break would end the request line.
+// Bytes that cannot stand as they are anywhere in a request target: a blank or another control
+// byte would end it or be dropped, "#" would begin a fragment, and WinINet sends "\\" as "/".
+bool escaped_in_target(unsigned char byte) {
+    return byte <= 0x20 || byte == 0x7F || byte == '#' || byte == '\\';
+}
+
+// In a parameter value also what the service's query parser reads as its own syntax: "&" ends
+// the value, "+" stands for a blank and "%" begins an escape.
+bool escaped_in_value(unsigned char byte) {
+    return escaped_in_target(byte) || byte == '&' || byte == '+' || byte == '%';
+}
+
+// Percent-encodes the bytes that escaped() names, every other byte (GBK text included) as it
+// is. Both HTTP clients send the result unchanged, so both systems send the same request.
+void append_encoded(std::string& text, std::string_view bytes, bool (*escaped)(unsigned char)) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (escaped(byte)) {
+            text += '%';
+            text += kDigits[byte >> 4];
+            text += kDigits[byte & 0x0F];
+        } else {
+            text += c;
+        }
+    }
+}
+
+// The common steps: check the values, sign the command and the values as given run together
+// (cut at 255 bytes), format "path?cmd=COMMAND&name=value...&hmac=signature" (cut at 4095)
+// with the values percent-encoded where they would not reach the service as they are. The
+// service decodes them and checks the signature on the values as given. A line break fails:
+// it would end the request line.
 bool build_signed_address(std::string_view server_path, std::string_view command,
                           std::initializer_list<Parameter> parameters, std::string_view key,
                           Address& address) {
@@ -44,14 +92,15 @@ bool build_signed_address(std::string_view server_path, std::string_view command
     char signature[kSignatureSize];
     if (!sign(sign_text, key, signature)) return false;
 
-    std::string text(server_path);
+    std::string text;
+    append_encoded(text, server_path, escaped_in_target);
     text += "?cmd=";
     text += command;
     for (const Parameter& parameter : parameters) {
         text += parameter.double_ampersand ? "&&" : "&";
         text += parameter.name;
         text += '=';
-        text += parameter.value;
+        append_encoded(text, parameter.value, escaped_in_value);
     }
     text += "&hmac=";
     text += signature;
@@ -131,12 +180,51 @@ std::atomic<std::uint32_t>& order_sequence() {
     return g_order_sequence;
 }
 
-bool build_scan_pay(const TransRequest& request, const platform::LocalTime& now, Address& address,
-                    RequestId& request_id) {
+platform::LocalTime scan_pay_id_time(std::string_view terminal_no) {
+    const std::lock_guard<std::mutex> hold(g_scan_pay_id_lock);
+    ScanPaySecond& second = g_scan_pay_second;
+    for (;;) {
+        const platform::LocalTime now = platform::local_time();
+        if (!same_second(now, second.time)) {
+            second.time = now;
+            second.count = 0;
+        }
+        bool taken = false;
+        for (std::size_t i = 0; i < second.count; ++i) taken |= terminal_no == second.terminals[i];
+        if (!taken && second.count < kTerminalsPerSecond) {
+            copy_bounded(second.terminals[second.count++], terminal_no);
+            return now;
+        }
+        platform::sleep_ms(static_cast<std::uint32_t>(1000 - now.millisecond));
+    }
+}
+
+bool valid_amount(std::string_view amount) {
+    if (amount.empty() || amount.size() >= sizeof(TransResult::amount)) return false;
+    const std::size_t point = amount.find('.');
+    const std::string_view whole = amount.substr(0, point);
+    const std::string_view cents =
+        point == std::string_view::npos ? std::string_view() : amount.substr(point + 1);
+    if (whole.empty() || (point != std::string_view::npos && (cents.empty() || cents.size() > 2)))
+        return false;
+    bool nonzero = false;
+    for (const std::string_view digits : {whole, cents}) {
+        for (const char c : digits) {
+            if (c < '0' || c > '9') return false;
+            nonzero |= c != '0';
+        }
+    }
+    return nonzero;
+}
+
+bool build_scan_pay(const TransRequest& request, platform::LocalTime (*id_time)(std::string_view),
+                    Address& address, RequestId& request_id) {
     for (const char* required :
          {request.agent_no, request.auth_code, request.shop_no, request.amount}) {
         if (required[0] == '\0') return false;
     }
+    if (!valid_amount(request.amount)) return false;
+    const platform::LocalTime now = id_time(request.terminal_no);
     // Month, day, hour, minute, the seconds in three digits, then the terminal number or "00".
     char id[kRequestIdSize];
     const char* terminal = request.terminal_no[0] != '\0' ? request.terminal_no : "00";
@@ -182,6 +270,7 @@ bool build_create_order(const TransRequest& request, const platform::LocalTime& 
                                  request.amount, request.description, request.sign_key}) {
         if (required[0] == '\0') return false;
     }
+    if (!valid_amount(request.amount)) return false;
     // Month, day, hour, minute, second, the terminal number, then the counter; the counter
     // is used up whether or not the build then succeeds.
     char id[kRequestIdSize];
@@ -204,6 +293,7 @@ bool build_create_order(const TransRequest& request, const platform::LocalTime& 
 }
 
 bool build_machine_order(const MachineOrder& order, Address& address) {
+    if (!valid_amount(order.amount)) return false;
     return build_signed_address(order.server_path, "MACHINECREATEORDER",
                                 {{"machineNo", order.machine_no},
                                  {"requestId", order.request_id},

@@ -28,13 +28,25 @@ std::size_t base64_encode(std::string_view bytes, char* out, std::size_t size);
 // The process-wide order sequence counter: 1 at load, raised by every use.
 std::atomic<std::uint32_t>& order_sequence();
 
+// The local time to form a new scan-pay request id from, with the terminal number. The id
+// names the second and the terminal, and the service refuses a second order of the same id:
+// a call that would form an id already formed in this process waits into the next second.
+// Calls on several threads take their turns.
+platform::LocalTime scan_pay_id_time(std::string_view terminal_no);
+
+// An amount the service is asked for: a positive decimal with at most two decimal places,
+// short enough for the result's amount field (12 characters).
+bool valid_amount(std::string_view amount);
+
 using Address = char[kAddressSize];
 using RequestId = char[kRequestIdSize];
 
-// Each builder fails, delivering nothing, when a required value is empty, a value holds a
-// line break or the signature cannot be computed.
-bool build_scan_pay(const TransRequest& request, const platform::LocalTime& now, Address& address,
-                    RequestId& request_id);
+// Each builder fails, delivering nothing, when a required value is empty, an amount is not
+// valid_amount, a value holds a line break or the signature cannot be computed.
+// The scan-pay id is formed from id_time(terminal number), called once the values are found
+// good.
+bool build_scan_pay(const TransRequest& request, platform::LocalTime (*id_time)(std::string_view),
+                    Address& address, RequestId& request_id);
 bool build_query(const TransRequest& request, Address& address);
 bool build_refund(const TransRequest& request, Address& address);
 bool build_create_order(const TransRequest& request, const platform::LocalTime& now,

@@ -253,9 +253,13 @@ TEST_F(BoxTest, Z5ThatCannotBeBuiltLeavesTheOrderInTheRecordButDoesNotTellTheBox
     EXPECT_TRUE(service_.targets().empty());
     EXPECT_EQ(log().size(), 3u) << "nothing after the order's parameters";
     EXPECT_FALSE(std::filesystem::exists(settings_.receipt_file));
+
+    EXPECT_STREQ(library_.call("Z5|1e309|8|")->code, "01") << "an amount the service never sees";
+    EXPECT_TRUE(service_.targets().empty());
+    EXPECT_EQ(box->pending_uploads(), 0);
 }
 
-TEST_F(BoxTest, Z5FailuresOfTheExchangeAreReportedAndTheBoxIsNotTold) {
+TEST_F(BoxTest, Z5FailuresAreReportedAndTheBoxIsToldOnlyOfOrdersTheServiceCreated) {
     auto box = start_box();
     struct Case {
         Fault fault;
@@ -280,6 +284,13 @@ TEST_F(BoxTest, Z5FailuresOfTheExchangeAreReportedAndTheBoxIsNotTold) {
     }
     EXPECT_EQ(box->pending_uploads(), 0);
     EXPECT_EQ(log().size(), 3 * cases.size()) << "nothing after each order's parameters";
+
+    // Created, but with an address the record cannot hold: no success, and the box is told.
+    service_.set_fault("MACHINECREATEORDER", Fault::long_url);
+    const TransResult& unaddressed = *library_.call("Z5|12.50|8|");
+    EXPECT_STREQ(unaddressed.code, "05");
+    EXPECT_EQ(unaddressed.request_id, box->order().order_no);
+    EXPECT_EQ(box->pending_uploads(), 1);
 }
 
 TEST_F(BoxTest, WithoutAUsableBoxBothOperationsEndWithoutAResult) {

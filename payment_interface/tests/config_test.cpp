@@ -40,6 +40,7 @@ TEST(ProfileReads, FollowTheWindowsRules) {
                "port=8080x\r\n"
                "negative=-12\r\n"
                "word=abc\r\n"
+               "chinese=a余余\r\n"
                "[other]\n"
                "host=wrong section\n"
                "[server]\n"
@@ -64,6 +65,8 @@ TEST(ProfileReads, FollowTheWindowsRules) {
     char small[5];
     profile.text("server", "host", "", small, sizeof small);
     EXPECT_STREQ(small, "quot");
+    profile.text("server", "chinese", "", small, sizeof small);
+    EXPECT_STREQ(small, "a余") << "cut at a character";
 
     EXPECT_EQ(profile.number("server", "port", 80), 8080);
     EXPECT_EQ(profile.number("server", "negative", 80), -12);

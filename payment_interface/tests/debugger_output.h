@@ -1,6 +1,7 @@
-// Records what the code under test sends to the debugger output while it lives. On POSIX the
-// library writes it to stderr when VORTAL_DEBUG=1; on Windows OutputDebugStringA raises the
-// debug-print exception, which a vectored handler of this process takes first.
+// Records what the code under test sends to the debugger output while it lives, the texts'
+// GBK bytes exactly. On POSIX the library writes them so to stderr when VORTAL_DEBUG=raw; on
+// Windows OutputDebugStringA raises the debug-print exception, which a vectored handler of
+// this process takes first.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ class DebuggerOutput {
         recorded().clear();
         handler_ = AddVectoredExceptionHandler(1, on_exception);
 #else
-        set_environment("VORTAL_DEBUG", "1");
+        set_environment("VORTAL_DEBUG", "raw");
         testing::internal::CaptureStderr();
 #endif
     }

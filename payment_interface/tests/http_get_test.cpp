@@ -223,8 +223,8 @@ TEST(SubstituteAggregator, AnswersAMachineOrderSignedWithTheMachineKey) {
     EXPECT_EQ(service.order("03070905001")->agent_no, "M1");
 }
 
-// A client may encode bytes of the values on the way (WinINet sends a blank as "%20"); the
-// service checks the signature over the decoded values, so both clients' requests pass.
+// The service decodes the query as web servers do ("%XX", and "+" for a blank) and checks the
+// signature over the decoded values.
 TEST(SubstituteAggregator, ChecksSignaturesOverPercentDecodedValues) {
     aggregator::Aggregator service;
     service.add_agent("A1", "k3y");
@@ -245,5 +245,6 @@ TEST(SubstituteAggregator, ChecksSignaturesOverPercentDecodedValues) {
     EXPECT_EQ(refusal_of("S 1", "S 1"), kNoOrder);
     EXPECT_EQ(refusal_of("S%201", "S 1"), kNoOrder);
     EXPECT_EQ(refusal_of("S%2", "S%2"), kNoOrder) << "an incomplete escape stays as it is";
+    EXPECT_EQ(refusal_of("S+1%2B%26", "S 1+&"), kNoOrder) << "a query decoded as a form";
     EXPECT_EQ(refusal_of("S%201", "S%201"), "签名错误");
 }

@@ -32,6 +32,7 @@ using aggregator::Fault;
 using aggregator::Order;
 using test_support::LoadedLibrary;
 using test_support::Settings;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -81,10 +82,14 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
     return count;
 }
 
-// Runs vortal-cli with the arguments; its standard output goes to output.
-int run_cli(const std::vector<std::string>& arguments, std::string& output) {
+// Runs vortal-cli with the arguments; its standard output goes to output, its standard error
+// to errors when given.
+int run_cli(const std::vector<std::string>& arguments, std::string& output,
+            std::string* errors = nullptr) {
+    const test_support::TempDir folder;
     std::string command = VORTAL_CLI_PATH;
     for (const std::string& argument : arguments) command += " '" + argument + "'";
+    if (errors != nullptr) command += " 2>'" + folder.file("errors") + "'";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return -1;
     char chunk[4096];
@@ -92,6 +97,7 @@ int run_cli(const std::vector<std::string>& arguments, std::string& output) {
         output.append(chunk, got);
     }
     const int status = pclose(pipe);
+    if (errors != nullptr) *errors = test_support::read_file(folder.file("errors"));
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -118,7 +124,7 @@ class VortalTest : public testing::Test {
     std::vector<std::string> journal() const {
         static const std::regex kLine(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t([^\r\n]*)\r\n)");
         const std::string kColumns =
-            "time\toperation\trequestId\tamount\tevent\ttillCode\tstatus\tauthCode\r\n";
+            "time\toperation\trequestId\tamount\tevent\ttillCode\tstatus\tauthCode\tmessage\r\n";
         std::vector<std::string> files;
         std::error_code ignored;
         for (const auto& file :
@@ -235,10 +241,6 @@ TEST_F(VortalTest, AnswersFailingTheSignatureCheckAreNotBelievedByAnyOperation) 
     for (Fault fault : {Fault::bad_signature, Fault::unsigned_answer}) {
         service_.set_fault("", fault);
         put_order("R1", "SUCCESS");
-        // Scan-pay ids are unique per second and terminal: a new terminal for each round.
-        reconfigure([fault](Settings& s) {
-            s.terminal_no = "T" + std::to_string(static_cast<int>(fault));
-        });
         for (const std::string& input : inputs) {
             const TransResult& result = *library_.call(input);
             EXPECT_STREQ(result.code, "03") << input;
@@ -810,11 +812,9 @@ TEST_F(VortalTest, EveryEndingOfAChargeOrCreatedOrderGivesTheTillTheIdTheService
     reconfigure([](Settings& s) { s.timeout = "1"; });
     service_.set_fault("AGENTQUERY", Fault::server_error);
     expect_known(*library_.call("Z1|A1|k3y|1300|0.01|C7|"), "02", "no query got through");
-    // Scan-pay ids are unique per second and terminal: a new terminal for each charge.
-    reconfigure([](Settings& s) { s.terminal_no = "T2"; });
     service_.set_fault("AGENTQUERY", Fault::unknown_status);
     expect_known(*library_.call("Z1|A1|k3y|1300|0.01|C7|"), "06", "unknown status");
-    reconfigure([](Settings& s) { s.timeout = "0", s.terminal_no = "T3"; });
+    reconfigure([](Settings& s) { s.timeout = "0"; });
     expect_known(*library_.call("Z1|A1|k3y|1300|0.01|C7|"), "", "no polling");
     service_.set_fault("AGENTCREATEORDER", Fault::cut_with_length);
     expect_known(*library_.call("Z3|A1|k3y|1.00|cake||"), "02", "answer cut short");
@@ -830,7 +830,7 @@ TEST_F(VortalTest, ADayOfMoneyOperationsIsJournalledAndReconciledAtItsEnd) {
     const std::string paid = library_.call("Z1|A1|k3y|130000001234|0.01|C7|")->request_id;
     service_.set_paid_after_queries(0);
     service_.set_fault("AGENTQUERY", Fault::server_error);
-    reconfigure([](Settings& s) { s.timeout = "1", s.terminal_no = "T2"; });
+    reconfigure([](Settings& s) { s.timeout = "1"; });
     const std::string in_doubt = library_.call("Z1|A1|k3y|130000005678|0.02|C7|")->request_id;
     service_.set_fault("AGENTQUERY", Fault::none);
     EXPECT_STREQ(library_.call("Z2|A1|k3y|R1|C7|")->code, "00");
@@ -845,6 +845,7 @@ TEST_F(VortalTest, ADayOfMoneyOperationsIsJournalledAndReconciledAtItsEnd) {
 
     // A till that dies while its charge is on the way.
     service_.set_fault("AGENTWXSCANPAY", Fault::never_answer);
+    // Another process, whose ids may meet this one's within a second: another terminal.
     reconfigure([](Settings& s) { s.terminal_no = "T3"; });
     const std::string cli = VORTAL_CLI_PATH;
     const std::string charge = "Z1|A1|k3y|130000009999|0.03|C7|";
@@ -865,20 +866,21 @@ TEST_F(VortalTest, ADayOfMoneyOperationsIsJournalledAndReconciledAtItsEnd) {
     std::vector<std::string> lines = journal();
     ASSERT_EQ(lines.size(), 13u);
     std::sort(lines.begin() + 8, lines.begin() + 12);  // the two threads' lines
+    const std::string qr = "http://127.0.0.1:" + std::to_string(settings_.port) + "/pay/qr/";
     std::vector<std::string> expected = {
-        "Z1|" + paid + "|0.01|sent|||********1234",
-        "Z1|" + paid + "|0.01|ended|00|SUCCESS|********1234",
-        "Z1|" + in_doubt + "|0.02|sent|||********5678",
-        "Z1|" + in_doubt + "|0.02|ended|02||********5678",
-        "Z2|R1||sent|||",
-        "Z2|R1||ended|00|REFUND|",
-        "Z3|" + cut + "|1.00|sent|||",
-        "Z3|" + cut + "|1.00|ended|02||",
-        "Z3|" + created[0] + "|2.00|ended|00||",
-        "Z3|" + created[0] + "|2.00|sent|||",
-        "Z3|" + created[1] + "|3.00|ended|00||",
-        "Z3|" + created[1] + "|3.00|sent|||",
-        "Z1|" + killed + "|0.03|sent|||********9999",
+        "Z1|" + paid + "|0.01|sent|||********1234|",
+        "Z1|" + paid + "|0.01|ended|00|SUCCESS|********1234|" + kScanPaid,
+        "Z1|" + in_doubt + "|0.02|sent|||********5678|",
+        "Z1|" + in_doubt + "|0.02|ended|02||********5678|" + kNetwork,
+        "Z2|R1||sent||||",
+        "Z2|R1||ended|00|REFUND||" + std::string(kRefunded),
+        "Z3|" + cut + "|1.00|sent||||",
+        "Z3|" + cut + "|1.00|ended|02|||" + kNetwork,
+        "Z3|" + created[0] + "|2.00|ended|00|||" + qr + created[0],
+        "Z3|" + created[0] + "|2.00|sent||||",
+        "Z3|" + created[1] + "|3.00|ended|00|||" + qr + created[1],
+        "Z3|" + created[1] + "|3.00|sent||||",
+        "Z1|" + killed + "|0.03|sent|||********9999|",
     };
     std::sort(expected.begin() + 8, expected.begin() + 12);
     EXPECT_EQ(lines, expected);
@@ -922,4 +924,135 @@ TEST_F(VortalTest, AJournalThatCannotBeWrittenChangesNoResultAndSaysSo) {
     test_support::DebuggerOutput debugger;
     EXPECT_STREQ(library_.call("Z3|A1|k3y|1.00|cake||")->code, "00");
     EXPECT_EQ(occurrences(debugger.take(), kJournalNotWritten), 2u) << "sent and ended";
+}
+
+// Money moves only on well-formed requests and answers: every charge an id of its own, no
+// "00" without a payment address, no amount the service should not see, values holding query
+// syntax arriving whole, and texts cut at a character.
+TEST_F(VortalTest, MoneyMovesOnlyOnWellFormedRequestsAndAnswers) {
+    const std::string first = library_.call("Z1|A1|k3y|134567890123456789|0.01|C7|")->request_id;
+    const TransResult& second = *library_.call("Z1|A1|k3y|134567890123450000|25.00|C7|");
+    EXPECT_STREQ(second.code, "00");
+    EXPECT_NE(second.request_id, first) << "a retry within the second waits for the next";
+
+    // Another process of the same terminal in the same second: the service refuses the id, and
+    // reconciliation lists that attempt as a duplicate, never as paid.
+    LoadedLibrary other;
+    other.configure(settings_);
+    const auto into_second = std::chrono::system_clock::now().time_since_epoch() % 1s;
+    std::this_thread::sleep_for(1s - into_second + 10ms);
+    const std::string paid = library_.call("Z1|A1|k3y|1300|0.01|C7|")->request_id;
+    const TransResult& duplicate = *other.call("Z1|A1|k3y|1300|25.00|C7|");
+    EXPECT_STREQ(duplicate.code, "04");
+    EXPECT_EQ(std::string(duplicate.message), "订单号重复");
+    std::string output;
+    EXPECT_EQ(
+        run_cli({"pending", "--agent", "A1", "--key", "k3y", "--library", library_.path()}, output),
+        0);
+    EXPECT_NE(output.find("  Z1  " + paid + "  25.00  till 04  now -  duplicate attempt"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(output.find("PAID"), std::string::npos) << output;
+
+    // An order whose payment address does not fit the record is no success.
+    service_.set_fault("AGENTCREATEORDER", Fault::long_url);
+    const TransResult& unaddressed = *library_.call("Z3|A1|k3y|1.00|cake||");
+    EXPECT_STREQ(unaddressed.code, "05");
+    EXPECT_STREQ(unaddressed.message, kNoData);
+    EXPECT_TRUE(service_.order(unaddressed.request_id)) << "the id to query it by";
+    EXPECT_EQ(journal().back(),
+              "Z3|" + std::string(unaddressed.request_id) + "|1.00|ended|05|||" + kNoData);
+    service_.set_fault("AGENTCREATEORDER", Fault::none);
+
+    // Amounts the service should not see, and a timeout that would never wait, send nothing.
+    service_.clear_exchanges();
+    for (const std::string amount : {"-0.01", "1e309", "nan", "inf", "0x10", "1,00", "１", "0"}) {
+        EXPECT_STREQ(library_.call("Z1|A1|k3y|1300|" + amount + "|C7|")->code, "01") << amount;
+        EXPECT_STREQ(library_.call("Z3|A1|k3y|" + amount + "|cake||")->message, kNotBuilt);
+    }
+    EXPECT_STREQ(library_.call("Z3|A1|k3y|" + std::string(49, '9') + "|cake||")->code, "01");
+    reconfigure([](Settings& s) { s.timeout = "-1"; });
+    EXPECT_STREQ(library_.call("Z1|A1|k3y|1300|0.01|C7|")->code, "01");
+    EXPECT_TRUE(service_.targets().empty());
+    reconfigure([](Settings& s) { s.timeout = "45"; });
+
+    // A description holding "&", "+", "%" and "#" arrives whole, under its signature.
+    const std::string description = "面包&蛋糕+1 100%#";
+    const TransResult& created = *library_.call("Z3|A1|k3y|1.00|" + description + "|x|");
+    EXPECT_STREQ(created.code, "00");
+    EXPECT_EQ(service_.order(created.request_id)->description, description);
+
+    // A refusal's words cut at 200 bytes end at a character: "a" and 99 of 120 "余".
+    std::string refusal = "a";
+    std::string expected = "a";
+    for (int i = 0; i < 120; ++i) refusal += u8"余";
+    for (int i = 0; i < 99; ++i) expected += "余";
+    service_.set_refusal(refusal, "E1");
+    service_.set_fault("AGENTQUERY", Fault::refuse_with_message);
+    EXPECT_EQ(std::string(library_.call("Z4|A1|k3y|R1|")->message), expected);
+}
+
+// vortal-cli in the hands of a careless user and of a script: help, a quiet day, numbers that
+// Windows reads otherwise than they show, an id that cannot be queried, the debugger's lines.
+TEST_F(VortalTest, CommandLineToolAnswersCarelessUseAndScriptsPlainly) {
+    std::string output;
+    for (const std::vector<std::string>& help :
+         std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"pending", "--help"}}) {
+        output.clear();
+        EXPECT_EQ(run_cli(help, output), 0) << help.back();
+        EXPECT_EQ(output.rfind("usage: vortal-cli", 0), 0u) << output;
+    }
+
+    std::vector<std::string> pending = {"pending",   "--agent",       "A1",     "--key",     "k3y",
+                                        "--library", library_.path(), "--date", "2001-02-03"};
+    output.clear();
+    EXPECT_EQ(run_cli(pending, output), 0);
+    EXPECT_EQ(output, "no journal for 2001-02-03: nothing to act on\n");
+    std::filesystem::create_directories(box_folder_.path() / "log");
+    test_support::write_file((box_folder_.path() / "log" / "payments-2001-02-03.txt").string(),
+                             "not a journal\r\n");
+    EXPECT_EQ(run_cli(pending, output), 1) << "a journal that cannot be read";
+
+    // A terminal number holding "|" gives an id that Z_ALITrans would cut at it.
+    reconfigure([](Settings& s) { s.timeout = "1", s.terminal_no = "T|1"; });
+    service_.set_fault("AGENTQUERY", Fault::server_error);
+    const std::string id = library_.call("Z1|A1|k3y|1300|0.01|C7|")->request_id;
+    service_.set_fault("AGENTQUERY", Fault::none);
+    service_.clear_exchanges();
+    pending.resize(pending.size() - 2);
+    output.clear();
+    EXPECT_EQ(run_cli(pending, output), 0);
+    EXPECT_NE(output.find(id + "  0.01  till 02  now -  cannot be queried"), std::string::npos)
+        << output;
+    EXPECT_TRUE(service_.targets().empty());
+
+    // Numbers with more than a number in them, or wrapping past 32 bits, and a negative
+    // timeout, which the library refuses to charge with.
+    std::string ini = test_support::ini_text(settings_);
+    const std::string port = std::to_string(settings_.port);
+    const std::string wrapped = std::to_string(4294967296ULL + settings_.port);
+    ini.replace(ini.find("端口=" + port), std::string("端口=" + port).size(), "端口=" + wrapped);
+    ini.replace(ini.find("超时时间=1"), std::string("超时时间=1").size(), "超时时间=-5s");
+    library_.write_configuration(ini);
+    output.clear();
+    EXPECT_EQ(run_cli({"settings", "--library", library_.library_path()}, output), 1);
+    for (const std::string& problem :
+         {u8"[服务器信息] 端口=" + wrapped + " is not a whole number: the library reads " + port,
+          std::string(u8"[功能选择] 超时时间=-5s is not a whole number: the library reads -5"),
+          std::string(u8"[功能选择] 超时时间 is negative: every Z1 answers 01")}) {
+        EXPECT_NE(output.find("\n  - " + problem), std::string::npos) << output;
+    }
+    put_order("R1", "SUCCESS");
+    EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "00") << "the port as Windows reads it";
+    EXPECT_STREQ(library_.call("Z1|A1|k3y|1300|0.01|C7|")->code, "01");
+
+    // The tool is not the library: it finds no library file of its own to complain of, and
+    // shows the library's debugger texts as UTF-8 lines.
+    test_support::set_environment("VORTAL_DEBUG", "1");
+    std::string errors;
+    EXPECT_EQ(run_cli({"--version"}, output, &errors), 0);
+    EXPECT_EQ(errors, "");
+    EXPECT_EQ(run_cli({"--library", library_.path(), "Z3|A1|k3y|1.00|cake||"}, output, &errors), 0);
+    EXPECT_EQ(errors, u8"发送成功\n");
+    test_support::unset_environment("VORTAL_DEBUG");
 }

@@ -22,6 +22,12 @@ TEST(ProfileRules, ReadTheWayTheWindowsProfileFunctionsDo) {
     EXPECT_EQ(profile_number("-45"), -45);
     EXPECT_EQ(profile_number("x1"), 0);
     EXPECT_EQ(profile_number("4294967297"), 1) << "wraps at 32 bits";
+
+    // What the settings check flags: a number that reads otherwise than it shows.
+    for (const char* exact : {"80", "-45", "+7", "2147483647", "-2147483648", "007"})
+        EXPECT_TRUE(profile_number_exact(exact)) << exact;
+    for (const char* other : {"", "-", "8080 blanks", "45s", "abc", "2147483648", "4294967376"})
+        EXPECT_FALSE(profile_number_exact(other)) << other;
 }
 
 TEST(ProfileRules, RegistryFileValuesByKeyPathAndName) {

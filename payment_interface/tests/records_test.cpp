@@ -7,7 +7,7 @@
 
 using namespace vortal;
 
-TEST(BoundedFormatting, CutsToSizeLessOneAndAlwaysEndsWithNul) {
+TEST(BoundedFormatting, CutsToSizeLessOneAtACharacterAndAlwaysEndsWithNul) {
     char field[6];
     std::memset(field, 'x', sizeof field);
     format_bounded(field, sizeof field, "%s-%d", "abcdef", 42);
@@ -18,6 +18,18 @@ TEST(BoundedFormatting, CutsToSizeLessOneAndAlwaysEndsWithNul) {
     EXPECT_STREQ(exact, "abc");
     copy_bounded(exact, "");
     EXPECT_STREQ(exact, "");
+
+    // GBK: a cut that would keep the lead byte of a character without its trail byte stops
+    // before the character.
+    char gbk[5];
+    copy_bounded(gbk, "a余余");
+    EXPECT_STREQ(gbk, "a余");
+    format_bounded(gbk, sizeof gbk, "%s%s", "a余", "余");
+    EXPECT_STREQ(gbk, "a余");
+    copy_bounded(gbk, "ab余余");
+    EXPECT_STREQ(gbk, "ab余");
+    copy_bounded(gbk, "余a\x81");  // a lone lead byte that ends the text is kept
+    EXPECT_STREQ(gbk, "余a\x81");
 }
 
 TEST(BoundedFormatting, FitsMeansAtMostWidthLessOneBytes) {

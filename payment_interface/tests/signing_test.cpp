@@ -4,7 +4,12 @@
 
 #include <atomic>
 #include <cstring>
+#include <iterator>
+#include <set>
 #include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
 
 #include "hmac.h"
 
@@ -27,6 +32,10 @@ TransRequest base_request() {
 }
 
 constexpr platform::LocalTime kMarch3rd{2026, 3, 3, 9, 5, 7, 250};
+
+platform::LocalTime march_3rd(std::string_view) {
+    return kMarch3rd;
+}
 
 }  // namespace
 
@@ -82,7 +91,7 @@ TEST(RequestBuilders, ScanPayIdsTakeTheTerminalNumberOrDoubleZero) {
     copy_bounded(request.terminal_no, "T1");
     Address address;
     RequestId id;
-    ASSERT_TRUE(build_scan_pay(request, kMarch3rd, address, id));
+    ASSERT_TRUE(build_scan_pay(request, march_3rd, address, id));
     EXPECT_STREQ(id, "03030905007T1");
     EXPECT_EQ(
         std::string(address),
@@ -91,11 +100,11 @@ TEST(RequestBuilders, ScanPayIdsTakeTheTerminalNumberOrDoubleZero) {
             aggregator::hmac_md5_hex("AGENTWXSCANPAYA11300S103030905007T10.01", "k3y"));
 
     request.terminal_no[0] = '\0';
-    ASSERT_TRUE(build_scan_pay(request, kMarch3rd, address, id));
+    ASSERT_TRUE(build_scan_pay(request, march_3rd, address, id));
     EXPECT_STREQ(id, "0303090500700");
 
     copy_bounded(request.terminal_no, std::string(49, 'T'));
-    ASSERT_TRUE(build_scan_pay(request, kMarch3rd, address, id));
+    ASSERT_TRUE(build_scan_pay(request, march_3rd, address, id));
     EXPECT_EQ(std::strlen(id), 47u);
 }
 
@@ -126,9 +135,11 @@ TEST(RequestBuilders, CreateOrderDrawsTheCounterOnlyOnceItsValuesAreThere) {
     EXPECT_STREQ(id, "03030905071000");
 }
 
-TEST(RequestBuilders, ValuesGoOutRawAndTheSignTextIsCutAt255Bytes) {
+// What a query parser reads as syntax, and what a client drops or rewrites, goes
+// percent-encoded; GBK text goes raw. The signature covers the values as given.
+TEST(RequestBuilders, ValuesAreSignedAsGivenSentEncodedWhereNeededAndTheSignTextIsCutAt255) {
     TransRequest request = base_request();
-    copy_bounded(request.description, "蛋糕 桌8");
+    copy_bounded(request.description, "蛋糕 桌8&+1%#\\\t");
     const std::string extra(140, 'x');
     copy_bounded(request.extra_info, extra);
     const std::string callback = "http://shop.example/" + std::string(80, 'c');
@@ -139,10 +150,12 @@ TEST(RequestBuilders, ValuesGoOutRawAndTheSignTextIsCutAt255Bytes) {
     ASSERT_TRUE(build_create_order(request, kMarch3rd, sequence, address, id));
 
     const std::string sign_text = std::string("AGENTCREATEORDERA1S1") + id + "0.01" + callback +
-                                  "\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38" + extra;
+                                  "\xb5\xb0\xb8\xe2 \xd7\xc0\x38&+1%#\\\t" + extra;
     ASSERT_GT(sign_text.size(), 255u);
     const std::string text(address);
-    EXPECT_NE(text.find("&description=\xb5\xb0\xb8\xe2\x20\xd7\xc0\x38&"), std::string::npos);
+    EXPECT_NE(text.find("&description=\xb5\xb0\xb8\xe2%20\xd7\xc0\x38%26%2B1%25%23%5C%09&"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(text.substr(text.size() - 32),
               aggregator::hmac_md5_hex(sign_text.substr(0, 255), "k3y"));
 }
@@ -170,4 +183,42 @@ TEST(RequestBuilders, MachineOrderPutsADoubleAmpersandBeforeTheDescription) {
                   aggregator::hmac_md5_hex("MACHINECREATEORDERM1030709050011.008", "pk"));
     order.description = "";
     EXPECT_FALSE(build_machine_order(order, address));
+}
+
+TEST(RequestBuilders, AmountsArePositiveDecimalsOfAtMostTwoPlacesThatFitTheRecord) {
+    for (const char* amount : {"0.01", "25", "25.5", "123456789.12", "007.00"})
+        EXPECT_TRUE(valid_amount(amount)) << amount;
+    for (const char* amount : {"", "0", "0.00", "-0.01", "+1", "1e309", "nan", "inf", "0x10",
+                               "1,00", "１", ".5", "5.", "1.005", " 1", "1234567890.12"})
+        EXPECT_FALSE(valid_amount(amount)) << amount;
+    EXPECT_FALSE(valid_amount(std::string(200, '9')));
+
+    TransRequest request = base_request();
+    copy_bounded(request.amount, "-0.01");
+    std::atomic<std::uint32_t> sequence{1};
+    Address address;
+    RequestId id;
+    EXPECT_FALSE(build_scan_pay(request, march_3rd, address, id));
+    EXPECT_FALSE(build_create_order(request, kMarch3rd, sequence, address, id));
+    EXPECT_EQ(sequence.load(), 1u) << "a build refused for its amount uses no number";
+    EXPECT_FALSE(
+        build_machine_order({"/pay/api", "M1", "03070905001", "nan", "8", "", "pk"}, address));
+}
+
+// The id is the second and the terminal number: one process never forms it twice.
+TEST(RequestBuilders, ScanPayIdsOfOneProcessAreNeverFormedTwice) {
+    const char* terminals[] = {"T1", "T1", "T1", "T2"};
+    std::vector<platform::LocalTime> times(std::size(terminals));
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        threads.emplace_back(
+            [&times, &terminals, i] { times[i] = scan_pay_id_time(terminals[i]); });
+    }
+    for (std::thread& thread : threads) thread.join();
+    std::set<std::tuple<int, int, int, int, int, int, std::string>> ids;
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        const platform::LocalTime& t = times[i];
+        ids.emplace(t.year, t.month, t.day, t.hour, t.minute, t.second, terminals[i]);
+    }
+    EXPECT_EQ(ids.size(), times.size());
 }

@@ -182,10 +182,11 @@ TEST_F(WindowsEndToEnd, ScanPayThenQueryAndRefundOfThePaidOrder) {
     EXPECT_STREQ(refunded.status, "REFUND");
 }
 
-// The blank of the description reaches the service as "%20"; the service checks the signature
-// over the decoded value, which is the one the library signed.
-TEST_F(WindowsEndToEnd, CreatedOrderWithABlankInItsDescription) {
-    const TransResult created = call("Z3|A1|k3y|1.00|蛋糕 桌8|extra|");
+// The blank, "&", "+", "%", "#" and "\" of the description reach the service percent-encoded
+// through WinINet; the service checks the signature over the decoded value, which is the one
+// the library signed.
+TEST_F(WindowsEndToEnd, CreatedOrderWithBlanksAndQuerySyntaxInItsDescription) {
+    const TransResult created = call("Z3|A1|k3y|1.00|蛋糕 桌8&+1%#\\|extra|");
     ASSERT_STREQ(created.code, "00") << created.message;
     const std::string id = created.request_id;
     EXPECT_EQ(std::string(created.message),

@@ -22,12 +22,13 @@
 
 namespace {
 
-void usage() {
-    print_to(stderr,
+void usage(std::FILE* stream) {
+    print_to(stream,
              "usage: vortal-cli [--library PATH] [--raw] REQUEST...\n"
              "       vortal-cli settings [--library PATH] [--json]\n"
              "       vortal-cli pending --help\n"
              "       vortal-cli --version\n"
+             "       vortal-cli --help\n"
              "  REQUEST  \"|\"-terminated fields, for example 'Z4|agent|key|request id|';\n"
              "           several run in order in the one loaded library\n"
              "  PATH     the library to load (default: %s on the library path)\n",
@@ -80,6 +81,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> requests;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            usage(stdout);
+            return 0;
+        }
         if (argument == "--raw") {
             raw = true;
         } else if (argument == "--library" && i + 1 < argc) {
@@ -92,12 +97,12 @@ int main(int argc, char** argv) {
             }
             requests.push_back(gbk_request);
         } else {
-            usage();
+            usage(stderr);
             return 2;
         }
     }
     if (requests.empty()) {
-        usage();
+        usage(stderr);
         return 2;
     }
 
@@ -107,8 +112,6 @@ int main(int argc, char** argv) {
         print_to(stderr, "vortal-cli: %s\n", shown_path(loaded.error()).c_str());
         return 1;
     }
-#if defined(_WIN32)
-#endif
     // One loaded library for all requests, as in the point-of-sale program: they share its
     // order counter.
     for (std::size_t i = 0; i < requests.size(); ++i) {

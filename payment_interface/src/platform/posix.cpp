@@ -1,8 +1,8 @@
 // POSIX implementation of the platform layer, its system calls: clock, debugger output, the
 // library's own path, text conversion, reading the INI files and the registry file (their
 // rules are in profile_rules.h), files and directories, the box service's shared record and
-// event, and the load and unload hooks that stand in for DllMain. The HTTP exchange is in
-// posix_http.cpp.
+// event. The HTTP exchange is in posix_http.cpp, the load and unload hooks that stand in for
+// DllMain in posix_load_hooks.cpp.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <iconv.h>
@@ -25,7 +25,6 @@
 #include <string_view>
 #include <utility>
 
-#include "library.h"
 #include "platform/platform.h"
 #include "platform/profile_rules.h"
 #include "platform/text_encoding.h"
@@ -116,10 +115,47 @@ void sleep_ms(std::uint32_t milliseconds) {
     }
 }
 
+namespace {
+
+// A GBK text as UTF-8, "?" for each byte that does not begin a GBK character.
+std::string utf8_from_gbk(std::string_view gbk) {
+    Converter converter("UTF-8", "CP936");
+    if (!converter.valid()) return std::string(gbk);
+    iconv_t handle = converter.get();
+    std::string utf8(gbk.size() * 2 + 1, '\0');  // a GBK character takes at most 3 bytes as UTF-8
+    char* in = const_cast<char*>(gbk.data());
+    std::size_t in_left = gbk.size();
+    char* next = utf8.data();
+    std::size_t out_left = utf8.size();
+    while (in_left > 0 &&
+           iconv(handle, &in, &in_left, &next, &out_left) == static_cast<std::size_t>(-1)) {
+        if (errno == E2BIG || out_left == 0) break;
+        *next++ = '?';
+        --out_left;
+        ++in;
+        --in_left;
+    }
+    utf8.resize(utf8.size() - out_left);
+    return utf8;
+}
+
+}  // namespace
+
+// VORTAL_DEBUG=1 shows each text as a line of UTF-8, as a terminal reads it, and as a
+// debug-output viewer lists it on Windows; VORTAL_DEBUG=raw writes the GBK bytes exactly as
+// the library hands them to OutputDebugStringA on Windows.
 void debug_output(const char* text) {
-    const char* enabled = std::getenv("VORTAL_DEBUG");
-    if (enabled == nullptr || std::strcmp(enabled, "1") != 0) return;
-    std::fputs(text, stderr);
+    const char* mode = std::getenv("VORTAL_DEBUG");
+    if (mode == nullptr) return;
+    if (std::strcmp(mode, "raw") == 0) {
+        std::fputs(text, stderr);
+    } else if (std::strcmp(mode, "1") == 0) {
+        std::string_view line(text);
+        if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+        std::fputs((utf8_from_gbk(line) + '\n').c_str(), stderr);
+    } else {
+        return;
+    }
     std::fflush(stderr);
 }
 
@@ -449,17 +485,3 @@ UploadSignal signal_box_upload() {
 }
 
 }  // namespace vortal::platform
-
-// Load and unload hooks of the shared library, the counterpart of DllMain's process attach
-// and detach.
-namespace {
-
-__attribute__((constructor)) void attach_to_process() {
-    vortal::on_library_load();
-}
-
-__attribute__((destructor)) void detach_from_process() {
-    vortal::on_library_unload();
-}
-
-}  // namespace

@@ -97,6 +97,23 @@ int profile_number(std::string_view text) {
     return static_cast<int>(value);
 }
 
+bool profile_number_exact(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return false;
+    const std::int64_t limit = (std::int64_t{1} << 31) - (negative ? 0 : 1);
+    std::int64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+        if (value > limit) return false;
+    }
+    return true;
+}
+
 std::optional<std::string> registry_value(std::string_view content, std::string_view key_path,
                                           std::string_view value_name) {
     bool in_key = false;

@@ -22,6 +22,11 @@ bool profile_has_section(std::string_view content, std::string_view section);
 // 0), wrapping like the Windows 32-bit conversion.
 int profile_number(std::string_view text);
 
+// Whether profile_number reads the text as the number it shows: an optional sign and decimal
+// digits, nothing after them, within 32 bits. "45s", "abc" and "4294967376" (read as 80) are
+// not.
+bool profile_number_exact(std::string_view text);
+
 // The registry file: sections are full key paths ("HKEY_LOCAL_MACHINE\SOFTWARE\Varnix"),
 // entries "Name=value"; comments start with ';' or '#'. The first value of that name in the
 // section of that key path, both compared ignoring ASCII case.

@@ -4,6 +4,7 @@
 // the ANSI code page (GBK); the POSIX reader does the same with these rules.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,11 @@ const char* encoding_name(TextEncoding encoding);
 // The text of a file read as Unicode, as UTF-16 LE bytes without the byte-order mark. Empty
 // for a file that is read in the ANSI code page.
 std::string unicode_text(std::string_view bytes, TextEncoding encoding);
+
+// The length of prefix, the beginning of a longer GBK text, without a lead byte (0x81 to 0xFE)
+// that ends it alone: its trail byte was cut off. Every cut of a GBK text to a field goes
+// through here, so that no field ends in half a character.
+std::size_t gbk_cut(std::string_view prefix);
 
 // UTF-8 as UTF-16 LE bytes. Each byte that does not begin a valid sequence becomes U+FFFD, as
 // Windows' conversion does without its strict flag.

@@ -93,8 +93,13 @@ ProfileFile::~ProfileFile() = default;
 
 void ProfileFile::text(const char* section, const char* key, const char* fallback, char* dest,
                        std::size_t size) const {
-    GetPrivateProfileStringA(section, key, fallback, dest, static_cast<DWORD>(size),
-                             source_->path.c_str());
+    // Read with room to spare and cut here, at a character, as every text is cut: the profile
+    // functions' own cut promises no character, nor that the bytes it reports are all written.
+    std::string value(size + 2, '\0');
+    const DWORD length =
+        GetPrivateProfileStringA(section, key, fallback, value.data(),
+                                 static_cast<DWORD>(value.size()), source_->path.c_str());
+    copy_bounded(dest, size, std::string_view(value).substr(0, length));
 }
 
 int ProfileFile::number(const char* section, const char* key, int fallback) const {

@@ -28,6 +28,7 @@ const std::map<std::string, std::vector<std::string>>& sign_orders() {
 
 constexpr std::size_t kMaxSignText = 255;
 constexpr std::size_t kOversizedBody = 100 * 1024;
+constexpr std::size_t kLongUrl = 300;
 
 struct NamedFault {
     const char* name;
@@ -51,6 +52,7 @@ constexpr NamedFault kFaultNames[] = {
     {"chunked", Fault::chunked},
     {"other-order", Fault::other_order},
     {"duplicate-data", Fault::duplicate_data},
+    {"long-url", Fault::long_url},
 };
 
 Delivery delivery_for(Fault fault) {
@@ -93,7 +95,9 @@ int hex_digit(char c) {
     return -1;
 }
 
-// "%XX" becomes its byte; everything else, raw GBK bytes and "+" included, stays as it came.
+// As a web server decodes a query (application/x-www-form-urlencoded): "%XX" becomes its
+// byte and "+" a blank; everything else, raw GBK bytes and an incomplete escape included,
+// stays as it came.
 std::string percent_decoded(std::string_view text) {
     std::string bytes;
     bytes.reserve(text.size());
@@ -104,15 +108,15 @@ std::string percent_decoded(std::string_view text) {
             bytes += static_cast<char>(high * 16 + low);
             i += 2;
         } else {
-            bytes += text[i];
+            bytes += text[i] == '+' ? ' ' : text[i];
         }
     }
     return bytes;
 }
 
-// Splits "name=value&name=value" and decodes both as an HTTP service does. The library sends
-// its values unencoded, but a client may encode some bytes on the way (the Windows HTTP
-// client sends a blank as "%20"): the signature is checked over the decoded values.
+// Splits "name=value&name=value" and decodes both as an HTTP service does. The library
+// encodes what would not arrive as it is ("&", "+", "%", "#", a blank...) and sends the rest,
+// GBK text included, as it is: the signature is checked over the decoded values.
 std::map<std::string, std::string> parse_query(std::string_view query) {
     std::map<std::string, std::string> parameters;
     while (!query.empty()) {
@@ -404,6 +408,9 @@ HttpResponse Aggregator::create_order(const Parameters& parameters, const std::s
     order.status = "INIT";
     order.order_time = now_text();
     order.url = "http://127.0.0.1:" + std::to_string(server_.port()) + "/pay/qr/" + request_id;
+    if (fault_for(value_of(parameters, "cmd")) == Fault::long_url) {
+        order.url += "?t=" + std::string(kLongUrl - order.url.size() - 3, 'x');
+    }
     orders_[request_id] = order;
 
     Json::Value data;

@@ -36,6 +36,7 @@ enum class Fault {
     chunked,             // HTTP/1.1 with the chunked transfer coding
     other_order,         // the genuine signed answer of another, paid order ("OTHER")
     duplicate_data,      // a signed answer followed by a forged second "data": paid, 999.00
+    long_url,            // created orders get a payment address of 300 bytes
 };
 
 // The fault named as on the command line ("bad-signature", "never-answer", ...).

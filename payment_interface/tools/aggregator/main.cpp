@@ -22,7 +22,7 @@ void usage() {
                  "Faults (for every command, or only COMMAND): bad-signature, unsigned,\n"
                  "server-error, refuse, refuse-with-code, slow, empty-data, unknown-status,\n"
                  "cut-with-length, cut-without-length, never-answer, trickle, oversized-body,\n"
-                 "chunked, other-order, duplicate-data.\n");
+                 "chunked, other-order, duplicate-data, long-url.\n");
 }
 
 bool split_pair(const char* text, std::string& first, std::string& second) {

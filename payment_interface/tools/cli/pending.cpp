@@ -1,7 +1,8 @@
 // vortal-cli pending: reads a day's payment journal, takes every order whose till was not
-// told of a success (an order without any outcome included), asks the payment service through
-// the loaded library where each agent order stands now (a "Z4" query) and says what a person
-// has to do about it.
+// told of a success (an order without any outcome included) unless another attempt of its id
+// was, asks the payment service through the loaded library where each agent order stands now
+// (a "Z4" query) and says what a person has to do about it. An attempt that the service
+// refused because its order id was taken charged nothing: it is listed as such, not queried.
 #include "cli/pending.h"
 
 #include <json/value.h>
@@ -13,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,18 +34,22 @@ constexpr int kCannotRead = 1;
 constexpr int kBadArguments = 2;
 
 constexpr std::string_view kSuccess = "00";
+constexpr std::string_view kRefused = "04";
+constexpr char kDuplicateOrder[] = "订单号重复";
 
-void usage() {
+void usage(std::FILE* stream) {
     print_to(
-        stderr,
+        stream,
         "usage: vortal-cli pending --agent AGENT --key KEY [--date YYYY-MM-DD] [--log-dir DIR]\n"
         "                          [--library PATH] [--json]\n"
+        "       vortal-cli pending --help\n"
         "Lists the orders of the day's payment journal (default today) whose till was not told\n"
         "of a success, where each stands now at the payment service and what to do about it.\n"
         "  DIR   the journal's folder (default: the library's log folder)\n"
         "  PATH  the library that queries the orders (default: %s on the library path)\n"
-        "Exit codes: 0 nothing to act on, 10 an order was paid after its till reported a\n"
-        "failure, 1 the journal or the library cannot be read, 2 bad arguments.\n",
+        "Exit codes: 0 nothing to act on (a day without a journal included), 10 an order was\n"
+        "paid after its till reported a failure, 1 the journal or the library cannot be read,\n"
+        "2 bad arguments.\n",
         kDefaultLibraryFile);
 }
 
@@ -77,7 +83,14 @@ struct Options {
     std::string log_dir;
     std::string library = kDefaultLibraryFile;
     bool json = false;
+    bool help = false;
 };
+
+// "|" ends a field of the library's request text: an agent or key holding one cannot be
+// passed on.
+bool takes_field(std::string_view value, std::string& gbk) {
+    return to_gbk(value, gbk) && gbk.find('|') == std::string::npos;
+}
 
 std::optional<Options> parse_options(int argc, char** argv) {
     Options options;
@@ -89,12 +102,16 @@ std::optional<Options> parse_options(int argc, char** argv) {
             options.json = true;
             continue;
         }
+        if (option == "--help" || option == "-h") {
+            options.help = true;
+            return options;
+        }
         if (i + 1 >= argc) return std::nullopt;
         const std::string_view value = argv[++i];
         if (option == "--agent") {
-            if (!to_gbk(value, options.agent)) return std::nullopt;
+            if (!takes_field(value, options.agent)) return std::nullopt;
         } else if (option == "--key") {
-            if (!to_gbk(value, options.key)) return std::nullopt;
+            if (!takes_field(value, options.key)) return std::nullopt;
         } else if (option == "--date") {
             const std::optional<Day> day = parse_day(value);
             if (!day) return std::nullopt;
@@ -112,6 +129,7 @@ std::optional<Options> parse_options(int argc, char** argv) {
 }
 
 bool read_file(const std::string& path, std::string& text) {
+    if (vortal::platform::is_directory(path.c_str())) return false;
     std::ifstream stream(path, std::ios::binary);
     if (!stream) return false;
     text.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
@@ -147,8 +165,15 @@ std::vector<Order> orders_of(const std::vector<vortal::JournalLine>& lines) {
     return orders;
 }
 
-bool in_doubt(const Order& order) {
-    return !order.ended || order.ended->till_code != kSuccess;
+bool ended_with_success(const Order& order) {
+    return order.ended && order.ended->till_code == kSuccess;
+}
+
+// The service's words when it already has an order of the request id: this attempt was
+// refused, and whatever the id's order holds belongs to another attempt.
+bool refused_as_duplicate(const Order& order) {
+    return order.ended && order.ended->till_code == kRefused &&
+           order.ended->message.find(kDuplicateOrder) != std::string::npos;
 }
 
 // Orders of the agent's key; the box service's orders are signed with the box's own key.
@@ -156,7 +181,16 @@ bool agent_order(std::string_view operation) {
     return operation == "Z1" || operation == "Z2" || operation == "Z3";
 }
 
-enum class Verdict { paid_after_failure, not_refunded, not_paid, refunded, unknown, box_order };
+enum class Verdict {
+    paid_after_failure,
+    not_refunded,
+    not_paid,
+    refunded,
+    unknown,
+    box_order,
+    duplicate_attempt,
+    not_queryable,
+};
 
 struct Finding {
     const Order* order;
@@ -170,6 +204,11 @@ struct Finding {
 Finding look_up(const Order& order, VortalLibrary* library, const Options& options) {
     Finding finding{&order, Verdict::box_order, order.sent.amount, {}, {}, {}};
     if (library == nullptr) return finding;
+    // Z_ALITrans would take the id up to its "|" and ask for another order.
+    if (order.sent.request_id.find('|') != std::string::npos) {
+        finding.verdict = Verdict::not_queryable;
+        return finding;
+    }
     const std::string request =
         "Z4|" + options.agent + "|" + options.key + "|" + order.sent.request_id + "|";
     const TransResult& result = *library->transact()(request.c_str());
@@ -205,6 +244,11 @@ std::string verdict_text(const Finding& finding) {
         case Verdict::unknown:
             return "still unknown: the query answered " + finding.query_code + " " +
                    shown(finding.query_message);
+        case Verdict::duplicate_attempt:
+            return "duplicate attempt: refused, its order id was taken; this attempt charged "
+                   "nothing";
+        case Verdict::not_queryable:
+            return "cannot be queried: its request id holds \"|\"; ask the payment service";
         case Verdict::box_order:
             break;
     }
@@ -251,6 +295,7 @@ void print_json(const std::vector<Finding>& findings) {
         item["tillCode"] = order.ended ? Json::Value(order.ended->till_code) : Json::Value();
         item["status"] = finding.status;
         item["paidAfterFailure"] = finding.verdict == Verdict::paid_after_failure;
+        item["duplicateAttempt"] = finding.verdict == Verdict::duplicate_attempt;
         list.append(item);
     }
     Json::StreamWriterBuilder writer;
@@ -264,14 +309,25 @@ void print_json(const std::vector<Finding>& findings) {
 int run_pending(int argc, char** argv) {
     const std::optional<Options> options = parse_options(argc, argv);
     if (!options) {
-        usage();
+        usage(stderr);
         return kBadArguments;
+    }
+    if (options->help) {
+        usage(stdout);
+        return kNothingToDo;
     }
     const std::string folder =
         options->log_dir.empty() ? vortal::log_directory() : options->log_dir;
-    const std::string path =
-        folder + vortal::platform::kPathSeparator +
-        vortal::journal_file_name(options->day.year, options->day.month, options->day.day);
+    const Day& day = options->day;
+    const std::string path = folder + vortal::platform::kPathSeparator +
+                             vortal::journal_file_name(day.year, day.month, day.day);
+    // A day without money operations leaves no journal: a quiet day is no failure.
+    if (!vortal::platform::file_exists(path.c_str())) {
+        print_to(options->json ? stderr : stdout,
+                 "no journal for %d-%02d-%02d: nothing to act on\n", day.year, day.month, day.day);
+        if (options->json) print_to(stdout, "[]\n");
+        return kNothingToDo;
+    }
     std::string text;
     if (!read_file(path, text)) {
         print_to(stderr, "vortal-cli: cannot read the payment journal %s\n",
@@ -288,11 +344,23 @@ int run_pending(int argc, char** argv) {
                  shown_path(path).c_str());
     }
 
+    // An order is judged by every line of its id: one attempt that ended "00" settles the
+    // others, and an attempt refused as a duplicate charged nothing.
     const std::vector<Order> orders = orders_of(journal->lines);
+    std::set<std::pair<std::string, std::string>> settled;
+    for (const Order& order : orders) {
+        if (ended_with_success(order)) settled.emplace(order.sent.operation, order.sent.request_id);
+    }
     std::unique_ptr<VortalLibrary> library;
     std::vector<Finding> findings;
     for (const Order& order : orders) {
-        if (!in_doubt(order)) continue;
+        if (ended_with_success(order)) continue;
+        if (refused_as_duplicate(order)) {
+            findings.push_back(
+                Finding{&order, Verdict::duplicate_attempt, order.sent.amount, {}, {}, {}});
+            continue;
+        }
+        if (settled.count({order.sent.operation, order.sent.request_id}) != 0) continue;
         const bool queried = agent_order(order.sent.operation);
         if (queried && !library) {
             library = std::make_unique<VortalLibrary>(options->library);

@@ -18,6 +18,7 @@
 #include "config.h"
 #include "log.h"
 #include "platform/platform.h"
+#include "platform/profile_rules.h"
 #include "vortal_library.h"
 
 namespace {
@@ -28,6 +29,7 @@ namespace platform = vortal::platform;
 // 代理 is kept as "HTTP=HTTP://" and the value in 49 bytes.
 constexpr std::size_t kLongestProxy = 37;
 constexpr char kProbeFileName[] = "vortal-settings.probe";
+constexpr std::size_t kNumberTextSize = 260;
 
 struct ShownSetting {
     std::string section;  // GBK, as all texts of the report but the INI path
@@ -174,6 +176,23 @@ void check_ini(const platform::ProfileFile& profile, Report& report) {
         problem(name_of(vortal::kProtocol) + "=" + protocol +
                 " is neither http nor https: every payment answers 01 组包失败，参数异常");
 
+    // Windows reads a number up to its first other character, and wraps it to 32 bits.
+    for (const Setting* setting : {&vortal::kPort, &vortal::kPrint, &vortal::kTimeout}) {
+        char text[kNumberTextSize];
+        profile.text(setting->section, setting->key, "", text, sizeof text);
+        if (text[0] != '\0' && !platform::profile_number_exact(text))
+            problem(name_of(*setting) + "=" + text + " is not a whole number: the library reads " +
+                    std::to_string(vortal::read_number(profile, *setting)));
+    }
+    const int timeout = vortal::read_number(profile, vortal::kTimeout);
+    if (timeout < 0) {
+        problem(name_of(vortal::kTimeout) +
+                " is negative: every Z1 answers 01 组包失败，参数异常 and charges nothing");
+    } else if (timeout == 0) {
+        problem(name_of(vortal::kTimeout) +
+                " is 0: Z1 charges without waiting for the payment, and the till is told nothing");
+    }
+
     const int port = vortal::read_number(profile, vortal::kPort);
     if (port < 1 || port > 65535) {
         const auto low_bits = static_cast<std::uint16_t>(port);
@@ -185,9 +204,11 @@ void check_ini(const platform::ProfileFile& profile, Report& report) {
     const std::string& proxy = value_of(report, vortal::kProxy);
     if (!proxy.empty() && !is_host_and_port(proxy))
         problem(name_of(vortal::kProxy) + "=" + proxy + " is not in the form host[:port]");
-    if (proxy.size() > kLongestProxy)
+    if (proxy.size() > kLongestProxy) {
+        const std::string_view kept = std::string_view(proxy).substr(0, kLongestProxy);
         problem(name_of(vortal::kProxy) + " is longer than " + std::to_string(kLongestProxy) +
-                " bytes: the library uses " + proxy.substr(0, kLongestProxy));
+                " bytes: the library uses " + std::string(kept.substr(0, platform::gbk_cut(kept))));
+    }
 
     if (vortal::read_number(profile, vortal::kPrint) != 0) {
         const std::string& receipt = value_of(report, vortal::kReceiptFile);
@@ -282,8 +303,8 @@ void print_text(const std::string& library, const Report& report) {
         print_to(stdout, "%s\n", shown("  - " + problem).c_str());
 }
 
-void usage() {
-    print_to(stderr,
+void usage(std::FILE* stream) {
+    print_to(stream,
              "usage: vortal-cli settings [--library PATH] [--json]\n"
              "  PATH  the library whose configuration to read (default: %s on the library "
              "path)\n",
@@ -301,8 +322,11 @@ int run_settings(int argc, char** argv) {
             json = true;
         } else if (argument == "--library" && i + 1 < argc) {
             library = argv[++i];
+        } else if (argument == "--help" || argument == "-h") {
+            usage(stdout);
+            return 0;
         } else {
-            usage();
+            usage(stderr);
             return 2;
         }
     }
