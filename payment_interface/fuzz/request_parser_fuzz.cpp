@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const TransRequest& r = request;
     for (const Field& configured :
-         {field(r.version), field(r.server_host.name), field(r.server_path), field(r.proxy),
+         {field(r.version), field(r.server_host), field(r.server_path), field(r.proxy),
           field(r.callback_url), field(r.shop_no), field(r.terminal_no), field(r.receipt_file)}) {
         korvane_require(all_zero(configured.text, configured.width),
                         "configured fields are not taken from the text");

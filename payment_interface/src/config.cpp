@@ -21,7 +21,7 @@ std::string path_in(const char* folder) {
 // Whether any text setting came from the file.
 bool anything_read(const TransRequest& request) {
     for (const char* value :
-         {request.version, request.server_host.name, request.server_path, request.proxy,
+         {request.version, request.server_host, request.server_path, request.proxy,
           request.receipt_file, request.callback_url, request.shop_no, request.terminal_no}) {
         if (value[0] != '\0') return true;
     }
@@ -49,9 +49,8 @@ void report_setup_faults(const platform::ProfileFile& profile, const TransReques
         const Setting& setting;
         const char* value;
     };
-    const Needed settings[] = {{kHost, request.server_host.name},
-                               {kPath, request.server_path},
-                               {kShopNo, request.shop_no}};
+    const Needed settings[] = {
+        {kHost, request.server_host}, {kPath, request.server_path}, {kShopNo, request.shop_no}};
     std::size_t needed = 0;
     switch (request.operation) {
         case Operation::scan_pay:
@@ -130,11 +129,11 @@ Protocol protocol_named(std::string_view value) {
 void read_config(const char* file, TransRequest& request) {
     const platform::ProfileFile profile(file);
     read_setting(profile, kVersion, request.version);
-    read_setting(profile, kHost, request.server_host.name);
+    read_setting(profile, kHost, request.server_host);
     read_setting(profile, kPath, request.server_path);
     char protocol[kProtocol.text_size] = {};
     read_setting(profile, kProtocol, protocol);
-    request.server_host.protocol = protocol_named(protocol);
+    request.server_protocol = protocol_named(protocol);
     request.server_port = static_cast<std::uint16_t>(read_number(profile, kPort));
 
     char proxy[kProxy.text_size] = {};
@@ -154,7 +153,7 @@ void read_config(const char* file, TransRequest& request) {
 }
 
 bool settings_usable(const TransRequest& request) {
-    return request.server_host.protocol != Protocol::unknown || !reaches_service(request.operation);
+    return request.server_protocol != Protocol::unknown || !reaches_service(request.operation);
 }
 
 bool looks_like_utf8(const platform::ProfileFile& profile) {

@@ -26,7 +26,7 @@ struct Setting {
 };
 
 inline constexpr Setting kVersion{"接口信息", "版本", sizeof(TransRequest::version), 0};
-inline constexpr Setting kHost{"服务器信息", "域名", sizeof(ServerHost::name), 0};
+inline constexpr Setting kHost{"服务器信息", "域名", sizeof(TransRequest::server_host), 0};
 inline constexpr Setting kPath{"服务器信息", "地址", sizeof(TransRequest::server_path), 0};
 // "http" or "https" in any letter case; empty is http. Read wide enough to show a wrong value.
 inline constexpr Setting kProtocol{"服务器信息", "协议", 50, 0};

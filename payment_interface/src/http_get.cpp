@@ -38,14 +38,14 @@ const char* failure_text(platform::HttpStep step) {
 
 }  // namespace
 
-std::uint32_t http_get(const ServerHost& host, std::uint16_t port, const char* address,
+std::uint32_t http_get(const char* host, Protocol protocol, std::uint16_t port, const char* address,
                        const char* proxy_text, char* body, std::size_t body_size) {
-    if (host.protocol == Protocol::unknown) {
+    if (protocol == Protocol::unknown) {
         platform::debug_output(msg::kHttpOpenFailed);
         return 0;
     }
     const platform::HttpOutcome outcome = platform::http_exchange(
-        host.name, host.protocol == Protocol::https, port, address, proxy_text, body, body_size);
+        host, protocol == Protocol::https, port, address, proxy_text, body, body_size);
     if (const char* text = failure_text(outcome.failed_step)) {
         platform::debug_output(text);
         if (outcome.cause[0] != '\0') debug_trace(msg::kHttpsFailed, outcome.cause);

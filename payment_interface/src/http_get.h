@@ -14,7 +14,7 @@ namespace vortal {
 // (followed by a NUL), 0 when no body was obtained; each failure sends its text to the
 // debugger output, a failed HTTPS exchange also its cause. Takes no lock: callers hold the
 // library lock around it.
-std::uint32_t http_get(const ServerHost& host, std::uint16_t port, const char* address,
+std::uint32_t http_get(const char* host, Protocol protocol, std::uint16_t port, const char* address,
                        const char* proxy_text, char* body, std::size_t body_size);
 
 }  // namespace vortal

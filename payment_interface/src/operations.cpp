@@ -47,8 +47,8 @@ bool open_operation(const TransRequest& request, const char* address, Reply& rep
     std::uint32_t length = 0;
     {
         const LibraryLockHold hold;
-        length = http_get(request.server_host, request.server_port, address, request.proxy,
-                          reply.body, sizeof reply.body);
+        length = http_get(request.server_host, request.server_protocol, request.server_port,
+                          address, request.proxy, reply.body, sizeof reply.body);
         if (length > 0 && sent_text != nullptr) platform::debug_output(sent_text);
     }
     const std::string_view body(reply.body, length);

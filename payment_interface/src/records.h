@@ -40,15 +40,10 @@ enum class Operation : std::int32_t {
 // certificate verified, or a value that is neither, with which nothing is sent.
 enum class Protocol : std::int32_t { http = 0, https = 1, unknown = 2 };
 
-// The payment service's host (服务器信息/域名) and the protocol it is reached by.
-struct ServerHost {
-    char name[50];
-    Protocol protocol;
-};
-
 struct TransRequest {
     char version[50];
-    ServerHost server_host;
+    char server_host[50];
+    Protocol server_protocol;
     std::uint16_t server_port;
     char server_path[100];
     char proxy[50];  // "HTTP=HTTP://host:port", empty for the environment's settings

@@ -142,7 +142,7 @@ TEST(Configuration, MissingFileGivesTheDefaults) {
     EXPECT_EQ(request.server_port, 80);
     EXPECT_EQ(request.timeout_seconds, 45);
     EXPECT_EQ(request.print_flag, 0);
-    EXPECT_STREQ(request.server_host.name, "");
+    EXPECT_STREQ(request.server_host, "");
     EXPECT_STREQ(request.server_path, "");
     EXPECT_STREQ(request.proxy, "");
 }
@@ -159,7 +159,7 @@ TEST(Configuration, EveryKeyReachesItsField) {
             std::string(60, 'S') + "\n终端编号=T1\n");
     const TransRequest request = configured(file);
     EXPECT_STREQ(request.version, "2.1");
-    EXPECT_STREQ(request.server_host.name, "pay.example");
+    EXPECT_STREQ(request.server_host, "pay.example");
     EXPECT_STREQ(request.server_path, "/pay/api");
     EXPECT_EQ(request.server_port, 70000 % 65536) << "the low 16 bits";
     EXPECT_STREQ(request.proxy, "HTTP=HTTP://10.0.0.1:8080");
@@ -220,7 +220,7 @@ TEST(Configuration, ProtocolChoosesTlsAndItsDefaultPort) {
     for (const auto& entry : cases) {
         write_file(file, std::string("[服务器信息]\r\n域名=pay.example\r\n") + entry.lines);
         TransRequest request = configured(file);
-        EXPECT_EQ(request.server_host.protocol, entry.protocol) << entry.lines;
+        EXPECT_EQ(request.server_protocol, entry.protocol) << entry.lines;
         EXPECT_EQ(request.server_port, entry.port) << entry.lines;
         EXPECT_EQ(read_number(platform::ProfileFile(file.c_str()), kPort), entry.port);
         request.operation = Operation::query;

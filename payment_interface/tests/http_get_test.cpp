@@ -21,13 +21,6 @@ using aggregator::HttpServer;
 
 namespace {
 
-// The service's host as the configuration gives it, spoken to in plain HTTP.
-vortal::ServerHost plain(const char* name) {
-    vortal::ServerHost host{};
-    vortal::copy_bounded(host.name, name);
-    return host;
-}
-
 class HttpGetTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -42,8 +35,8 @@ class HttpGetTest : public testing::Test {
                       const char* proxy = "") {
         std::memset(body_, 0, sizeof body_);
         test_support::DebuggerOutput debugger;
-        const std::uint32_t length =
-            vortal::http_get(plain(host), port, address, proxy, body_, sizeof body_);
+        const std::uint32_t length = vortal::http_get(host, vortal::Protocol::http, port, address,
+                                                      proxy, body_, sizeof body_);
         debug_ = debugger.take();
         return length;
     }
@@ -65,8 +58,9 @@ class HttpGetTest : public testing::Test {
 
 }  // namespace
 
-TEST_F(HttpGetTest, SendsTheAddressAsBuiltButItsBlanksAsAnHttp10RequestNeverFromACache) {
-    EXPECT_EQ(get("127.0.0.1", port_, "/pay/api?cmd=Q&description=\xb5\xb0\xb8\xe2 8&x=%41"), 14u);
+TEST_F(HttpGetTest, SendsTheAddressAsBuiltAsAnHttp10RequestNeverFromACache) {
+    EXPECT_EQ(get("127.0.0.1", port_, "/pay/api?cmd=Q&description=\xb5\xb0\xb8\xe2%208&x=%41"),
+              14u);
     EXPECT_STREQ(body_, R"({"result":"1"})");
     EXPECT_EQ(debug_, "");
 
@@ -167,12 +161,12 @@ TEST_F(HttpGetTest, ConfiguredProxyGetsTheAbsoluteFormTarget) {
     EXPECT_EQ(only_target(server_), "pay/api?cmd=Q") << "the direct form stays as built";
 }
 
-// A proxy refuses a request line whose target holds a raw blank: a description "面包 两个"
-// reaches the service through one.
-TEST_F(HttpGetTest, ABlankInAValuePassesARealProxy) {
+// The builder sends a blank as "%20" because a proxy refuses a raw one in the request line: a
+// description "面包 两个" reaches the service through a real proxy as it was encoded.
+TEST_F(HttpGetTest, AnEncodedBlankPassesARealProxy) {
     const test_support::TinyProxy proxy;
     ASSERT_TRUE(proxy.listening()) << "tinyproxy did not start (scripts/setup installs it)";
-    const std::string address = "/pay/api?cmd=Q&description=\xc3\xe6\xb0\xfc \xc1\xbd\xb8\xf6";
+    const std::string address = "/pay/api?cmd=Q&description=\xc3\xe6\xb0\xfc%20\xc1\xbd\xb8\xf6";
     EXPECT_EQ(get("127.0.0.1", port_, address.c_str(), proxy.proxy_text().c_str()), 14u) << debug_;
     EXPECT_EQ(only_target(server_),
               "/pay/api?cmd=Q&description=\xc3\xe6\xb0\xfc%20\xc1\xbd\xb8\xf6");
@@ -185,13 +179,13 @@ TEST_F(HttpGetTest, EnvironmentProxyIsUsedUnlessNoProxyCoversTheHost) {
     const std::string origin = "http://localhost:" + std::to_string(port_);
 
     setenv("no_proxy", "other.example, ocalhost", 1);
-    EXPECT_GT(get("localhost", port_, "/a b"), 0u);
+    EXPECT_GT(get("localhost", port_, "/a%20b"), 0u);
     EXPECT_STREQ(body_, "via proxy");
     EXPECT_EQ(only_target(proxy), origin + "/a%20b");
 
     proxy.clear_exchanges();
     setenv("no_proxy", "other.example,.LOCALHOST", 1);
-    EXPECT_GT(get("localhost", port_, "/a b"), 0u);
+    EXPECT_GT(get("localhost", port_, "/a%20b"), 0u);
     EXPECT_EQ(only_target(server_), "/a%20b");
     EXPECT_EQ(proxy.exchanges().size(), 0u);
 
@@ -211,7 +205,7 @@ TEST(SubstituteAggregator, AnswersAMachineOrderSignedWithTheMachineKey) {
         {"/pay/api", "M1", "03070905001", "1.00", "8", "", "machine-key"}, address));
     char body[vortal::kBodySize] = {};
     const std::uint32_t length =
-        vortal::http_get(plain("127.0.0.1"), port, address, "", body, sizeof body);
+        vortal::http_get("127.0.0.1", vortal::Protocol::http, port, address, "", body, sizeof body);
     ASSERT_GT(length, 0u);
 
     const vortal::Answer answer = vortal::parse_answer(std::string_view(body, length));
@@ -234,8 +228,8 @@ TEST(SubstituteAggregator, ChecksSignaturesOverPercentDecodedValues) {
             "/pay/api?cmd=AGENTQUERY&agentNo=A1&shopNo=" + shop_as_sent + "&requestId=R1&hmac=" +
             aggregator::hmac_md5_hex("AGENTQUERYA1" + signed_shop + "R1", "k3y");
         char body[vortal::kBodySize] = {};
-        const std::uint32_t length =
-            vortal::http_get(plain("127.0.0.1"), port, address.c_str(), "", body, sizeof body);
+        const std::uint32_t length = vortal::http_get("127.0.0.1", vortal::Protocol::http, port,
+                                                      address.c_str(), "", body, sizeof body);
         char message[64] = {};
         vortal::read_top_text(vortal::parse_answer(std::string_view(body, length)), "errorMsg",
                               message, sizeof message);

@@ -96,10 +96,9 @@ struct Got {
 
 Got get(std::uint16_t port, const char* address) {
     char body[4096] = {};
-    vortal::ServerHost host{};
-    vortal::copy_bounded(host.name, "127.0.0.1");
     test_support::DebuggerOutput debug;
-    const std::uint32_t length = vortal::http_get(host, port, address, "", body, sizeof body);
+    const std::uint32_t length =
+        vortal::http_get("127.0.0.1", vortal::Protocol::http, port, address, "", body, sizeof body);
     return Got{length, body, debug.take()};
 }
 

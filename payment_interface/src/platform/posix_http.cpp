@@ -122,21 +122,6 @@ struct Exchange {
     CURL* handle = nullptr;
 };
 
-// A raw blank would end the request target early: proxies and servers refuse the request.
-// The Windows client sends it as "%20", and so does this one; every other byte goes as built.
-std::string with_blanks_escaped(std::string_view address) {
-    std::string escaped;
-    escaped.reserve(address.size());
-    for (const char c : address) {
-        if (c == ' ') {
-            escaped += "%20";
-        } else {
-            escaped += c;
-        }
-    }
-    return escaped;
-}
-
 // libcurl takes the last of several Content-Length headers and ignores one too large for its
 // type: the answer's headers are judged here instead, before any of the body is taken.
 std::size_t on_header(char* data, std::size_t size, std::size_t count, void* user) {
@@ -232,7 +217,7 @@ HttpOutcome http_exchange(const char* host, bool tls, std::uint16_t port, const 
     if (tls) route.absolute_target = false;
     const std::string url =
         (tls ? "https://" : "http://") + host_for_url(host_text) + ":" + std::to_string(port) + "/";
-    const std::string target = request_target(route, host_text, port, with_blanks_escaped(address));
+    const std::string target = request_target(route, host_text, port, address);
 
     HeaderList headers(curl_slist_append(nullptr, "Pragma: no-cache"));
     if (headers) curl_slist_append(headers.get(), "Cache-Control: no-cache");

@@ -195,10 +195,12 @@ void check_ini(const platform::ProfileFile& profile, Report& report) {
 
     const int port = vortal::read_number(profile, vortal::kPort);
     if (port < 1 || port > 65535) {
+        // The exchange takes port 0 as its protocol's own port, as WinINet does.
         const auto low_bits = static_cast<std::uint16_t>(port);
+        const bool https = vortal::protocol_named(protocol) == vortal::Protocol::https;
+        const int used = low_bits != 0 ? low_bits : https ? vortal::kDefaultTlsPort : 80;
         problem(name_of(vortal::kPort) + "=" + std::to_string(port) +
-                " is outside 1-65535: the library uses port " +
-                std::to_string(low_bits == 0 ? 80 : low_bits));
+                " is outside 1-65535: the library uses port " + std::to_string(used));
     }
 
     const std::string& proxy = value_of(report, vortal::kProxy);
