@@ -27,7 +27,7 @@ for text in Z_AllITrans.ini README.txt; do
 done
 iconv -f GBK -t UTF-8 "$work/README.txt" | grep -q "$version" || problem "README.txt names no version $version"
 
-msiinfo export "$msi" Property | grep -q $'^ProductVersion\t'"$version"$'\r$' ||
+[[ $(msiinfo export "$msi" Property) == *$'\nProductVersion\t'"$version"$'\r\n'* ]] ||
   problem "the package is not version $version"
 msiextract -C "$work/msi" "$msi" >/dev/null
 for file in "Program Files/Korvane/tessary.exe" "Program Files/Korvane/tessary-cli.exe" \

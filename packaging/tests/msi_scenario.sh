@@ -53,9 +53,9 @@ programs=$drive/"Program Files/Korvane"
 # Wine puts the shortcuts of a per-machine package into the user's Start menu, Windows into
 # the one of all users.
 shortcut='*/Start Menu/Programs/数据库升级.lnk'
-found() { find "$drive" -path "$1" | grep -q .; }
+found() { [[ -n $(find "$drive" -path "$1") ]]; }
 starts_in_working_folder() {
-  strings -el "$(find "$drive" -path "$shortcut")" | grep -qF 'C:\ProgramData\Korvane\Tessary\'
+  [[ $(strings -el "$(find "$drive" -path "$shortcut")") == *'C:\ProgramData\Korvane\Tessary\'* ]]
 }
 pos=$drive/"收银 程序"
 mkdir -p "$pos/log"
