@@ -21,8 +21,8 @@
 #                    condition that its property is given.
 #   File, MsiFileHash  the programs' versions (wixl records none and hashes them as if
 #                    they were data files), so that a repair compares versions.
-#   CustomAction, InstallExecuteSequence  the error that stops an installation of Till
-#                    without POSDIR before anything has changed.
+#   CustomAction, InstallExecuteSequence, InstallUISequence  the error that stops an
+#                    installation of Till without POSDIR before anything has changed.
 #   Condition        (new) an upgrade installs the features the last installation had,
 #                    known by the folders it recorded; Windows' MigrateFeatureStates does so
 #                    too, wine's does nothing.
@@ -92,7 +92,9 @@ done
 
 # Type 19: end the installation with the message.
 sql "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Target\`) VALUES ('TillNeedsPosDir', 19, '收银机组件 Till 要装在收银程序的文件夹里：请在命令行上用 POSDIR=文件夹 指定它。')"
-sql "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('TillNeedsPosDir', '&Till=3 AND NOT POSDIR_KNOWN', 1001)"
+for sequence in InstallExecuteSequence InstallUISequence; do
+  sql "INSERT INTO \`$sequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('TillNeedsPosDir', '&Till=3 AND NOT POSDIR_KNOWN', 1001)"
+done
 
 # Feature levels: 1 installs by default, 100 does not (INSTALLLEVEL is 1).
 idt Condition.idt $'Feature_\tLevel\tCondition' $'s38\ti2\tS255' $'Condition\tFeature_\tLevel' \
