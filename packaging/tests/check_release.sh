@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks a release zip: exactly the six files in their order, each program carrying the
-# version in its version resource, the texts GBK with CR LF and the version in the guide.
-#   check_release.sh ZIP VERSION
+# version in its version resource, the texts GBK with CR LF and the version in the guide;
+# and the package: its version, and the zip's programs and INI template in it.
+#   check_release.sh ZIP MSI VERSION
 set -euo pipefail
-zip=$1 version=$2
+zip=$1 msi=$2 version=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0
@@ -25,4 +26,12 @@ for text in Z_AllITrans.ini README.txt; do
     problem "$text does not end every line with CR LF"
 done
 iconv -f GBK -t UTF-8 "$work/README.txt" | grep -q "$version" || problem "README.txt names no version $version"
+
+[[ $(msiinfo export "$msi" Property) == *$'\nProductVersion\t'"$version"$'\r\n'* ]] ||
+  problem "the package is not version $version"
+msiextract -C "$work/msi" "$msi" >/dev/null
+for file in "Program Files/Korvane/tessary.exe" "Program Files/Korvane/tessary-cli.exe" \
+  POS/Vortal.dll POS/vortal-cli.exe POS/Z_AllITrans.ini; do
+  cmp -s "$work/msi/$file" "$work/$(basename "$file")" || problem "the package's $file is not the zip's"
+done
 exit $failed

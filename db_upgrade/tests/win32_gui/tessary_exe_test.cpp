@@ -118,9 +118,12 @@ TEST(TessaryExe, UpgradesTwoDatabasesStaysResponsiveAndEndsPromptlyOnExit) {
     const std::string hold = environment("TESSARY_STAND_IN_HOLD");
     if (port.empty() || hold.empty()) GTEST_SKIP() << "run by windows_window_test.sh";
 
-    // The program runs from a folder of its own, where its run log goes.
+    // The program lies in a folder of its own and runs in another, as from the Start-menu
+    // shortcut of the installed package; its run log goes to the working folder.
     TempDir dir;
     const std::filesystem::path program = dir.path() / "tessary.exe";
+    const std::filesystem::path working = dir.path() / "work";
+    std::filesystem::create_directory(working);
     ASSERT_TRUE(CopyFileW(wide(environment("TESSARY_EXE")).c_str(), program.c_str(), FALSE));
     StoreKeyRemover remover;
     set_registry(L"DATABASE", L"store");
@@ -131,7 +134,7 @@ TEST(TessaryExe, UpgradesTwoDatabasesStaysResponsiveAndEndsPromptlyOnExit) {
     PROCESS_INFORMATION started{};
     std::wstring command = L"\"" + program.wstring() + L"\"";
     ASSERT_TRUE(CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               dir.path().c_str(), &startup, &started));
+                               working.c_str(), &startup, &started));
 
     HWND main = nullptr;
     ASSERT_TRUE(within(
@@ -208,6 +211,16 @@ TEST(TessaryExe, UpgradesTwoDatabasesStaysResponsiveAndEndsPromptlyOnExit) {
     if (exit_code == STILL_ACTIVE) TerminateProcess(started.hProcess, 1);
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
+
+    const auto run_logs = [](const std::filesystem::path& folder) {
+        return std::count_if(std::filesystem::directory_iterator(folder),
+                             std::filesystem::directory_iterator(), [](const auto& entry) {
+                                 return entry.path().filename().wstring().rfind(L"tessary-upgrade-",
+                                                                                0) == 0;
+                             });
+    };
+    EXPECT_EQ(run_logs(working), 1);
+    EXPECT_EQ(run_logs(dir.path()), 0);
 
     EXPECT_EQ(upgrade_date(port, "store"), std::string("20200117"));
     EXPECT_EQ(upgrade_date(port, "SorVanth"), std::string("20200117"));
