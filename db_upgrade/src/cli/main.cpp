@@ -61,8 +61,9 @@ const Command kCommands[] = {
 const char* const kExitCodes =
     "exit codes:\n"
     "  0   done; status: every database is up to date\n"
-    "  1   no connection to the store database, a database records an upgrade date this\n"
-    "      program does not know, or the command could not do its work\n"
+    "  1   no connection to the store database, the connection was lost during the run, a\n"
+    "      database records an upgrade date this program does not know, or the command could\n"
+    "      not do its work\n"
     "  2   usage error\n"
     "  3   upgrade: statements failed with unexpected errors (the run went on; see the\n"
     "      lines 未预期的错误 and the run log)\n"

@@ -69,6 +69,7 @@ void wf_exec_sql(UpgradeWindow& w) {
     ui.show_file_list(*listed);
 
     for (const std::string& ls_file : *listed) {
+        w.step = "存储过程重建 " + ls_file;
         ui.insert_progress_line(ls_file);
         const auto lines = files::read_lines(system, system.join(ls_sql_dir, ls_file));
         if (!lines) {

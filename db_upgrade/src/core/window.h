@@ -60,6 +60,8 @@ class UpgradeWindow {
     std::optional<package::ApplyOutcome> package_outcome;
     // What the last upgrade run did, for tessary-cli's report.
     RunReport last_run;
+    // What the run is doing (GBK): the message of a lost connection names it.
+    std::string step;
 
   private:
     Ui& ui_;

@@ -7,6 +7,8 @@
 
 namespace tessary::odbc {
 
+struct Diagnostics;
+
 // The transaction object over an ODBC driver manager (unixODBC, or Windows' own). Texts go
 // through the narrow API as they are: GBK statements in, the driver's GBK texts out.
 class OdbcTransaction final : public Transaction {
@@ -30,6 +32,8 @@ class OdbcTransaction final : public Transaction {
 
   private:
     void end_transaction(bool commit);
+    // Takes the status of a failure of the live connection.
+    void fail(const Diagnostics& error);
     bool require_connection();
 
     std::optional<std::string> connection_string_;
