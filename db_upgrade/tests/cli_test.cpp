@@ -209,6 +209,11 @@ TEST_F(CliPackage, PackAndUnpackGiveARealLookingFolderBackByteForByte) {
     const Outcome repacked = run("pack '" + path("src") + "' -o '" + path("pkg/db.dat") + "'");
     ASSERT_EQ(repacked.exit_code, 0) << repacked.err;
     EXPECT_EQ(count(repacked.out, "\n"), scripts.size() + 1);
+    // The scripts list marks wrong are packed with a warning: the empty one, the comment.
+    EXPECT_EQ(count(repacked.err, "tessary-cli: warning: "), 2u) << repacked.err;
+    EXPECT_NE(repacked.err.find("warning: empty_MS.sql does not split into a drop and a creation "
+                                "statement (CR LF line ends and a line GO between them)"),
+              std::string::npos);
     EXPECT_EQ(repacked.out.rfind("empty_MS.sql\nP_SALE_MS_0.sql\nP_SALE_MS_12.sql\n", 0), 0u)
         << repacked.out;
     EXPECT_NE(repacked.out.find("\n26 scripts packed into " + path("pkg/db.dat") + "\n"),
@@ -277,10 +282,42 @@ TEST_F(CliPackage, UnpackWritesNothingForANameThatLeavesTheFolder) {
     const Outcome outcome = run("unpack '" + path("db.dat") + "' '" + path("back") + "'");
     EXPECT_EQ(outcome.exit_code, 1);
     EXPECT_EQ(outcome.err,
-              "tessary-cli: the package holds a script named \"../escape_MS.sql\", which is no "
-              "file name; nothing written\n");
+              u8"tessary-cli: the package holds a script named \"../escape_MS.sql\", which is no "
+              u8"file name (含有 Windows 文件名不允许的字符“/”); nothing written\n");
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "back"));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "escape_MS.sql"));
+}
+
+// Names Windows cannot hold are refused by pack (from a folder) and by unpack (from a
+// package made elsewhere), in any case, with any extension, as Windows reads them.
+TEST_F(CliPackage, NamesWindowsCannotHoldAreNeitherPackedNorUnpacked) {
+    const std::map<std::string, std::string> refused = {
+        {"CON.sql", u8"是 Windows 的设备名 CON"},
+        {"nul .x.sql", u8"是 Windows 的设备名 NUL"},
+        {"Com7.sql", u8"是 Windows 的设备名 COM7"},
+        {"lpt1.sql", u8"是 Windows 的设备名 LPT1"},
+        {"a\nb.sql", u8"含有控制字符 0x0A"},
+        {"a|b.sql", u8"含有 Windows 文件名不允许的字符“|”"},
+        {"a.sql.", u8"以点或空格结尾，Windows 会去掉它"}};
+    for (const auto& [name, fault] : refused) {
+        SCOPED_TRACE(name);
+        put_file(dir.path() / "db.dat",
+                 package::record("CONSOLE_COM10.sql", "x") + package::record(name, "y") + "@@@@");
+        const Outcome unpacked = run("unpack '" + path("db.dat") + "' '" + path("back") + "'");
+        EXPECT_EQ(unpacked.exit_code, 1);
+        EXPECT_NE(unpacked.err.find("which is no file name (" + fault + "); nothing written"),
+                  std::string::npos)
+            << unpacked.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "back"));
+        if (name.back() == '.') continue;  // not listed as *.sql
+
+        std::filesystem::remove_all(dir.path() / "src");
+        put_file(dir.path() / "src" / name, procedure_script("p"));
+        const Outcome packed = run("pack '" + path("src") + "' -o '" + path("db.dat") + "'");
+        EXPECT_EQ(packed.exit_code, 1);
+        EXPECT_NE(packed.err.find(u8" 的名称" + fault + u8"，不能打包，程序包 "), std::string::npos)
+            << packed.err;
+    }
 }
 
 TEST_F(CliPackage, ScriptPreviewsTheRebuildAndThePackageWhereTheRunSendsThem) {

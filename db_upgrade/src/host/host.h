@@ -30,6 +30,7 @@ class HostSystem : public System {
     Result<std::vector<std::string>> plain_files(const std::string& folder) override;
     bool exists(const std::string& path) override;
     Result<std::string> read_file(const std::string& path) override;
+    std::unique_ptr<FileReader> open_file(const std::string& path) override;
     std::unique_ptr<FileWriter> replace_file(const std::string& path) override;
     std::unique_ptr<FileWriter> append_to_file(const std::string& path) override;
 
