@@ -37,7 +37,10 @@ std::vector<std::string> script_batches(const std::vector<std::string>& lines) {
 // "32k" under the store software's installation folder, which the registry value PATH names.
 std::string procedure_script_folder(UpgradeWindow& w) {
     System& system = w.system();
-    if (!w.script_folder_override.empty()) return system.join(w.script_folder_override, "");
+    if (w.script_folder_override) {
+        return w.script_folder_override->empty() ? std::string()
+                                                 : system.join(*w.script_folder_override, "");
+    }
     const auto path = system.registry_string(kStoreRegistryKey, "PATH");
     if (!path || text::trim_blanks(*path).empty()) return {};
     const char separator = system.path_separator();
@@ -49,8 +52,10 @@ void wf_exec_sql(UpgradeWindow& w) {
     System& system = w.system();
     const std::string ls_sql_dir = procedure_script_folder(w);
     if (ls_sql_dir.empty()) {
-        ui.insert_progress_line(std::string("注册表 ") + kStoreRegistryKeyShown +
-                                " 中缺少 PATH 的值，存储过程和触发器未重建");
+        ui.insert_progress_line(w.script_folder_override
+                                    ? std::string("没有给出脚本目录，存储过程和触发器未重建")
+                                    : std::string("注册表 ") + kStoreRegistryKeyShown +
+                                          " 中缺少 PATH 的值，存储过程和触发器未重建");
         return;
     }
     const auto listed = files::list_files(system, ls_sql_dir, "*.sql");

@@ -37,6 +37,10 @@ class Transaction {
     virtual Settings& settings() { return settings_; }
     virtual const Settings& settings() const { return settings_; }
 
+    // Whether connect() reaches the server the settings name; false for a transaction given
+    // its whole connection, which takes no server name from them.
+    virtual bool takes_server_name() const { return true; }
+
     virtual void connect() = 0;
     virtual void disconnect() = 0;
     virtual bool connected() const = 0;

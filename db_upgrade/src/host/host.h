@@ -21,6 +21,9 @@ class HostSystem : public System {
   public:
     std::optional<std::string> registry_string(const std::string& key,
                                                const std::string& value) override;
+#ifndef _WIN32
+    std::string registry_problem() override;
+#endif
     std::string current_directory() override;
     std::string program_directory() override;
     std::string maintainers_script_folder() override;

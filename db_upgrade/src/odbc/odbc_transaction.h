@@ -20,6 +20,7 @@ class OdbcTransaction final : public Transaction {
     OdbcTransaction(const OdbcTransaction&) = delete;
     OdbcTransaction& operator=(const OdbcTransaction&) = delete;
 
+    bool takes_server_name() const override { return !connection_string_; }
     void connect() override;
     void disconnect() override;
     bool connected() const override { return connected_; }
