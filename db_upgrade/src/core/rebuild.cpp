@@ -93,7 +93,9 @@ bool wf_get_sql_go(std::string& as_create, std::string& as_drop) {
         create = std::move(statements.create);
         drop = std::move(statements.drop);
     } else {
-        create = as_create.substr(cut.create_at, cut.end - cut.create_at);
+        // Offsets into a text in memory fit its size type.
+        create = as_create.substr(static_cast<std::size_t>(cut.create_at),
+                                  static_cast<std::size_t>(cut.end - cut.create_at));
     }
     as_create = std::move(create);
     if (!cut.splits()) return false;
