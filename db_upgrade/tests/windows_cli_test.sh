@@ -115,6 +115,9 @@ check "a lost connection fails the run" test "$(run upgrade "$work/cut.err")" -e
 check "and says where it stopped" contains "$work/cut.err" \
   "与数据库服务器的连接已断开，升级在数据库 store 的“批次 20150825”一步中断"
 check "with no success message" test "$(grep -c '更新成功' "$work/cut.err")" -eq 0
+kill "$stand_in_pid"
+wait "$stand_in_pid" 2>/dev/null || true
+stand_in_pid=
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
