@@ -73,9 +73,7 @@ TEST_F(Cli, ScriptPrintsTheWholeUpgradeInUtf8) {
     const Outcome outcome = run("script");
     EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
     // Without --scripts the preview has no script folder, and the rebuild says so.
-    EXPECT_EQ(outcome.err,
-              u8"注册表 HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane 中缺少 PATH "
-              u8"的值，存储过程和触发器未重建\n");
+    EXPECT_EQ(outcome.err, u8"没有给出脚本目录，存储过程和触发器未重建\n");
     EXPECT_EQ(outcome.out.rfind("CREATE TABLE [dbo].[t_cm_sys_oper_grant] (\n", 0), 0u);
     EXPECT_EQ(count(outcome.out, "\nGO\n"), st::batch_00000000.size() + st::batch_20140722.size() +
                                                 st::batch_20150825.size() + kLastBatch);
@@ -135,6 +133,13 @@ TEST_F(Cli, HelpGoesToStdoutAndBadArgumentsGiveUsageOnStderr) {
 }
 
 TEST_F(Cli, UpgradeWithoutServerNameNamesTheMissingValue) {
+    const Outcome no_file = run("upgrade");
+    EXPECT_EQ(no_file.exit_code, 1);
+    EXPECT_NE(no_file.err.find(u8"中缺少 DATABASE、SERVERNAME 的值（不能读取注册表文件 " +
+                               dir.file("registry.ini") + ": No such file or directory）"),
+              std::string::npos)
+        << no_file.err;
+
     write_registry("DATABASE=store\n");
     const Outcome outcome = run("upgrade");
     EXPECT_NE(outcome.exit_code, 0);
@@ -164,7 +169,7 @@ TEST_F(Cli, UpgradeAndStatusAgainstAClosedPortReportTheDriversMessage) {
 }
 
 TEST_F(Cli, UpgradeTakesTheWholeConnectionStringFromTheCommandLine) {
-    write_registry("DATABASE=store\nSERVERNAME=unused\n");
+    write_registry("DATABASE=store\n");  // the server is the connection string's
     const Outcome outcome =
         run("upgrade --connection 'DRIVER=SQLite3;Database=" + dir.file("store.db") + "'");
     // SQLite knows no "use": the store database cannot be selected, so nothing is upgraded.
@@ -209,6 +214,11 @@ TEST_F(CliPackage, PackAndUnpackGiveARealLookingFolderBackByteForByte) {
     const Outcome repacked = run("pack '" + path("src") + "' -o '" + path("pkg/db.dat") + "'");
     ASSERT_EQ(repacked.exit_code, 0) << repacked.err;
     EXPECT_EQ(count(repacked.out, "\n"), scripts.size() + 1);
+    // The scripts list marks wrong are packed with a warning: the empty one, the comment.
+    EXPECT_EQ(count(repacked.err, "tessary-cli: warning: "), 2u) << repacked.err;
+    EXPECT_NE(repacked.err.find("warning: empty_MS.sql does not split into a drop and a creation "
+                                "statement (CR LF line ends and a line GO between them)"),
+              std::string::npos);
     EXPECT_EQ(repacked.out.rfind("empty_MS.sql\nP_SALE_MS_0.sql\nP_SALE_MS_12.sql\n", 0), 0u)
         << repacked.out;
     EXPECT_NE(repacked.out.find("\n26 scripts packed into " + path("pkg/db.dat") + "\n"),
@@ -277,10 +287,42 @@ TEST_F(CliPackage, UnpackWritesNothingForANameThatLeavesTheFolder) {
     const Outcome outcome = run("unpack '" + path("db.dat") + "' '" + path("back") + "'");
     EXPECT_EQ(outcome.exit_code, 1);
     EXPECT_EQ(outcome.err,
-              "tessary-cli: the package holds a script named \"../escape_MS.sql\", which is no "
-              "file name; nothing written\n");
+              u8"tessary-cli: the package holds a script named \"../escape_MS.sql\", which is no "
+              u8"file name (含有 Windows 文件名不允许的字符“/”); nothing written\n");
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "back"));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "escape_MS.sql"));
+}
+
+// Names Windows cannot hold are refused by pack (from a folder) and by unpack (from a
+// package made elsewhere), in any case, with any extension, as Windows reads them.
+TEST_F(CliPackage, NamesWindowsCannotHoldAreNeitherPackedNorUnpacked) {
+    const std::map<std::string, std::string> refused = {
+        {"CON.sql", u8"是 Windows 的设备名 CON"},
+        {"nul .x.sql", u8"是 Windows 的设备名 NUL"},
+        {"Com7.sql", u8"是 Windows 的设备名 COM7"},
+        {"lpt1.sql", u8"是 Windows 的设备名 LPT1"},
+        {"a\nb.sql", u8"含有控制字符 0x0A"},
+        {"a|b.sql", u8"含有 Windows 文件名不允许的字符“|”"},
+        {"a.sql.", u8"以点或空格结尾，Windows 会去掉它"}};
+    for (const auto& [name, fault] : refused) {
+        SCOPED_TRACE(name);
+        put_file(dir.path() / "db.dat",
+                 package::record("CONSOLE_COM10.sql", "x") + package::record(name, "y") + "@@@@");
+        const Outcome unpacked = run("unpack '" + path("db.dat") + "' '" + path("back") + "'");
+        EXPECT_EQ(unpacked.exit_code, 1);
+        EXPECT_NE(unpacked.err.find("which is no file name (" + fault + "); nothing written"),
+                  std::string::npos)
+            << unpacked.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "back"));
+        if (name.back() == '.') continue;  // not listed as *.sql
+
+        std::filesystem::remove_all(dir.path() / "src");
+        put_file(dir.path() / "src" / name, procedure_script("p"));
+        const Outcome packed = run("pack '" + path("src") + "' -o '" + path("db.dat") + "'");
+        EXPECT_EQ(packed.exit_code, 1);
+        EXPECT_NE(packed.err.find(u8" 的名称" + fault + u8"，不能打包，程序包 "), std::string::npos)
+            << packed.err;
+    }
 }
 
 TEST_F(CliPackage, ScriptPreviewsTheRebuildAndThePackageWhereTheRunSendsThem) {
@@ -536,6 +578,56 @@ TEST_F(CliFreeTds, TheRunLockKeepsASecondUpgradeOffTheServer) {
             EXPECT_EQ(line.find("insert"), std::string::npos) << line;
         }
     }
+}
+
+// Registry values that would add connection attributes are refused before a login; a link
+// that drops mid-upgrade ends the run there, as a failure.
+TEST_F(CliFreeTds, ALostLinkEndsTheRunAndRegistryValuesCannotAddAttributes) {
+    start({"--database", "store", "--cut-at-batch", "45"});
+    const std::string port = std::to_string(stand_in->port());
+    const std::string in_key = u8"(错误信息：注册表 HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane 中 ";
+    const std::pair<std::string, std::string> refused[] = {
+        {"DATABASE=store};UID=sa;{\nSERVERNAME=127.0.0.1," + port,
+         u8"DATABASE 的值含有字符“}”，不能原样用于连接)"},
+        {"DATABASE=store\nSERVERNAME=127.0.0.1;Port=" + port,
+         u8"SERVERNAME 的值含有字符“;”，不能原样用于连接)"},
+        {"DATABASE=store\nSERVERNAME=127.0.0.1," + std::to_string(4294967296 + stand_in->port()),
+         u8"SERVERNAME 的端口“" + std::to_string(4294967296 + stand_in->port()) +
+             u8"”不是 1 到 65535 之间的数)"},
+        {"DATABASE=store\nSERVERNAME=127.0.0.1," + port + "x",
+         u8"SERVERNAME 的端口“" + port + u8"x”不是 1 到 65535 之间的数)"}};
+    for (const auto& [values, fault] : refused) {
+        write_registry(values + "\n");
+        const Outcome outcome = run("upgrade");
+        EXPECT_EQ(outcome.exit_code, 1);
+        EXPECT_NE(outcome.err.find(in_key + fault), std::string::npos) << outcome.err;
+    }
+    EXPECT_EQ(stand_in->log().find("login"), std::string::npos);
+
+    put_file(dir.path() / "db.dat", packed_procedure(""));
+    write_registry("DATABASE=store\nSERVERNAME=" + stand_in->server_name() + "\n");
+    const Outcome cut = run("upgrade --json");
+    EXPECT_EQ(cut.exit_code, 1) << cut.err;
+    EXPECT_NE(cut.err.find(u8"凯岚商业管理软件: 与数据库服务器的连接已断开，升级在数据库 store "
+                           u8"的“批次 20150825”一步中断，其后的语句均未发送。(错误信息："),
+              std::string::npos)
+        << cut.err;
+    EXPECT_NE(cut.err.find("tessary-cli: the connection to the server was lost in the database "
+                           u8"store at the step 批次 20150825; the run stopped there"),
+              std::string::npos);
+    EXPECT_EQ(cut.err.find(u8"更新成功"), std::string::npos);
+    EXPECT_EQ(count(cut.err, u8"未预期的错误"), 1u) << cut.err;  // the cut statement alone
+    EXPECT_NE(cut.out.find(u8"\"connection_lost\":{\"database\":\"store\",\"error\":"),
+              std::string::npos)
+        << cut.out;
+    EXPECT_EQ(cut.out.find("\"package\":\"applied\""), std::string::npos);
+    EXPECT_NE(cut.out.find("\"batches_run\":[\"00000000\",\"20140722\"]"), std::string::npos);
+    EXPECT_NE(stand_in->log().find("#1 cut: "), std::string::npos);
+    // Batches 1 and 2 ran to their ends; batch 3 did not get to advance the date.
+    EXPECT_EQ(stand_in->tsql("store",
+                             "select sys_var_value from t_sys_system where sys_var_id = "
+                             "'UPGRADE_DATE'\ngo\n"),
+              "20150825\n");
 }
 
 TEST_F(CliFreeTds, AWrongPasswordShowsTheConnectionMessageWithFreeTdsText) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/files.h"
+
 namespace tessary::package {
 namespace {
 
@@ -24,10 +26,12 @@ TEST(PackageRecord, IsRefusedExactlyWhenItWouldNotReadBack) {
     for (const auto& name : pieces) {
         for (const auto& text : pieces) {
             const std::string bytes = record(name, text) + std::string(kPackageEnd);
-            Reader reader(bytes);
+            files::BytesReader package(bytes);
+            Reader reader(package);
             const auto first = reader.next();
-            const bool reads_back = first && first->name == name && first->text() == text &&
-                                    !reader.next() && reader.finished();
+            const bool reads_back = first && first->name == name &&
+                                    record_text(package, *first) == text && !reader.next() &&
+                                    reader.finished();
             EXPECT_EQ(!record_problem(name, text).has_value(), reads_back)
                 << "name '" << name << "' text '" << text << "'";
         }
@@ -43,7 +47,8 @@ struct Malformed {
 class MalformedPackage : public ::testing::TestWithParam<Malformed> {};
 
 TEST_P(MalformedPackage, StopsWithItsProblemInsteadOfLooping) {
-    Reader reader(GetParam().bytes);
+    files::BytesReader package(GetParam().bytes);
+    Reader reader(package);
     while (reader.next()) {
     }
     EXPECT_FALSE(reader.finished());

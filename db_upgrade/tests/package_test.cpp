@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "core/files.h"
 #include "core_fixture.h"
 #include "procedure_script.h"
 
@@ -30,6 +31,17 @@ template <typename Param>
 std::string numbered(const ::testing::TestParamInfo<Param>& test_case) {
     return "case" + std::to_string(test_case.index);
 }
+
+// A package in memory, taken apart as the applier takes one from its file.
+struct PlannedBytes {
+    explicit PlannedBytes(std::string package, std::string_view dbms = "MSS")
+        : bytes(std::move(package)), reader(bytes), plan(pk::plan_package(reader, dbms)) {}
+    std::string text(std::size_t i) { return *pk::record_text(reader, plan.scripts[i].record); }
+
+    std::string bytes;
+    files::BytesReader reader;
+    pk::Plan plan;
+};
 
 class Builder : public ::testing::Test {
   protected:
@@ -97,11 +109,11 @@ TEST_F(Builder, LongScriptsArePackedWholeAndReadBack) {
     EXPECT_EQ(package.substr(16 + 32000, 22), "<####$$$$$$p2.sql^^^^]");
     EXPECT_EQ(package.substr(package.size() - 9), "[####@@@@");
 
-    const auto plan = pk::plan_package(package, "MSS");
-    EXPECT_EQ(plan.error, "");
-    ASSERT_EQ(plan.scripts.size(), 2u);
-    EXPECT_EQ(plan.scripts[0].text, over_buffer);
-    EXPECT_EQ(plan.scripts[1].text, over_read);
+    PlannedBytes planned(package);
+    EXPECT_EQ(planned.plan.error, "");
+    ASSERT_EQ(planned.plan.scripts.size(), 2u);
+    EXPECT_EQ(planned.text(0), over_buffer);
+    EXPECT_EQ(planned.text(1), over_read);
 }
 
 struct Refusal {
@@ -135,10 +147,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Builder, MarkersThatCannotSplitThePackageArePacked) {
     script("p$$$$$$@@@@_MS.sql", "select '$$$$$$ ^^^^ @@@@', 'a#'");
-    const auto plan = pk::plan_package(packed(), "MSS");
-    ASSERT_EQ(plan.scripts.size(), 1u);
-    EXPECT_EQ(plan.scripts[0].name, "p$$$$$$@@@@_MS.sql");
-    EXPECT_EQ(plan.scripts[0].text, "select '$$$$$$ ^^^^ @@@@', 'a#'");
+    PlannedBytes planned(packed());
+    ASSERT_EQ(planned.plan.scripts.size(), 1u);
+    EXPECT_EQ(planned.plan.scripts[0].record.name, "p$$$$$$@@@@_MS.sql");
+    EXPECT_EQ(planned.text(0), "select '$$$$$$ ^^^^ @@@@', 'a#'");
 }
 
 TEST_F(Builder, AScriptThatCannotBeReadStopsTheBuild) {
@@ -169,21 +181,25 @@ TEST(PackagePlan, SaysForEachScriptWhetherItIsAppliedAndHowItSplits) {
     const std::string package = pk::record("P_ONE_MS.sql", procedure_script("P_ONE_MS")) +
                                 pk::record("p_ANY5.sql", procedure_script("p_ANY5")) +
                                 pk::record("P_BAD_MS.sql", "select 1") + "@@@@";
-    const auto plan = pk::plan_package(package, "MSS");
+    PlannedBytes planned(package);
+    const pk::Plan& plan = planned.plan;
     EXPECT_EQ(plan.error, "");
     ASSERT_EQ(plan.scripts.size(), 3u);
     const auto& one = plan.scripts[0];
-    EXPECT_TRUE(one.engine_applies && one.syntax_ok);
-    EXPECT_EQ(one.drop, "drop procedure P_ONE_MS");
-    EXPECT_EQ(one.create,
+    EXPECT_TRUE(one.engine_applies && one.cut.splits());
+    pk::RecordText text(planned.reader, one.record);
+    const auto statements = script_statements(text, one.cut);
+    ASSERT_TRUE(statements);
+    EXPECT_EQ(statements->drop, "drop procedure P_ONE_MS");
+    EXPECT_EQ(statements->create,
               "create procedure P_ONE_MS  with ENCRYPTION as\r\nbegin\r\nselect 1\r\nend\r\n");
     EXPECT_FALSE(plan.scripts[1].engine_applies);
-    EXPECT_TRUE(plan.scripts[1].syntax_ok);
+    EXPECT_TRUE(plan.scripts[1].cut.splits());
     EXPECT_TRUE(plan.scripts[2].engine_applies);
-    EXPECT_FALSE(plan.scripts[2].syntax_ok);
-    EXPECT_EQ(plan.scripts[2].text, "select 1");
+    EXPECT_FALSE(plan.scripts[2].cut.splits());
+    EXPECT_EQ(planned.text(2), "select 1");
 
-    EXPECT_TRUE(pk::plan_package(package, "odbc").scripts[1].engine_applies);
+    EXPECT_TRUE(PlannedBytes(package, "odbc").plan.scripts[1].engine_applies);
 }
 
 const char kOldTwo[] = "create procedure p_two_MS as begin select 'old' end";
@@ -354,7 +370,7 @@ TEST_F(Applier, AMalformedPackageStopsAfterTheLastWholeRecordAndSaysWhere) {
     EXPECT_NE(routine("p_one_ms"), "");
     EXPECT_EQ(window.package_outcome, package::ApplyOutcome::kMalformed);
     // Taking the package apart without a database names the same script.
-    EXPECT_EQ(pk::plan_package(bytes, "MSS").error, message);
+    EXPECT_EQ(PlannedBytes(bytes).plan.error, message);
 
     write_package({}, "@@");
     timeline.clear();

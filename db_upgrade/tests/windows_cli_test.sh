@@ -7,7 +7,8 @@
 #   driver) against the native SQL Server stand-in, with the registry values imported by
 #   reg.exe into the 32-bit view, the installation, working and program folders named in
 #   Chinese;
-# - a refused connection ends with the driver's text and a failure.
+# - a refused connection ends with the driver's text and a failure;
+# - a connection the stand-in cuts mid-upgrade ends the run there, as a failure.
 set -euo pipefail
 source "$(dirname "$0")/stand_in.sh"
 runner=$(realpath "$1") native=$(realpath "$3")
@@ -62,9 +63,12 @@ check "unpack gives the script back byte for byte" cmp -s "$work/源/过程_MS.s
 start_stand_in "$native" "$work/stand-in.log" --database store --database SorVanth
 
 windows_installation=$(sed 's|/|\\\\|g' <<<"Z:$installation")
-gbk 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\r\n"DATABASE"="store"\r\n"SERVERNAME"="127.0.0.1,%s"\r\n"PATH"="%s"\r\n' \
-  "$port" "$windows_installation" >"$work/korvane.reg"
-"$runner" reg import "Z:$work/korvane.reg" /reg:32 >/dev/null 2>&1
+import_registry() {  # the values of the stand-in at $port
+  gbk 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\r\n"DATABASE"="store"\r\n"SERVERNAME"="127.0.0.1,%s"\r\n"PATH"="%s"\r\n' \
+    "$port" "$windows_installation" >"$work/korvane.reg"
+  "$runner" reg import "Z:$work/korvane.reg" /reg:32 >/dev/null 2>&1
+}
+import_registry
 run() {  # run COMMAND STDERR_FILE: the exit code of tessary-cli.exe COMMAND
   local status=0
   (cd "$current" && TESSARY_ODBC_DRIVER=FreeTDS "$runner" "$cli" "$1") >/dev/null 2>"$2" ||
@@ -103,6 +107,17 @@ stand_in_pid=
 check "a refused connection fails" test "$(run upgrade "$work/refused.err")" -eq 1
 check "with the driver's text" contains "$work/refused.err" \
   "凯岚商业管理软件: 不能连接到数据库！(错误信息：[FreeTDS][SQL Server]Unable to connect"
+
+# 5. A link that breaks at the stand-in's 45th batch (in the third batch of the upgrade).
+start_stand_in "$native" "$work/cut-stand-in.log" --database store --cut-at-batch 45
+import_registry
+check "a lost connection fails the run" test "$(run upgrade "$work/cut.err")" -eq 1
+check "and says where it stopped" contains "$work/cut.err" \
+  "与数据库服务器的连接已断开，升级在数据库 store 的“批次 20150825”一步中断"
+check "with no success message" test "$(grep -c '更新成功' "$work/cut.err")" -eq 0
+kill "$stand_in_pid"
+wait "$stand_in_pid" 2>/dev/null || true
+stand_in_pid=
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]

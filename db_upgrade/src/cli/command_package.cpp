@@ -1,37 +1,41 @@
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
+#include <memory>
 #include <set>
 
 #include "commands.h"
+#include "core/file_names.h"
 #include "core/files.h"
 #include "core/package.h"
+#include "core/text.h"
 #include "host/host.h"
 
 namespace tessary::cli {
 namespace {
 
-// A record name that would write outside the target folder, or nowhere, if used as a file
-// name there.
-bool unsafe_file_name(const std::string& name) {
-    return name.empty() || name == "." || name == ".." ||
-           name.find_first_of(std::string("/\\:\0", 4)) != std::string::npos;
-}
+// A package opened and taken apart as the applier would, a piece at a time; a package that
+// does not read to its end is refused with the applier's message.
+struct OpenedPackage {
+    std::unique_ptr<FileReader> file;
+    package::Plan plan;
+};
 
-// Reads a package and takes it apart as the applier would; a package that does not read to
-// its end is refused with the applier's message.
-std::optional<package::Plan> read_package(System& system, const std::string& path, int& exit_code) {
-    const auto bytes = system.read_file(path);
-    if (!bytes) {
-        exit_code = fail("cannot read " + host::system_text_to_utf8(path) + ": " + bytes.error);
+std::optional<OpenedPackage> read_package(System& system, const std::string& path, int& exit_code) {
+    OpenedPackage opened{system.open_file(path), {}};
+    const auto cannot_read = [&](const std::string& reason) {
+        exit_code = fail("cannot read " + host::system_text_to_utf8(path) + ": " + reason);
+        return std::nullopt;
+    };
+    if (!opened.file->error().empty()) return cannot_read(opened.file->error());
+    opened.plan = package::plan_package(*opened.file, kShippedClientInterface);
+    if (opened.plan.unreadable) return cannot_read(opened.plan.error);
+    if (!opened.plan.error.empty()) {
+        exit_code =
+            fail(host::system_text_to_utf8(path) + ": " + host::gbk_to_utf8(opened.plan.error));
         return std::nullopt;
     }
-    package::Plan plan = package::plan_package(*bytes, kShippedClientInterface);
-    if (!plan.error.empty()) {
-        exit_code = fail(host::system_text_to_utf8(path) + ": " + host::gbk_to_utf8(plan.error));
-        return std::nullopt;
-    }
-    return plan;
+    return opened;
 }
 
 }  // namespace
@@ -54,6 +58,12 @@ int pack_command(const Arguments& arguments) {
     host::HostSystem system;
     const package::PackOutcome outcome = package::pack_folder(system, folder, output);
     if (!outcome.error.empty()) return fail(host::gbk_to_utf8(outcome.error));
+    for (const auto& name : outcome.wrong_shape) {
+        std::cerr << "tessary-cli: warning: " << host::gbk_to_utf8(name)
+                  << " does not split into a drop and a creation statement (CR LF line ends "
+                     "and a line GO between them); list marks it error, and the upgrade "
+                     "reports it and passes it over\n";
+    }
     for (const auto& name : outcome.scripts) std::cout << host::gbk_to_utf8(name) << '\n';
     std::cout << outcome.scripts.size() << " scripts packed into "
               << host::system_text_to_utf8(output) << std::endl;
@@ -65,17 +75,21 @@ int unpack_command(const Arguments& arguments) {
     const std::string& folder = arguments[1];
     host::HostSystem system;
     int exit_code = kSuccess;
-    const auto plan = read_package(system, arguments[0], exit_code);
-    if (!plan) return exit_code;
+    const auto package = read_package(system, arguments[0], exit_code);
+    if (!package) return exit_code;
 
+    // Every name is checked before anything is written; the package came from any system,
+    // the files go where the stores can take them.
     std::set<std::string> names;
-    for (const auto& entry : plan->scripts) {
-        const std::string shown = host::gbk_to_utf8(entry.name);
-        if (unsafe_file_name(entry.name)) {
+    for (const auto& entry : package->plan.scripts) {
+        const std::string& name = entry.record.name;
+        const std::string shown = host::gbk_to_utf8(text::one_line(name));
+        if (auto fault = files::windows_name_problem(name)) {
             return fail("the package holds a script named \"" + shown +
-                        "\", which is no file name; nothing written");
+                        "\", which is no file name (" + host::gbk_to_utf8(*fault) +
+                        "); nothing written");
         }
-        if (!names.insert(entry.name).second) {
+        if (!names.insert(name).second) {
             return fail("the package holds the script " + shown + " twice; nothing written");
         }
     }
@@ -84,13 +98,14 @@ int unpack_command(const Arguments& arguments) {
     if (error)
         return fail("cannot create " + host::system_text_to_utf8(folder) + ": " +
                     host::system_text_to_utf8(error.message()));
-    for (const auto& entry : plan->scripts) {
+    for (const auto& entry : package->plan.scripts) {
+        package::RecordText text(*package->file, entry.record);
         const std::string reason =
-            files::write_file(system, system.join(folder, entry.name), entry.text);
+            files::write_file(system, system.join(folder, entry.record.name), text);
         if (!reason.empty()) return fail(host::gbk_to_utf8(reason));
     }
-    std::cout << plan->scripts.size() << " scripts written to " << host::system_text_to_utf8(folder)
-              << std::endl;
+    std::cout << package->plan.scripts.size() << " scripts written to "
+              << host::system_text_to_utf8(folder) << std::endl;
     return std::cout ? kSuccess : fail("cannot write to standard output");
 }
 
@@ -98,19 +113,19 @@ int list_command(const Arguments& arguments) {
     if (arguments.size() != 1) return fail("list needs FILE", kUsageError);
     host::HostSystem system;
     int exit_code = kSuccess;
-    const auto plan = read_package(system, arguments[0], exit_code);
-    if (!plan) return exit_code;
+    const auto package = read_package(system, arguments[0], exit_code);
+    if (!package) return exit_code;
 
     // "applied": the engine filter of the shipped program takes the script; "syntax": its
     // text splits into a drop and a creation statement.
     std::cout << std::left << std::setw(8) << "applied" << std::setw(8) << "syntax" << std::right
               << std::setw(10) << "bytes"
               << "  name\n";
-    for (const auto& entry : plan->scripts) {
+    for (const auto& entry : package->plan.scripts) {
         std::cout << std::left << std::setw(8) << (entry.engine_applies ? "yes" : "no")
-                  << std::setw(8) << (entry.syntax_ok ? "ok" : "error") << std::right
-                  << std::setw(10) << entry.text.size() << "  " << host::gbk_to_utf8(entry.name)
-                  << '\n';
+                  << std::setw(8) << (entry.cut.splits() ? "ok" : "error") << std::right
+                  << std::setw(10) << entry.record.size << "  "
+                  << host::gbk_to_utf8(entry.record.name) << '\n';
     }
     std::cout << std::flush;
     return std::cout ? kSuccess : fail("cannot write to standard output");

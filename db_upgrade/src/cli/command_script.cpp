@@ -43,15 +43,6 @@ class StatementPrinter final : public Transaction {
     bool autocommit_ = true;
 };
 
-// This machine without its registry: a preview prints the statements of an upgrade in
-// general, not of the installation here, so the script folder is only the one asked for.
-class WithoutRegistry final : public host::HostSystem {
-  public:
-    std::optional<std::string> registry_string(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-};
-
 }  // namespace
 
 int script_command(const Arguments& arguments) {
@@ -63,8 +54,11 @@ int script_command(const Arguments& arguments) {
     StatementPrinter printer(std::cout, host::utf8_to_gbk(from));
     printer.settings().dbms = kShippedClientInterface;
     TerminalUi ui;
-    WithoutRegistry system;
+    host::HostSystem system;
     UpgradeWindow window(ui, system, printer);
+    // A preview prints the statements of an upgrade in general, not of the installation
+    // here: the script folder is only the one asked for, none without --scripts.
+    window.script_folder_override = std::string();
     if (options.count("--scripts") != 0) {
         // The run would pass over a folder it cannot read; a preview asked for it.
         const auto listed = files::list_files(system, options["--scripts"], "*.sql");

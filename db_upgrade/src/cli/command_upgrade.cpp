@@ -55,6 +55,14 @@ int run_exit_code(const RunReport& run, std::ostream& err) {
         return fail(err, "another upgrade runs against this server; nothing was sent",
                     kAnotherUpgradeRunning);
     }
+    if (const auto& lost = run.connection_lost) {
+        return fail(err,
+                    "the connection to the server was lost in the database " +
+                        host::gbk_to_utf8(lost->database) + " at the step " +
+                        host::gbk_to_utf8(lost->step) +
+                        "; the run stopped there and sent nothing after it",
+                    kFailure);
+    }
     bool unknown_date = false;
     bool package_stopped = false;
     for (const DatabasePass& pass : run.passes) {
@@ -87,6 +95,12 @@ int run_exit_code(const RunReport& run, std::ostream& err) {
 // What the run did, for the JSON report; reads each database's state after the run.
 void add_run(Json::Value& report, const RunReport& run, Transaction& sqlca) {
     report["run_lock"] = run_lock_name(run.lock);
+    if (const auto& lost = run.connection_lost) {
+        Json::Value& entry = report["connection_lost"];
+        entry["database"] = json_text(lost->database);
+        entry["step"] = json_text(lost->step);
+        entry["error"] = json_text(lost->text);
+    }
     if (run.lock == RunLock::kRefused) return;
     if (!run.lock_problem.empty()) report["run_lock_problem"] = json_text(run.lock_problem);
 
@@ -96,10 +110,7 @@ void add_run(Json::Value& report, const RunReport& run, Transaction& sqlca) {
         entry["name"] = json_text(pass.database);
         entry["upgrade_date_before"] = json_text(pass.upgrade_date);
         Json::Value& batches = entry["batches_run"] = Json::Value(Json::arrayValue);
-        if (pass.upgrade_date) {
-            for (const Batch& batch : batches_from(*pass.upgrade_date))
-                batches.append(std::string(batch.date));
-        }
+        for (const std::string& date : pass.batches_run) batches.append(date);
         const DatabaseState after = read_database_state(sqlca, pass.database);
         entry["upgrade_date_after"] = json_text(after.upgrade_date);
         entry["database_version_after"] = json_text(after.version);

@@ -31,7 +31,7 @@ const Command kCommands[] = {
      "lock, upgrades the store database and then sorvanth when the server holds it, and\n"
      "writes the run log beside the program. Messages and progress lines go to stderr.\n"
      "  --connection STRING   the whole ODBC connection string instead of the registry's\n"
-     "                        server\n"
+     "                        server (of the registry only DATABASE is then needed)\n"
      "  --json                one JSON object on stdout at the end, for fleet collection\n",
      upgrade_command},
     {"status", "status [--connection STRING] [--json]",
@@ -41,16 +41,19 @@ const Command kCommands[] = {
      "the script package db.dat of the working directory, and what an upgrade would do.\n"
      "Sends selects and use alone.\n"
      "  --connection STRING   the whole ODBC connection string instead of the registry's\n"
-     "                        server\n"
+     "                        server (of the registry only DATABASE is then needed)\n"
      "  --json                one JSON object on stdout; the text goes to stderr\n",
      status_command},
     {"pack", "pack DIR [-o FILE]", "build the script package (default ./db.dat) from DIR/*.sql",
      "Builds a script package from every *.sql file of DIR and prints the scripts in package\n"
-     "order.\n"
+     "order. Warns about a script whose text does not split into its drop statement and its\n"
+     "creation statement (CR LF line ends, a line GO between them), which list marks error.\n"
+     "Refuses a script whose name Windows cannot hold as a file name.\n"
      "  -o FILE   the package to write (default ./db.dat)\n",
      pack_command},
     {"unpack", "unpack FILE DIR", "write every script of a package back to DIR",
-     "Writes every script of the package FILE to DIR, byte for byte as it was packed.\n",
+     "Writes every script of the package FILE to DIR, byte for byte as it was packed.\n"
+     "Refuses, writing nothing, a package with a name Windows cannot hold as a file name.\n",
      unpack_command},
     {"list", "list FILE", "show the scripts of a package and what an upgrade does with them",
      "One line per script of the package FILE: whether the upgrade applies it, whether its\n"
@@ -61,8 +64,9 @@ const Command kCommands[] = {
 const char* const kExitCodes =
     "exit codes:\n"
     "  0   done; status: every database is up to date\n"
-    "  1   no connection to the store database, a database records an upgrade date this\n"
-    "      program does not know, or the command could not do its work\n"
+    "  1   no connection to the store database, the connection was lost during the run, a\n"
+    "      database records an upgrade date this program does not know, or the command could\n"
+    "      not do its work\n"
     "  2   usage error\n"
     "  3   upgrade: statements failed with unexpected errors (the run went on; see the\n"
     "      lines 未预期的错误 and the run log)\n"

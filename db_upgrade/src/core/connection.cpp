@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "registry_values.h"
 #include "statements.h"
 #include "window.h"
 
@@ -16,17 +17,36 @@ void report_connect_failure(Ui& ui, const std::string& reason) {
     ui.message_box(gs_appname, "不能连接到数据库！(错误信息：" + reason + ")");
 }
 
-// Names of the registry values the connection cannot do without that are missing or blank.
-std::string missing_values(const Transaction::Settings& settings) {
+// Names of the registry values the connection cannot do without that are missing or blank. A
+// connection given whole takes no server name.
+std::string missing_values(const Transaction& sqlca) {
+    const Transaction::Settings& settings = sqlca.settings();
     std::vector<const char*> missing;
     if (blank(settings.database)) missing.push_back("DATABASE");
-    if (blank(settings.server_name)) missing.push_back("SERVERNAME");
+    if (sqlca.takes_server_name() && blank(settings.server_name)) missing.push_back("SERVERNAME");
     std::string names;
     for (const char* name : missing) {
         if (!names.empty()) names += "、";
         names += name;
     }
     return names;
+}
+
+// What is wrong with a registry value the connection takes, naming the value (GBK); empty
+// when nothing is.
+std::string value_problem(const Transaction& sqlca) {
+    const Transaction::Settings& settings = sqlca.settings();
+    const std::string in_key = std::string("注册表 ") + kStoreRegistryKeyShown + " 中 ";
+    if (auto fault = connection_value_fault(settings.database)) {
+        return in_key + "DATABASE 的值" + *fault;
+    }
+    if (!sqlca.takes_server_name()) return {};
+    if (auto fault = connection_value_fault(settings.server_name)) {
+        return in_key + "SERVERNAME 的值" + *fault;
+    }
+    if (auto fault = server_port_fault(settings.server_name))
+        return in_key + "SERVERNAME 的" + *fault;
+    return {};
 }
 
 }  // namespace
@@ -51,11 +71,21 @@ bool wf_connect_db(UpgradeWindow& w) {
     sqlca.set_autocommit(true);
 
     // Without both values a connection attempt can only fail with a misleading driver
-    // message, so say which value is missing instead.
-    const std::string missing = missing_values(settings);
+    // message, so say which value is missing instead, and where the registry was looked
+    // for when it is not there at all.
+    const std::string missing = missing_values(sqlca);
     if (!missing.empty()) {
-        report_connect_failure(w.ui(), std::string("注册表 ") + kStoreRegistryKeyShown +
-                                           " 中缺少 " + missing + " 的值");
+        const std::string registry = system.registry_problem();
+        report_connect_failure(
+            w.ui(),
+            std::string("注册表 ") + kStoreRegistryKeyShown + " 中缺少 " + missing + " 的值" +
+                (registry.empty() ? std::string() : "（不能读取注册表文件 " + registry + "）"));
+        return false;
+    }
+    // A value that the client cannot take whole would change the connection: refuse it.
+    const std::string problem = value_problem(sqlca);
+    if (!problem.empty()) {
+        report_connect_failure(w.ui(), problem);
         return false;
     }
 

@@ -71,9 +71,40 @@ Result<std::vector<std::string>> read_lines(System& system, const std::string& p
     return {split_lines(*content), {}};
 }
 
+bool BytesReader::read(std::uint64_t offset, std::size_t count, char* into) {
+    if (offset > bytes_.size() || count > bytes_.size() - offset) {
+        error_ = "read beyond the end";
+        return false;
+    }
+    bytes_.copy(into, count, static_cast<std::size_t>(offset));
+    return true;
+}
+
+bool append_bytes(FileReader& file, std::uint64_t offset, std::uint64_t count, std::string& out) {
+    const std::size_t kept = out.size();
+    out.resize(kept + static_cast<std::size_t>(count));
+    if (count == 0 || file.read(offset, static_cast<std::size_t>(count), &out[kept])) return true;
+    out.resize(kept);
+    return false;
+}
+
 std::string write_file(System& system, const std::string& path, std::string_view bytes) {
     const auto file = system.replace_file(path);
     if (file->write(bytes) && file->finish()) return {};
+    return file->error();
+}
+
+std::string write_file(System& system, const std::string& path, FileReader& source) {
+    const auto file = system.replace_file(path);
+    std::string piece;
+    for (std::uint64_t at = 0; at < source.size(); at += piece.size()) {
+        piece.clear();
+        if (!append_bytes(source, at, std::min<std::uint64_t>(kPiece, source.size() - at), piece)) {
+            return source.error().empty() ? "read error" : source.error();
+        }
+        if (!file->write(piece)) return file->error();
+    }
+    if (file->finish()) return {};
     return file->error();
 }
 

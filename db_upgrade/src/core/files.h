@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,8 +25,30 @@ std::vector<std::string> split_lines(const std::string& text);
 // The lines of a file, as split_lines gives them.
 Result<std::vector<std::string>> read_lines(System& system, const std::string& path);
 
+// How many bytes a file too large to hold is read at a time.
+inline constexpr std::size_t kPiece = 1 << 16;
+
+// Bytes in memory read as a file.
+class BytesReader final : public FileReader {
+  public:
+    explicit BytesReader(std::string_view bytes) : bytes_(bytes) {}
+    std::uint64_t size() const override { return bytes_.size(); }
+    bool read(std::uint64_t offset, std::size_t count, char* into) override;
+    const std::string& error() const override { return error_; }
+
+  private:
+    std::string_view bytes_;
+    std::string error_;
+};
+
+// Appends the `count` bytes from `offset` of `file` to `out`; false when they cannot all be
+// read (file.error() says why).
+bool append_bytes(FileReader& file, std::uint64_t offset, std::uint64_t count, std::string& out);
+
 // Replaces the file at `path` by `bytes` (see System::replace_file); the reason on
 // failure, empty on success.
 std::string write_file(System& system, const std::string& path, std::string_view bytes);
+// The same with the bytes of `source`, read a piece at a time.
+std::string write_file(System& system, const std::string& path, FileReader& source);
 
 }  // namespace tessary::files

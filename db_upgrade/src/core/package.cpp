@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "file_names.h"
 #include "files.h"
 #include "text.h"
 #include "upgrade.h"
@@ -71,36 +72,57 @@ PackOutcome pack_folder(System& system, const std::string& folder,
         return outcome;
     }
     for (const std::string& name : outcome.scripts) {
-        const auto script = system.read_file(system.join(folder, name));
-        if (!script) {
-            outcome.error = "不能读取脚本 " + name + "：" + script.error + unchanged(package_path);
+        if (auto fault = files::windows_name_problem(name)) {
+            outcome.error = "脚本 " + text::one_line(name) + " 的名称" + *fault + "，不能打包" +
+                            unchanged(package_path);
             return outcome;
         }
-        if (auto problem = record_problem(name, *script)) {
+        const auto script = system.open_file(system.join(folder, name));
+        if (!script->error().empty()) {
+            outcome.error =
+                "不能读取脚本 " + name + "：" + script->error() + unchanged(package_path);
+            return outcome;
+        }
+        if (auto problem = write_record(name, *script, *out)) {
             outcome.error = *problem + unchanged(package_path);
             return outcome;
         }
-        out->write(record(name, *script));
+        if (!out->error().empty()) {
+            outcome.error = cannot_write();
+            return outcome;
+        }
+        const auto cut = cut_script(*script);
+        if (cut && !cut->splits()) outcome.wrong_shape.push_back(name);
     }
     out->write(kPackageEnd);
     if (!out->finish()) outcome.error = cannot_write();
     return outcome;
 }
 
-Plan plan_package(std::string_view package, std::string_view dbms) {
+Plan plan_package(FileReader& package, std::string_view dbms) {
     Plan plan;
     Reader reader(package);
     std::string last_applied;
     while (auto next = reader.next()) {
-        PlannedScript script{
-            std::string(next->name), next->text(), engine_applies(dbms, next->name), false, {}, {}};
-        script.create = script.text;
-        script.syntax_ok = wf_get_sql_go(script.create, script.drop);
-        if (!script.syntax_ok) script.create.clear();
-        if (script.engine_applies && script.syntax_ok) last_applied = script.name;
+        PlannedScript script{std::move(*next), false, {}};
+        script.engine_applies = engine_applies(dbms, script.record.name);
+        RecordText text(package, script.record);
+        const auto cut = cut_script(text);
+        if (!cut) {
+            plan.unreadable = true;
+            plan.error = package.error();
+            return plan;
+        }
+        script.cut = *cut;
+        if (script.engine_applies && script.cut.splits()) last_applied = script.record.name;
         plan.scripts.push_back(std::move(script));
     }
-    if (!reader.finished()) plan.error = malformed_message(reader, last_applied);
+    if (reader.problem() == Problem::kUnreadable) {
+        plan.unreadable = true;
+        plan.error = package.error();
+    } else if (!reader.finished()) {
+        plan.error = malformed_message(reader, last_applied);
+    }
     return plan;
 }
 
@@ -113,22 +135,29 @@ ApplyOutcome apply_package(UpgradeWindow& w, const std::string& package_path) {
         ui.message_box(gs_appname, kUpgradeIncompleteText);
         return ApplyOutcome::kMissing;
     }
-    const auto package = w.system().read_file(package_path);
-    if (!package) {
+    const auto cannot_read = [&](const std::string& reason) {
         ui.message_box(gs_appname,
-                       "不能读取 " + package_path + "：" + package.error + "，升级操作被中断。");
+                       "不能读取 " + package_path + "：" + reason + "，升级操作被中断。");
         return ApplyOutcome::kUnreadable;
-    }
+    };
+    const auto package = w.system().open_file(package_path);
+    if (!package->error().empty()) return cannot_read(package->error());
 
     const Plan plan = plan_package(*package, sqlca.settings().dbms);
+    if (plan.unreadable) return cannot_read(plan.error);
     for (const PlannedScript& script : plan.scripts) {
         if (!script.engine_applies) continue;
-        if (!script.syntax_ok) {
-            ui.message_box(gs_appname, script.name + " 语法错误！");
+        const std::string& name = script.record.name;
+        w.step = "程序包 db.dat 的脚本 " + name;
+        if (!script.cut.splits()) {
+            ui.message_box(gs_appname, name + " 语法错误！");
             continue;
         }
-        if (auto error = replace_object(sqlca, script.drop, script.create)) {
-            ui.message_box(script.name, *error);
+        RecordText text(*package, script.record);
+        const auto statements = script_statements(text, script.cut);
+        if (!statements) return cannot_read(package->error());
+        if (auto error = replace_object(sqlca, statements->drop, statements->create)) {
+            ui.message_box(name, *error);
             ui.beep(1);
             ui.message_box(gs_appname, "更新失败！(错误信息：" + *error + ")");
             return ApplyOutcome::kFailed;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "package_format.h"
+#include "script_cut.h"
 #include "system.h"
 
 // What the program does with the script package db.dat (format in package_format.h): the
@@ -26,32 +27,35 @@ bool engine_applies(std::string_view dbms, std::string_view name);
 
 // Builds the package of every "*.sql" script in `folder` at `package_path`. The file is
 // replaced only when every script was packed; otherwise it is left as it was and `error`
-// (GBK) names the script or the file at fault.
+// (GBK) names the script or the file at fault. A script whose name Windows cannot hold as a
+// file name is refused as well: the package could not be unpacked there.
 struct PackOutcome {
     std::vector<std::string> scripts;  // as listed, in package order
     std::string error;
+    // Packed, but their text does not split into a drop and a creation statement, so the
+    // applier reports them and passes them over.
+    std::vector<std::string> wrong_shape;
 };
 PackOutcome pack_folder(System& system, const std::string& folder, const std::string& package_path);
 
 // What the applier does with one script of the package.
 struct PlannedScript {
-    std::string name;
-    std::string text;     // the script as it was packed
+    Record record;        // its name and where it lies in the package
     bool engine_applies;  // under the plan's client interface
-    bool syntax_ok;       // wf_get_sql_go splits the text
-    std::string drop;     // when syntax_ok: the drop statement
-    std::string create;   // when syntax_ok: the creation statement, with encryption
+    ScriptCut cut;        // cut.splits(): wf_get_sql_go splits the text
 };
 
-// A package taken apart without a database: every script in package order, and for a
-// package that does not read to its end, the applier's message (GBK; empty when the
-// package is well formed). The applier, tessary-cli list and unpack and the preview of
-// tessary-cli script all work from it.
+// A package taken apart without a database, reading it a piece at a time: every script in
+// package order, and for a package that does not read to its end, the applier's message
+// (GBK; empty when the package is well formed). The applier, tessary-cli list and unpack
+// and the preview of tessary-cli script all work from it, reading each script from the
+// package when they need it.
 struct Plan {
     std::vector<PlannedScript> scripts;
     std::string error;
+    bool unreadable = false;  // the package could not be read to its end; error says why
 };
-Plan plan_package(std::string_view package, std::string_view dbms);
+Plan plan_package(FileReader& package, std::string_view dbms);
 
 // How the applier ended.
 enum class ApplyOutcome { kApplied, kMissing, kUnreadable, kMalformed, kFailed };

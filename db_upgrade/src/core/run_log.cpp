@@ -83,7 +83,7 @@ void RunLog::write(const std::string& lines, bool at_once) {
 }
 
 void RunLog::take_status() {
-    set_status(inner_.sqlcode(), inner_.sqlerrtext(), inner_.sqldbcode());
+    set_status(inner_.sqlcode(), inner_.sqlerrtext(), inner_.sqldbcode(), inner_.link_lost());
 }
 
 // `expectation` ("expected", "unexpected" or nullptr) qualifies a failed statement.
@@ -95,6 +95,8 @@ std::string RunLog::outcome(const char* expectation) const {
     if (expectation != nullptr) {
         qualifiers += (qualifiers.empty() ? "" : ", ") + std::string(expectation);
     }
+    if (link_lost())
+        qualifiers += (qualifiers.empty() ? "" : ", ") + std::string("connection lost");
     std::string code = "error " + std::to_string(sqlcode());
     if (!qualifiers.empty()) code += " (" + qualifiers + ")";
     return code + ": " + comment_lines(sqlerrtext());
@@ -124,10 +126,16 @@ void RunLog::record_statement(const std::string& statement) {
               '\n',
           failed);
     if (unexpected) ui_.insert_progress_line(unexpected_failure_line(counts_.unexpected.back()));
+    end_if_link_lost();
 }
 
 void RunLog::record_operation(const char* name) {
-    write(std::string("-- ") + name + ": " + outcome(nullptr) + '\n');
+    write(std::string("-- ") + name + ": " + outcome(nullptr) + '\n', link_lost());
+    end_if_link_lost();
+}
+
+void RunLog::end_if_link_lost() const {
+    if (link_lost()) throw ConnectionLost(database_, sqlerrtext());
 }
 
 void RunLog::connect() {

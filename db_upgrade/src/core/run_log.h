@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "run_report.h"
@@ -11,10 +12,24 @@
 
 namespace tessary {
 
+// Thrown by the run log's operation that finds the connection to the server lost: nothing
+// sent after it would reach the database, so the run ends there. what() is the database
+// client's error text.
+class ConnectionLost : public std::runtime_error {
+  public:
+    ConnectionLost(std::string database, const std::string& text)
+        : std::runtime_error(text), database_(std::move(database)) {}
+    const std::string& database() const { return database_; }
+
+  private:
+    std::string database_;
+};
+
 // The log of one upgrade run: a transaction that routes every operation to the real one
 // and writes each statement with its outcome to a dated file. The run still passes over
 // failing statements; the log makes them visible, tells the expected failures from the
-// unexpected ones (failures.h) and shows each unexpected one in the progress list.
+// unexpected ones (failures.h) and shows each unexpected one in the progress list. An
+// operation that finds the connection lost is logged, then throws ConnectionLost.
 class RunLog final : public Transaction {
   public:
     // Appends to the log file at `path`, with the time of day from `system`'s clock. A
@@ -55,6 +70,7 @@ class RunLog final : public Transaction {
     void take_status();
     void record_statement(const std::string& statement);
     void record_operation(const char* name);
+    void end_if_link_lost() const;
     void write(const std::string& lines, bool at_once = false);
     std::string outcome(const char* expectation) const;
 

@@ -38,10 +38,18 @@ enum class RunLock {
                    // run went on without it
 };
 
+// Where a run stopped because the connection to the server was lost.
+struct LostConnection {
+    std::string database;  // the database the run was in
+    std::string step;      // what the run was doing (UpgradeWindow::step)
+    std::string text;      // the database client's error text
+};
+
 // One database of the run.
 struct DatabasePass {
     std::string database;
     std::optional<std::string> upgrade_date;       // read at the start; nullopt if unreadable
+    std::vector<std::string> batches_run;          // by date, each one sent to its end
     std::optional<package::ApplyOutcome> package;  // nullopt when the package was not applied
 };
 
@@ -51,6 +59,8 @@ struct RunReport {
     std::vector<DatabasePass> passes;
     StatementCounts counts;
     std::string log_path;
+    // Set when the connection was lost: the run ended there.
+    std::optional<LostConnection> connection_lost;
 };
 
 }  // namespace tessary

@@ -47,20 +47,22 @@ PackageState package_state(UpgradeWindow& w) {
     state.path = w.is_runpath + package::kFileName;
     state.present = w.system().exists(state.path);
     if (!state.present) return state;
-    const auto bytes = w.system().read_file(state.path);
-    if (!bytes) {
-        state.problem = bytes.error;
+    const auto package = w.system().open_file(state.path);
+    if (!package->error().empty()) {
+        state.problem = package->error();
         return state;
     }
-    state.readable = true;
-    state.bytes = bytes->size();
-    const package::Plan plan = package::plan_package(*bytes, w.sqlca().settings().dbms);
+    const package::Plan plan = package::plan_package(*package, w.sqlca().settings().dbms);
     state.problem = plan.error;
+    if (plan.unreadable) return state;
+    state.readable = true;
+    state.bytes = package->size();
     for (const package::PlannedScript& script : plan.scripts) {
+        const std::string& name = script.record.name;
         ++state.scripts;
-        if (package::engine_applies("MSS", script.name)) ++state.for_ms;
-        if (package::engine_applies("ODBC", script.name)) ++state.for_any5;
-        if (script.engine_applies) ++(script.syntax_ok ? state.applied : state.syntax_errors);
+        if (package::engine_applies("MSS", name)) ++state.for_ms;
+        if (package::engine_applies("ODBC", name)) ++state.for_any5;
+        if (script.engine_applies) ++(script.cut.splits() ? state.applied : state.syntax_errors);
     }
     return state;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,7 +39,7 @@ struct PackageState {
     std::string path;
     bool present = false;
     bool readable = false;
-    std::size_t bytes = 0;
+    std::uint64_t bytes = 0;
     std::size_t scripts = 0;
     std::size_t for_ms = 0;         // names holding "MS": the scripts for SQL Server
     std::size_t for_any5 = 0;       // names holding "ANY5": the scripts for ODBC

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +32,18 @@ struct Result {
     static Result failure(std::string reason) { return {std::nullopt, std::move(reason)}; }
 };
 
+// A file being read, from any place in it, a piece at a time. A reader whose file could not be
+// opened says so in error() and is empty.
+class FileReader {
+  public:
+    virtual ~FileReader() = default;
+    virtual std::uint64_t size() const = 0;
+    // Puts the `count` bytes from `offset` on into `into`; false (with error()) when they
+    // cannot all be read.
+    virtual bool read(std::uint64_t offset, std::size_t count, char* into) = 0;
+    virtual const std::string& error() const = 0;
+};
+
 // A file being written. A writer whose file could not be opened says so in error() and
 // takes nothing.
 class FileWriter {
@@ -60,6 +73,9 @@ class System {
     // "SOFTWARE\\korvane"); nullopt when the key or the value is missing.
     virtual std::optional<std::string> registry_string(const std::string& key,
                                                        const std::string& value) = 0;
+    // Why the registry cannot be read at all, as "WHERE: REASON" (a POSIX machine keeps it in
+    // a file); empty when it can. Windows' own registry is always there.
+    virtual std::string registry_problem() { return {}; }
 
     // The process's current directory, without a trailing separator.
     virtual std::string current_directory() = 0;
@@ -81,6 +97,8 @@ class System {
     virtual bool exists(const std::string& path) = 0;
     // The whole content of a file.
     virtual Result<std::string> read_file(const std::string& path) = 0;
+    // A file to read in pieces, for files too large to hold (script packages).
+    virtual std::unique_ptr<FileReader> open_file(const std::string& path) = 0;
     // Writes a file under a temporary name beside `path` and puts it in place of the path
     // only when finished, so that readers of the path see the old content or the whole new
     // one, and a write that fails or is abandoned leaves the old file untouched.

@@ -24,6 +24,15 @@ std::string single_byte_letters(std::string_view text, Convert convert) {
 
 }  // namespace
 
+char Lowering::operator()(char c) {
+    if (trail_) {
+        trail_ = false;
+        return c;
+    }
+    trail_ = lead_byte(c);
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 std::string lower(std::string_view text) {
     return single_byte_letters(
         text, [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });

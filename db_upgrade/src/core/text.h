@@ -14,6 +14,15 @@ namespace tessary::text {
 std::string lower(std::string_view text);
 std::string upper(std::string_view text);
 
+// Lowers a text that comes a byte at a time exactly as lower() lowers it whole.
+class Lowering {
+  public:
+    char operator()(char c);
+
+  private:
+    bool trail_ = false;  // the byte is the second one of a double-byte character
+};
+
 // The bytes in reverse order: the last byte first. A double-byte character comes out with
 // its two bytes swapped, and reversing again restores it.
 std::string reverse_bytes(std::string_view text);

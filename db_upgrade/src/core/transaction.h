@@ -37,6 +37,10 @@ class Transaction {
     virtual Settings& settings() { return settings_; }
     virtual const Settings& settings() const { return settings_; }
 
+    // Whether connect() reaches the server the settings name; false for a transaction given
+    // its whole connection, which takes no server name from them.
+    virtual bool takes_server_name() const { return true; }
+
     virtual void connect() = 0;
     virtual void disconnect() = 0;
     virtual bool connected() const = 0;
@@ -60,12 +64,16 @@ class Transaction {
     long sqlcode() const { return sqlcode_; }
     const std::string& sqlerrtext() const { return sqlerrtext_; }
     long sqldbcode() const { return sqldbcode_; }
+    // Whether the last operation failed because the connection to the server is lost: the
+    // driver's communication link failure. Nothing sent afterwards reaches the database.
+    bool link_lost() const { return link_lost_; }
 
   protected:
-    void set_status(long code, std::string text = {}, long dbcode = 0) {
+    void set_status(long code, std::string text = {}, long dbcode = 0, bool link_lost = false) {
         sqlcode_ = code;
         sqlerrtext_ = std::move(text);
         sqldbcode_ = dbcode;
+        link_lost_ = link_lost;
     }
 
   private:
@@ -73,6 +81,7 @@ class Transaction {
     long sqlcode_ = 0;
     std::string sqlerrtext_;
     long sqldbcode_ = 0;
+    bool link_lost_ = false;
 };
 
 }  // namespace tessary

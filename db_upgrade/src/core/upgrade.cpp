@@ -15,6 +15,10 @@ namespace {
 
 const char* const kAnotherUpgradeRunning = "另一个升级正在进行，请稍后再试";
 
+std::string batch_step(std::string_view date) {
+    return "批次 " + std::string(date);
+}
+
 void batch_00000000(UpgradeWindow& w) {
     execute_each_with_commit(w.sqlca(), statements::batch_00000000);
 }
@@ -30,8 +34,10 @@ void batch_20150825(UpgradeWindow& w) {
 void batch_20200117(UpgradeWindow& w) {
     execute_each_with_commit(w.sqlca(), statements::batch_20200117_menus);
     wf_create_table_200327(w);
+    w.step = batch_step("20200117");
     execute_each_with_commit(w.sqlca(), statements::batch_20200117_version);
     wf_exec_sql(w);
+    w.step = batch_step("20200117");
     for (std::string_view statement : statements::batch_20200117_grant) {
         w.sqlca().execute_immediate(std::string(statement));
     }
@@ -77,6 +83,7 @@ void upgrade_current_database(UpgradeWindow& w, const std::string& database) {
     DatabasePass& pass = w.last_run.passes.emplace_back();
     pass.database = database;
 
+    w.step = "读取升级日期";
     const std::optional<std::string> upgrade_date = select_upgrade_date(sqlca);
     if (sqlca.sqlcode() == Transaction::kSuccess) pass.upgrade_date = upgrade_date;
     if (upgrade_date == std::string("00000000")) {
@@ -85,13 +92,24 @@ void upgrade_current_database(UpgradeWindow& w, const std::string& database) {
     }
     wf_dbupgrade_2007(w);
 
+    w.step = "应用程序包 db.dat";
     sqlca.set_autocommit(true);
     if (w.ui().apply_package_checked()) {
         cb_put_clicked(w);
         pass.package = w.package_outcome;
     }
+    w.step = "提交";
     sqlca.set_autocommit(false);
     sqlca.commit();
+}
+
+// Tells the user where the run stopped for a lost connection, and keeps it in the report.
+void report_connection_lost(UpgradeWindow& w, LostConnection lost) {
+    w.ui().beep(1);
+    w.ui().message_box(
+        gs_appname, "与数据库服务器的连接已断开，升级在数据库 " + lost.database + " 的“" +
+                        lost.step + "”一步中断，其后的语句均未发送。(错误信息：" + lost.text + ")");
+    w.last_run.connection_lost = std::move(lost);
 }
 
 // Takes the run lock. False, after telling the user, when another session holds it. A
@@ -102,6 +120,10 @@ bool take_run_lock(UpgradeWindow& w) {
     RunReport& report = w.last_run;
     std::optional<std::string> result;
     sqlca.select_into(std::string(statements::take_run_lock), result);
+    if (sqlca.link_lost()) {
+        report_connection_lost(w, {sqlca.settings().database, "取得升级锁", sqlca.sqlerrtext()});
+        return false;
+    }
     const bool answered = sqlca.sqlcode() == Transaction::kSuccess;
     if (answered && result == std::string("-1")) {
         report.lock = RunLock::kRefused;
@@ -178,7 +200,12 @@ void wf_dbupgrade_2007(UpgradeWindow& w) {
         w.ui().message_box(kNoticeTitle, kUpgradeIncompleteText);
         return;
     }
-    for (std::size_t i = first; i < kGateCount; ++i) kGates[i].run(w);
+    for (std::size_t i = first; i < kGateCount; ++i) {
+        w.step = batch_step(kGates[i].date);
+        kGates[i].run(w);
+        if (!w.last_run.passes.empty())
+            w.last_run.passes.back().batches_run.push_back(kGates[i].date);
+    }
 }
 
 void cb_1_clicked(UpgradeWindow& w) {
@@ -186,15 +213,21 @@ void cb_1_clicked(UpgradeWindow& w) {
     System& system = w.system();
     w.last_run = RunReport();
     // Another run on the server would interleave its statements with these.
-    if (!take_run_lock(w)) return;
+    if (!take_run_lock(w)) {
+        if (w.last_run.connection_lost) ui.set_upgrade_enabled(false);
+        return;
+    }
 
     RunLog log(w.sqlca(), system, ui, RunLog::path_in(system, system.program_directory()));
-    {
+    // A lost connection ends the run at the operation that found it: every later statement
+    // would fail the same way, and a run that went on would end as if it had succeeded.
+    try {
         RoutedThroughLog routed(w, log);
         const std::string database = w.sqlca().settings().database;
         log.begin_database(database);
         upgrade_current_database(w, database);
         if (w.ib_sorvanth) {
+            w.step = "切换到数据库 " + w.is_sorvanth;
             w.sqlca().execute_immediate("use " + w.is_sorvanth);
             // A second pass after a failed switch would upgrade the first database again
             // while the second one is left as it was.
@@ -206,8 +239,11 @@ void cb_1_clicked(UpgradeWindow& w) {
                                         w.sqlca().sqlerrtext());
             }
         }
+    } catch (const ConnectionLost& lost) {
+        report_connection_lost(w, {lost.database(), w.step, lost.what()});
     }
-    release_run_lock(w);
+    // The lock of a lost connection went with it.
+    if (!w.last_run.connection_lost) release_run_lock(w);
     w.last_run.counts = log.counts();
     w.last_run.log_path = log.path();
     ui.insert_progress_line(log.finish());

@@ -53,13 +53,16 @@ class UpgradeWindow {
     std::string is_sorvanth;
 
     // The folder wf_exec_sql takes its scripts from instead of the one the registry names
-    // (tessary-cli script --scripts); empty in a real run.
-    std::string script_folder_override;
+    // (tessary-cli script: its --scripts, or an empty text when none was given); nullopt in
+    // a real run.
+    std::optional<std::string> script_folder_override;
     // How the last application of the script package ended. The window shows this in its
     // message boxes alone; tessary-cli upgrade also turns it into its exit code.
     std::optional<package::ApplyOutcome> package_outcome;
     // What the last upgrade run did, for tessary-cli's report.
     RunReport last_run;
+    // What the run is doing (GBK): the message of a lost connection names it.
+    std::string step;
 
   private:
     Ui& ui_;
@@ -87,7 +90,7 @@ bool wf_get_sql_go(std::string& as_create, std::string& as_drop);  // rebuild.cp
 std::vector<std::string> script_batches(const std::vector<std::string>& lines);
 
 // The folder, with its trailing separator, that wf_exec_sql runs the scripts of; empty when
-// the registry names none (rebuild.cpp).
+// there is none (rebuild.cpp).
 std::string procedure_script_folder(UpgradeWindow& w);
 
 }  // namespace tessary

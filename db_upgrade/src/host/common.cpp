@@ -113,6 +113,70 @@ class ReplacingFile final : public FileWriter {
     std::string error_;
 };
 
+// Reads at any offset; a read where the last one ended needs no seek. Its errors are the
+// system's reasons alone, as read_file gives them.
+class ReadingFile final : public FileReader {
+  public:
+    explicit ReadingFile(const std::string& path) {
+        errno = 0;
+        file_.reset(std::fopen(path.c_str(), "rb"));
+        if (!file_) {
+            error_ = system_reason(errno);
+            return;
+        }
+        std::error_code size_error;
+        size_ = fs::file_size(file_system_path(path), size_error);
+        if (size_error) {
+            error_ = size_error.message();
+        } else if (size_ == 0) {
+            // Some files claim no size yet hold bytes, or cannot be read at all (/proc/self/mem);
+            // an empty file ends at once.
+            errno = 0;
+            if (std::fgetc(file_.get()) != EOF) {
+                error_ = "the system gives no size for it";
+            } else if (std::ferror(file_.get())) {
+                error_ = errno != 0 ? system_reason(errno) : "read error";
+            }
+        }
+    }
+
+    std::uint64_t size() const override { return size_; }
+
+    bool read(std::uint64_t offset, std::size_t count, char* into) override {
+        if (!file_ || !error_.empty()) return false;
+        if (offset > size_ || count > size_ - offset) return fail("read beyond the end");
+        if (offset != position_) {
+#ifdef _WIN32
+            const bool moved = _fseeki64(file_.get(), static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+            const bool moved = fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+            if (!moved) return fail(system_reason(errno));
+        }
+        errno = 0;
+        if (std::fread(into, 1, count, file_.get()) != count) {
+            return fail(errno != 0 ? system_reason(errno) : "the file ended early");
+        }
+        position_ = offset + count;
+        return true;
+    }
+
+    const std::string& error() const override {
+        return error_;
+    }
+
+  private:
+    bool fail(const std::string& reason) {
+        error_ = reason;
+        return false;
+    }
+
+    FileHandle file_;
+    std::uint64_t size_ = 0;
+    std::uint64_t position_ = 0;
+    std::string error_;
+};
+
 // Appends, handing every write to the system at once.
 class AppendingFile final : public FileWriter {
   public:
@@ -198,6 +262,10 @@ Result<std::string> HostSystem::read_file(const std::string& path) {
         return Result<std::string>::failure(errno != 0 ? system_reason(errno) : "read error");
     }
     return {std::move(bytes), {}};
+}
+
+std::unique_ptr<FileReader> HostSystem::open_file(const std::string& path) {
+    return std::make_unique<ReadingFile>(path);
 }
 
 std::unique_ptr<FileWriter> HostSystem::replace_file(const std::string& path) {

@@ -21,6 +21,9 @@ class HostSystem : public System {
   public:
     std::optional<std::string> registry_string(const std::string& key,
                                                const std::string& value) override;
+#ifndef _WIN32
+    std::string registry_problem() override;
+#endif
     std::string current_directory() override;
     std::string program_directory() override;
     std::string maintainers_script_folder() override;
@@ -30,6 +33,7 @@ class HostSystem : public System {
     Result<std::vector<std::string>> plain_files(const std::string& folder) override;
     bool exists(const std::string& path) override;
     Result<std::string> read_file(const std::string& path) override;
+    std::unique_ptr<FileReader> open_file(const std::string& path) override;
     std::unique_ptr<FileWriter> replace_file(const std::string& path) override;
     std::unique_ptr<FileWriter> append_to_file(const std::string& path) override;
 

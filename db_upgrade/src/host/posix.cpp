@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 #include "host.h"
@@ -39,15 +40,26 @@ std::string convert(std::string_view text, const char* to, const char* from) {
     return out;
 }
 
+std::string registry_file() {
+    const char* named = std::getenv(kRegistryFileVariable);
+    return named != nullptr && *named != '\0' ? named : kDefaultRegistryFile;
+}
+
 }  // namespace
 
 std::optional<std::string> HostSystem::registry_string(const std::string& key,
                                                        const std::string& value) {
-    const char* named = std::getenv(kRegistryFileVariable);
-    std::ifstream file(named != nullptr && *named != '\0' ? named : kDefaultRegistryFile,
-                       std::ios::binary);
+    std::ifstream file(registry_file(), std::ios::binary);
     if (!file) return std::nullopt;
     return find_registry_value(file, "HKEY_LOCAL_MACHINE\\" + key, value);
+}
+
+std::string HostSystem::registry_problem() {
+    const std::string path = registry_file();
+    errno = 0;
+    std::ifstream file(path, std::ios::binary);
+    if (file) return {};
+    return path + ": " + (errno != 0 ? std::strerror(errno) : "cannot be opened");
 }
 
 std::string HostSystem::current_directory() {

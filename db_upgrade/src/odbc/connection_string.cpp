@@ -9,7 +9,9 @@ namespace tessary::odbc {
 namespace {
 
 // Attribute values with separators or surrounding blanks go in braces, a closing brace
-// doubled, so that no value can add attributes of its own.
+// doubled as ODBC has it. unixODBC and FreeTDS end a braced value at its first closing brace
+// whatever follows, so the connection refuses registry values holding "}" or ";" before
+// they come here (core/registry_values.h).
 std::string attribute(const std::string& name, const std::string& value) {
     const bool plain = value.find_first_of(";{}=") == std::string::npos &&
                        (value.empty() || (value.front() != ' ' && value.back() != ' '));

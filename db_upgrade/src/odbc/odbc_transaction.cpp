@@ -12,6 +12,17 @@
 #include "connection_string.h"
 
 namespace tessary::odbc {
+
+// What a driver reports about a failure: its records as one text, each "message (SQLSTATE
+// xxxxx)", one a line, repeated records once; the native error number of the first record
+// that has one (SQL Server's own number for a server error); and whether a record is of
+// SQLSTATE class 08, a connection exception (08S01: communication link failure).
+struct Diagnostics {
+    std::string text;
+    long native = 0;
+    bool connection_exception = false;
+};
+
 namespace {
 
 constexpr SQLULEN kLoginTimeoutSeconds = 30;
@@ -19,14 +30,6 @@ constexpr SQLULEN kLoginTimeoutSeconds = 30;
 bool succeeded(SQLRETURN rc) {
     return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
-
-// What a driver reports about a failure: its records as one text, each "message (SQLSTATE
-// xxxxx)", one a line, repeated records once; and the native error number of the first
-// record that has one (SQL Server's own number for a server error).
-struct Diagnostics {
-    std::string text;
-    long native = 0;
-};
 
 Diagnostics diagnostics(SQLSMALLINT handle_type, SQLHANDLE handle) {
     Diagnostics found;
@@ -45,6 +48,7 @@ Diagnostics diagnostics(SQLSMALLINT handle_type, SQLHANDLE handle) {
         }
         if (!succeeded(rc)) break;
         if (found.native == 0) found.native = native;
+        if (state[0] == '0' && state[1] == '8') found.connection_exception = true;
         std::string record(reinterpret_cast<const char*>(message.data()));
         record += " (SQLSTATE ";
         record += reinterpret_cast<const char*>(state);
@@ -233,15 +237,27 @@ bool OdbcTransaction::require_connection() {
     return false;
 }
 
+// A connection exception says the link is lost. FreeTDS's driver gives the statement during
+// which the server's connection went away "Unknown error" (HY000) and only the later ones
+// 08S01, but says the connection is dead at once.
+void OdbcTransaction::fail(const Diagnostics& error) {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const bool lost =
+        error.connection_exception ||
+        (succeeded(SQLGetConnectAttr(connection_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+         dead == SQL_CD_TRUE);
+    set_status(kError, error.text, error.native, lost);
+}
+
 void OdbcTransaction::execute_immediate(const std::string& statement_text) {
     if (!require_connection()) return;
     Statement statement(connection_, statement_);
     if (auto error = statement.run(statement_text)) {
-        set_status(kError, error->text, error->native);
+        fail(*error);
         return;
     }
     if (auto error = statement.drain_results()) {
-        set_status(kError, error->text, error->native);
+        fail(*error);
         return;
     }
     set_status(kSuccess);
@@ -250,9 +266,6 @@ void OdbcTransaction::execute_immediate(const std::string& statement_text) {
 void OdbcTransaction::select_into(const std::string& statement_text,
                                   std::optional<std::string>& into) {
     if (!require_connection()) return;
-    const auto fail = [this](const Diagnostics& error) {
-        set_status(kError, error.text, error.native);
-    };
     Statement statement(connection_, statement_);
     if (auto error = statement.run(statement_text)) {
         fail(*error);
@@ -311,8 +324,7 @@ void OdbcTransaction::end_transaction(bool commit) {
     if (succeeded(rc)) {
         set_status(kSuccess);
     } else {
-        const Diagnostics error = diagnostics(SQL_HANDLE_DBC, connection_);
-        set_status(kError, error.text, error.native);
+        fail(diagnostics(SQL_HANDLE_DBC, connection_));
     }
 }
 
@@ -336,8 +348,7 @@ void OdbcTransaction::set_autocommit(bool on) {
                                                    on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
                                                0);
         if (!succeeded(rc)) {
-            const Diagnostics error = diagnostics(SQL_HANDLE_DBC, connection_);
-            set_status(kError, error.text, error.native);
+            fail(diagnostics(SQL_HANDLE_DBC, connection_));
             return;
         }
     }

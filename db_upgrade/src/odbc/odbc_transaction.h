@@ -7,6 +7,8 @@
 
 namespace tessary::odbc {
 
+struct Diagnostics;
+
 // The transaction object over an ODBC driver manager (unixODBC, or Windows' own). Texts go
 // through the narrow API as they are: GBK statements in, the driver's GBK texts out.
 class OdbcTransaction final : public Transaction {
@@ -18,6 +20,7 @@ class OdbcTransaction final : public Transaction {
     OdbcTransaction(const OdbcTransaction&) = delete;
     OdbcTransaction& operator=(const OdbcTransaction&) = delete;
 
+    bool takes_server_name() const override { return !connection_string_; }
     void connect() override;
     void disconnect() override;
     bool connected() const override { return connected_; }
@@ -30,6 +33,8 @@ class OdbcTransaction final : public Transaction {
 
   private:
     void end_transaction(bool commit);
+    // Takes the status of a failure of the live connection.
+    void fail(const Diagnostics& error);
     bool require_connection();
 
     std::optional<std::string> connection_string_;

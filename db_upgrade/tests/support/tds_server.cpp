@@ -249,11 +249,23 @@ class TdsSession {
             return;
         }
         const std::string statement = gbk_from_utf16(reader.take(reader.remaining()));
+        if (++server_.batches_ == server_.cut_at_batch_) {
+            cut("cut: " + one_line(statement));
+            return;
+        }
         hold(statement);
         log("batch: " + one_line(statement));
         TokenWriter tokens;
         run_statement(statement, tokens, false);
         send(tokens);
+    }
+
+    // Ends the connection with a reset, as a link that breaks does.
+    void cut(const std::string& line) {
+        log(line);
+        const linger reset{1, 0};
+        setsockopt(socket_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        closing_ = true;
     }
 
     void hold(const std::string& statement) {

@@ -43,6 +43,10 @@ class TdsServer {
     // before it is logged and run: a batch in the log has passed (a test holds the server to
     // see what its client does meanwhile).
     void hold_statements_while(std::string path) { hold_file_ = std::move(path); }
+    // The connection that sends the server's `batches`-th SQL batch is cut as that batch
+    // arrives: the batch is not run, and the client's socket is reset (a log line "cut:
+    // BATCH"). Later connections are served as before. 0: no cut.
+    void cut_connection_at_batch(int batches) { cut_at_batch_ = batches; }
 
   private:
     friend class TdsSession;
@@ -59,6 +63,8 @@ class TdsServer {
     std::atomic<int> listener_{-1};
     std::atomic<bool> stopping_{false};
     std::string hold_file_;
+    int cut_at_batch_ = 0;
+    std::atomic<int> batches_{0};
 };
 
 }  // namespace tessary::testing

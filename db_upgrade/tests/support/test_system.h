@@ -19,6 +19,7 @@ class TestSystem final : public host::HostSystem {
 
     std::optional<std::string> registry_string(const std::string& key,
                                                const std::string& value) override;
+    std::string registry_problem() override { return {}; }
     std::string current_directory() override { return current_dir; }
     std::string program_directory() override { return program_dir; }
 };

@@ -2,13 +2,14 @@
 // real clients (FreeTDS's tsql, unixODBC's isql, tessary itself) can be pointed at it.
 //
 //   tessary-sql-stand-in --port PORT [--database NAME]... [--upgrade-date YYYYMMDD]
-//                        [--hold-while FILE]
+//                        [--hold-while FILE] [--cut-at-batch N]
 //
 // Each --database puts a store database on the server in the state of a new installation
 // whose recorded upgrade date is YYYYMMDD (default 00000000). Prints "listening on
 // 127.0.0.1:PORT" once ready (port 0 takes a free one), then one line per request, and
 // serves until killed. Login korvane, password tqzvbno. While FILE exists, each SQL batch
-// waits before it runs (see TdsServer::hold_statements_while).
+// waits before it runs (see TdsServer::hold_statements_while). The connection that sends the
+// server's N-th SQL batch is reset instead of answered (TdsServer::cut_connection_at_batch).
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -28,7 +29,7 @@ constexpr const char* kServerName = "storesrv";
 int usage(const std::string& problem) {
     std::cerr << "tessary-sql-stand-in: " << problem
               << "\nusage: tessary-sql-stand-in --port PORT [--database NAME]... "
-                 "[--upgrade-date YYYYMMDD] [--hold-while FILE]\n";
+                 "[--upgrade-date YYYYMMDD] [--hold-while FILE] [--cut-at-batch N]\n";
     return 2;
 }
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> names;
     std::string upgrade_date = "00000000";
     std::string hold_file;
+    long cut_at_batch = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (i + 1 >= argc) return usage(option + " needs a value");
@@ -62,6 +64,12 @@ int main(int argc, char** argv) {
             upgrade_date = value;
         } else if (option == "--hold-while") {
             hold_file = value;
+        } else if (option == "--cut-at-batch") {
+            char* end = nullptr;
+            cut_at_batch = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || cut_at_batch < 1 || cut_at_batch > 1000000) {
+                return usage("--cut-at-batch needs a number from 1 to 1000000");
+            }
         } else {
             return usage("unknown option " + option);
         }
@@ -75,6 +83,7 @@ int main(int argc, char** argv) {
     }
     tessary::testing::TdsServer server(databases, kServerName, std::cout);
     server.hold_statements_while(hold_file);
+    server.cut_connection_at_batch(static_cast<int>(cut_at_batch));
     try {
         port = server.listen(port);
     } catch (const std::runtime_error& error) {

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// What the connection takes from the registry values DATABASE and SERVERNAME must reach the
+// database client whole, on every system alike. An ODBC connection string ends a value at
+// ";", a braced one at its first "}" (unixODBC and FreeTDS know no escape for it), and a
+// control character has no place in it; a value holding one of them could add attributes
+// of its own (another login, another port).
+
+namespace tessary {
+
+// What keeps `value` from reaching the client whole, in words (GBK), or nullopt.
+std::optional<std::string> connection_value_fault(std::string_view value);
+
+// What is wrong with the port of a server name "host,port" or "host\instance,port", in
+// words (GBK): it must be a number from 1 to 65535, blanks around it allowed. nullopt when
+// the port is right or the name gives none.
+std::optional<std::string> server_port_fault(std::string_view server_name);
+
+}  // namespace tessary
