@@ -87,14 +87,14 @@ class Server {
 // Returns its time in seconds and the statements the server received during it.
 double time_upgrade(std::vector<std::string>& statements) {
     Server server;
-    const t::TempDir program_dir;
+    const t::TempDir work_dir;  // the run log goes there
     t::Timeline timeline;
     tessary::odbc::OdbcTransaction sqlca;
     t::RecordingUi ui(timeline);
     t::TestSystem system;
     const auto settings = server.settings();
     system.registry = {{"DATABASE", settings.database}, {"SERVERNAME", settings.server_name}};
-    system.program_dir = program_dir.path().string();
+    system.current_dir = work_dir.path().string();
     tessary::UpgradeWindow window(ui, system, sqlca);
     tessary::open(window);
     tessary::ue_postopen(window);

@@ -26,7 +26,6 @@ class CoreFixture : public ::testing::Test {
         system.registry["DATABASE"] = "store";
         system.registry["SERVERNAME"] = "storesrv";
         system.registry["PATH"] = install_dir.path().string();
-        system.program_dir = program_dir.path().string();
         system.current_dir = work_dir.path().string();
         std::filesystem::create_directory(scripts_dir());
         std::ofstream(work_dir.file("db.dat"), std::ios::binary) << "@@@@";
@@ -52,13 +51,21 @@ class CoreFixture : public ::testing::Test {
 
     std::vector<std::string> executed() const { return timeline.texts(Event::Kind::kExecute); }
 
+    // The run logs in the working directory.
+    std::vector<std::filesystem::path> run_logs() const {
+        std::vector<std::filesystem::path> logs;
+        for (const auto& entry : std::filesystem::directory_iterator(work_dir.path())) {
+            if (entry.path().extension() == ".log") logs.push_back(entry.path());
+        }
+        return logs;
+    }
+
     const SqlServerDouble::Database& db(const std::string& name) const {
         const auto* database = server.committed(name);
         EXPECT_NE(database, nullptr) << name;
         return *database;
     }
 
-    TempDir program_dir;
     TempDir install_dir;
     TempDir work_dir;
     Timeline timeline;

@@ -15,23 +15,15 @@ namespace {
 
 using Kind = Event::Kind;
 
-std::vector<std::filesystem::path> logs_in(const std::filesystem::path& directory) {
-    std::vector<std::filesystem::path> logs;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        if (entry.path().extension() == ".log") logs.push_back(entry.path());
-    }
-    return logs;
-}
-
 class RunLogTest : public CoreFixture {};
 
-TEST_F(RunLogTest, TheRunWritesEveryStatementWithItsOutcomeBesideTheProgram) {
+TEST_F(RunLogTest, TheRunWritesEveryStatementWithItsOutcomeBesideTheDbDat) {
     server.add_database(store_database("store", "20200117"));
     ASSERT_TRUE(open_window());
     timeline.clear();
     cb_1_clicked(window);
 
-    const auto logs = logs_in(program_dir.path());
+    const auto logs = run_logs();
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_EQ(logs[0].filename().string().rfind("tessary-upgrade-", 0), 0u);
     const std::string log = file_bytes(logs[0]);
@@ -74,10 +66,11 @@ TEST_F(RunLogTest, FailuresAreLoggedAsExpectedOrUnexpectedAndOnlyTheUnexpectedAr
     const std::string odd_step(statements::catalogue_200327[0]);
     server.refuse(odd_step, "Something\nodd happened.");
     UpgradeWindow again(ui, system, server);
+    open(again);
     timeline.clear();
     cb_1_clicked(again);
 
-    const std::string log = file_bytes(logs_in(program_dir.path()).at(0));
+    const std::string log = file_bytes(run_logs().at(0));
     const std::string exists =
         "-- error -1 (database error 2705, expected): Column names in each table must be unique. "
         "Column name 'cm_flag' in table 't_bd_item_info' is specified more than once.\n";
@@ -120,7 +113,7 @@ TEST(UnexpectedFailureLine, CutsTheStatementWithoutSplittingACharacter) {
 }
 
 TEST_F(RunLogTest, AnUnwritableLogDoesNotStopTheRun) {
-    system.program_dir = (program_dir.path() / "missing" / "directory").string();
+    system.current_dir = (work_dir.path() / "missing" / "directory").string();
     server.add_database(store_database("store", "20150825"));
     ASSERT_TRUE(open_window());
     cb_1_clicked(window);
@@ -128,13 +121,13 @@ TEST_F(RunLogTest, AnUnwritableLogDoesNotStopTheRun) {
     EXPECT_EQ(system_value(db("store"), "UPGRADE_DATE"), "20200117");
     const auto lines = timeline.texts(Kind::kProgress);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("；日志无法写入 " + system.program_dir), std::string::npos);
+    EXPECT_NE(lines[0].find("；日志无法写入 " + system.current_dir), std::string::npos);
 }
 
 TEST_F(RunLogTest, PassesStatusSettingsAndAutocommitThroughToTheTransaction) {
     server.add_database(store_database("store", "20200117"));
     ASSERT_TRUE(open_window());
-    RunLog log(server, system, ui, program_dir.file("direct.log"));
+    RunLog log(server, system, ui, work_dir.file("direct.log"));
     EXPECT_EQ(log.settings().dbms, "MSS");
     log.settings().dbms = "ODBC";
     EXPECT_EQ(server.settings().dbms, "ODBC");

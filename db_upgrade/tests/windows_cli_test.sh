@@ -32,7 +32,7 @@ contains() { [[ $(<"$1") == *"$2"* ]]; }
 gbk() { printf "$@" | iconv -f UTF-8 -t GBK; }
 
 # Wine shows the Linux (UTF-8) names of these folders to the program in GBK. The program
-# runs from a folder of its own, where its run log goes.
+# runs from a folder of its own, apart from the working folder, where its run log goes.
 installation=$work/安装/pos
 current=$work/工作
 mkdir -p "$installation/32k" "$current" "$work/源" "$work/程序"
@@ -97,8 +97,8 @@ for database in store SorVanth; do
 done
 check "the run reads uncommitted from its login on" contains "$work/stand-in.log" \
   $'#1 login korvane to store, TDS 7.4\n#1 batch: SET TRANSACTION ISOLATION LEVEL READ UNCOMMITTED'
-run_logs=("$work"/程序/tessary-upgrade-*.log)
-check "the run log lies beside the program" contains "${run_logs[0]}" "create procedure p_packed_MS"
+run_logs=("$current"/tessary-upgrade-*.log)
+check "the run log lies in the working folder" contains "${run_logs[0]}" "create procedure p_packed_MS"
 
 # 4. A server that is gone: the driver's text, and a failure.
 kill "$stand_in_pid"

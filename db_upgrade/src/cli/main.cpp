@@ -29,7 +29,8 @@ const Command kCommands[] = {
      "upgrade the store database of the registry, and the second one",
      "Runs the upgrade button's run: connects with the registry's values, takes the run\n"
      "lock, upgrades the store database and then sorvanth when the server holds it, and\n"
-     "writes the run log beside the program. Messages and progress lines go to stderr.\n"
+     "writes the run log in the working directory, beside db.dat. Messages and progress\n"
+     "lines go to stderr.\n"
      "  --connection STRING   the whole ODBC connection string instead of the registry's\n"
      "                        server (of the registry only DATABASE is then needed)\n"
      "  --json                one JSON object on stdout at the end, for fleet collection\n",

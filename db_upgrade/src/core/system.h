@@ -79,9 +79,6 @@ class System {
 
     // The process's current directory, without a trailing separator.
     virtual std::string current_directory() = 0;
-    // The directory of the running program, without a trailing separator; the run log of
-    // an upgrade is written there.
-    virtual std::string program_directory() = 0;
     // The folder, with its trailing separator, in which the maintainers keep the procedure
     // and trigger scripts that the build button packs. Only their machines have it.
     virtual std::string maintainers_script_folder() = 0;

@@ -218,7 +218,9 @@ void cb_1_clicked(UpgradeWindow& w) {
         return;
     }
 
-    RunLog log(w.sqlca(), system, ui, RunLog::path_in(system, system.program_directory()));
+    // The log lies beside db.dat, in the working folder: a store user may write there, unlike
+    // the folder of a program installed under Program Files.
+    RunLog log(w.sqlca(), system, ui, RunLog::path_in(system, w.is_runpath));
     // A lost connection ends the run at the operation that found it: every later statement
     // would fail the same way, and a run that went on would end as if it had succeeded.
     try {

@@ -16,7 +16,7 @@
 namespace tessary::host {
 
 // The machine the program runs on. On POSIX systems the registry is a text file, see
-// registry_file.h. Tests derive from it to set the registry and the directories.
+// registry_file.h. Tests derive from it to set the registry and the working directory.
 class HostSystem : public System {
   public:
     std::optional<std::string> registry_string(const std::string& key,
@@ -25,7 +25,6 @@ class HostSystem : public System {
     std::string registry_problem() override;
 #endif
     std::string current_directory() override;
-    std::string program_directory() override;
     std::string maintainers_script_folder() override;
     char path_separator() const override;
     std::string join(const std::string& folder, const std::string& name) const override;

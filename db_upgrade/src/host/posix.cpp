@@ -67,15 +67,6 @@ std::string HostSystem::current_directory() {
     return getcwd(path, sizeof path) != nullptr ? std::string(path) : std::string();
 }
 
-std::string HostSystem::program_directory() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return current_directory();
-    std::string program(path, static_cast<std::size_t>(length));
-    const auto slash = program.rfind('/');
-    return slash == 0 ? "/" : program.substr(0, slash);
-}
-
 std::string HostSystem::maintainers_script_folder() {
     return "/srv/korvane/sql/pr_tr/";
 }

@@ -88,11 +88,6 @@ std::string from_wide(std::wstring wide, UINT code_page) {
     return out;
 }
 
-std::string without_last_component(const std::string& path) {
-    const auto separator = path.find_last_of("\\/");
-    return separator == std::string::npos ? path : path.substr(0, separator);
-}
-
 }  // namespace
 
 std::optional<std::string> HostSystem::registry_string(const std::string& key,
@@ -134,17 +129,6 @@ std::string HostSystem::current_directory() {
             return path;
         }
         path.resize(length);
-    }
-}
-
-std::string HostSystem::program_directory() {
-    std::vector<char> path(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return current_directory();
-        if (length < path.size()) return without_last_component(std::string(path.data(), length));
-        path.resize(path.size() * 2);
     }
 }
 

@@ -44,7 +44,6 @@ class GuiFixture : public ::testing::Test {
     GuiFixture() {
         system.registry = {{"DATABASE", "store"}, {"SERVERNAME", "storesrv"}};
         system.current_dir = dir.path().string();
-        system.program_dir = dir.path().string();
     }
     ~GuiFixture() override { window.reset(); }
 

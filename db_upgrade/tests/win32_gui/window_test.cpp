@@ -59,7 +59,6 @@ class Win32Window : public ::testing::Test {
     Win32Window() {
         system.registry = {{"DATABASE", "store"}, {"SERVERNAME", "storesrv"}};
         system.current_dir = dir.path().string();
-        system.program_dir = dir.path().string();
         server.add_database(store_database("store", "20200117"));
     }
 

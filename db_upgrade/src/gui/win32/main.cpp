@@ -9,19 +9,6 @@
 
 #include <utility>
 
-namespace {
-
-// The window writes its run log in its working folder, beside db.dat. Started in its own
-// folder by a double click, that is the program's folder; started from the Start-menu
-// shortcut of the installed package, it is the shortcut's folder under %ProgramData%, which
-// a store user may write, unlike the program's folder under Program Files.
-class WindowSystem final : public tessary::host::HostSystem {
-  public:
-    std::string program_directory() override { return current_directory(); }
-};
-
-}  // namespace
-
 // The application object db_upgrade_pos: create (the transaction object sqlca), open (the
 // window), close (disconnect sqlca once the window has closed), destroy (the window before
 // the sqlca it uses).
@@ -30,7 +17,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&classes);
 
-    WindowSystem system;
+    tessary::host::HostSystem system;
     tessary::odbc::OdbcTransaction sqlca;
     int exit_code = 0;
     {
