@@ -1,16 +1,9 @@
 #include "file_names.h"
 
-#include <cstdio>
-
 #include "text.h"
 
 namespace tessary::files {
 namespace {
-
-bool lead_byte(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 0x81 && byte <= 0xFE;
-}
 
 // The device a name stands for on Windows, or an empty text. Windows reads the name up to
 // its first dot, without the blanks at the end of that part.
@@ -33,12 +26,10 @@ std::optional<std::string> windows_name_problem(std::string_view name) {
     if (name.empty()) return "为空";
     for (std::size_t i = 0; i < name.size(); ++i) {
         const char c = name[i];
-        if (lead_byte(c)) {
+        if (text::lead_byte(c)) {
             ++i;  // the second byte of a double-byte character may have any value
         } else if (static_cast<unsigned char>(c) < 0x20) {
-            char code[8];
-            std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(c));
-            return std::string("含有控制字符 ") + code;
+            return "含有控制字符 " + text::byte_code(c);
         } else if (std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) {
             return std::string("含有 Windows 文件名不允许的字符“") + c + "”";
         }

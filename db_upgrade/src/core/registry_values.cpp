@@ -1,7 +1,5 @@
 #include "registry_values.h"
 
-#include <cstdio>
-
 #include "text.h"
 
 namespace tessary {
@@ -11,9 +9,7 @@ std::optional<std::string> connection_value_fault(std::string_view value) {
     for (const char c : value) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F) {
-            char code[8];
-            std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(byte));
-            return std::string("含有控制字符 ") + code + "，不能原样用于连接";
+            return "含有控制字符 " + text::byte_code(c) + "，不能原样用于连接";
         }
         if (c == ';' || c == '}') return std::string("含有字符“") + c + "”，不能原样用于连接";
     }

@@ -1,12 +1,12 @@
 #include "text.h"
 
+#include <cstdio>
+
 namespace tessary::text {
 namespace {
 
-// A GBK lead byte; the byte after it belongs to the same character.
-bool lead_byte(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 0x81 && byte <= 0xFE;
+char lower_letter(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 template <typename Convert>
@@ -24,18 +24,29 @@ std::string single_byte_letters(std::string_view text, Convert convert) {
 
 }  // namespace
 
+bool lead_byte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+std::string byte_code(char c) {
+    char code[8];
+    std::snprintf(code, sizeof code, "0x%02X",
+                  static_cast<unsigned>(static_cast<unsigned char>(c)));
+    return code;
+}
+
 char Lowering::operator()(char c) {
     if (trail_) {
         trail_ = false;
         return c;
     }
     trail_ = lead_byte(c);
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return lower_letter(c);
 }
 
 std::string lower(std::string_view text) {
-    return single_byte_letters(
-        text, [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return single_byte_letters(text, lower_letter);
 }
 
 std::string upper(std::string_view text) {

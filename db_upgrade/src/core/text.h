@@ -8,6 +8,12 @@
 
 namespace tessary::text {
 
+// A GBK lead byte: the byte after it belongs to the same character.
+bool lead_byte(char c);
+
+// A byte as messages show it, "0x1F".
+std::string byte_code(char c);
+
 // The text with its single-byte letters A-Z in lower (upper) case. The two bytes of a
 // double-byte character stay as they are, even where the second one has the value of a
 // letter.
