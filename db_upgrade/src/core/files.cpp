@@ -96,15 +96,12 @@ std::string write_file(System& system, const std::string& path, std::string_view
 
 std::string write_file(System& system, const std::string& path, FileReader& source) {
     const auto file = system.replace_file(path);
-    std::string piece;
-    for (std::uint64_t at = 0; at < source.size(); at += piece.size()) {
-        piece.clear();
-        if (!append_bytes(source, at, std::min<std::uint64_t>(kPiece, source.size() - at), piece)) {
-            return source.error().empty() ? "read error" : source.error();
-        }
-        if (!file->write(piece)) return file->error();
-    }
-    if (file->finish()) return {};
+    bool written = true;
+    const bool read = for_each_piece(
+        source, 0, source.size(),
+        [&](std::string_view piece, std::uint64_t) { return written = file->write(piece); });
+    if (!read) return source.error().empty() ? "read error" : source.error();
+    if (written && file->finish()) return {};
     return file->error();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -44,6 +45,19 @@ class BytesReader final : public FileReader {
 // Appends the `count` bytes from `offset` of `file` to `out`; false when they cannot all be
 // read (file.error() says why).
 bool append_bytes(FileReader& file, std::uint64_t offset, std::uint64_t count, std::string& out);
+
+// Hands `take` the bytes [from, to) of `file` a piece at a time, front to back, each with
+// its offset, until `take` returns false. False when a piece cannot be read.
+template <typename Take>
+bool for_each_piece(FileReader& file, std::uint64_t from, std::uint64_t to, Take take) {
+    std::string piece;
+    for (std::uint64_t at = from; at < to; at += piece.size()) {
+        piece.clear();
+        if (!append_bytes(file, at, std::min<std::uint64_t>(kPiece, to - at), piece)) return false;
+        if (!take(std::string_view(piece), at)) break;
+    }
+    return true;
+}
 
 // Replaces the file at `path` by `bytes` (see System::replace_file); the reason on
 // failure, empty on success.

@@ -34,20 +34,16 @@ class WordMatch {
 // and end at its size.
 bool find_bounds(FileReader& script, ScriptCut& cut) {
     const std::uint64_t size = script.size();
-    std::string piece;
     cut.start = cut.end = size;
-    for (std::uint64_t at = 0; at < size; at += piece.size()) {
-        piece.clear();
-        if (!files::append_bytes(script, at, std::min<std::uint64_t>(files::kPiece, size - at),
-                                 piece)) {
-            return false;
-        }
-        const auto first = piece.find_first_not_of(' ');
-        if (first != std::string::npos) {
+    const bool read =
+        files::for_each_piece(script, 0, size, [&](std::string_view piece, std::uint64_t at) {
+            const auto first = piece.find_first_not_of(' ');
+            if (first == std::string_view::npos) return true;
             cut.start = at + first;
-            break;
-        }
-    }
+            return false;
+        });
+    if (!read) return false;
+    std::string piece;
     for (std::uint64_t back = size; back > cut.start;) {
         const std::uint64_t count = std::min<std::uint64_t>(files::kPiece, back - cut.start);
         piece.clear();
@@ -68,26 +64,21 @@ bool find_header(FileReader& script, ScriptCut& cut) {
     text::Lowering lowering;
     WordMatch begin("begin"), as("as"), word_for("for");
     std::optional<std::uint64_t> last_as, last_for;
-    std::string piece;
-    for (std::uint64_t at = cut.create_at; at < cut.end; at += piece.size()) {
-        piece.clear();
-        if (!files::append_bytes(script, at, std::min<std::uint64_t>(files::kPiece, cut.end - at),
-                                 piece)) {
-            return false;
-        }
-        for (std::size_t i = 0; i < piece.size(); ++i) {
-            const char c = lowering(piece[i]);
-            const std::uint64_t after = at + i + 1;
-            if (as.take(c)) last_as = after - as.size();
-            if (word_for.take(c)) last_for = after - word_for.size();
-            if (begin.take(c)) {
-                cut.header = last_as.has_value();
-                cut.clause_at = last_for ? *last_for : last_as.value_or(0);
-                return true;
+    return files::for_each_piece(
+        script, cut.create_at, cut.end, [&](std::string_view piece, std::uint64_t at) {
+            for (std::size_t i = 0; i < piece.size(); ++i) {
+                const char c = lowering(piece[i]);
+                const std::uint64_t after = at + i + 1;
+                if (as.take(c)) last_as = after - as.size();
+                if (word_for.take(c)) last_for = after - word_for.size();
+                if (begin.take(c)) {
+                    cut.header = last_as.has_value();
+                    cut.clause_at = last_for ? *last_for : last_as.value_or(0);
+                    return false;
+                }
             }
-        }
-    }
-    return true;
+            return true;
+        });
 }
 
 }  // namespace
