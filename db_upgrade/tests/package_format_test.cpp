@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -72,6 +75,17 @@ INSTANTIATE_TEST_SUITE_P(
                       Malformed{"$$$$$$abc####@@@@", Problem::kNoBodyHead,
                                 "从第 1 字节起的记录没有标记 ^^^^"}),
     numbered<Malformed>);
+
+// A script larger than a text can hold is refused, never read cut to the bytes that a 32-bit
+// size keeps (2^32 + 3 bytes would read as 3).
+TEST(PackagePiece, LargerThanATextCanHoldIsRefusedNotCut) {
+    files::BytesReader file("abc");
+    const std::uint64_t too_many = sizeof(std::size_t) < sizeof(std::uint64_t)
+                                       ? (std::uint64_t{1} << 32) + 3
+                                       : std::numeric_limits<std::uint64_t>::max();
+    std::string out;
+    EXPECT_THROW(files::append_bytes(file, 0, too_many, out), std::length_error);
+}
 
 }  // namespace
 }  // namespace tessary::package

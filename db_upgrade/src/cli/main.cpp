@@ -1,4 +1,5 @@
 #include <cstring>
+#include <exception>
 #include <iostream>
 
 #include "commands.h"
@@ -142,7 +143,14 @@ int main(int argc, char** argv) {
         print_command_help(std::cout, *command);
         return kSuccess;
     }
-    const int exit_code = command->run(arguments);
+    int exit_code = kFailure;
+    try {
+        exit_code = command->run(arguments);
+    } catch (const std::exception& failure) {
+        // What no command expects (memory exhausted, a script too large to hold) still ends
+        // with its reason and the exit code of work not done.
+        return fail(tessary::host::gbk_to_utf8(failure.what()));
+    }
     if (exit_code == kUsageError) {
         std::cerr << "usage: tessary-cli " << command->synopsis << "\n(tessary-cli help "
                   << command->name << " tells more)" << std::endl;

@@ -1,6 +1,7 @@
 #include "files.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <utility>
 
 #include "text.h"
@@ -82,6 +83,7 @@ bool BytesReader::read(std::uint64_t offset, std::size_t count, char* into) {
 
 bool append_bytes(FileReader& file, std::uint64_t offset, std::uint64_t count, std::string& out) {
     const std::size_t kept = out.size();
+    if (count > out.max_size() - kept) throw std::length_error("脚本太大，不能读入内存");
     out.resize(kept + static_cast<std::size_t>(count));
     if (count == 0 || file.read(offset, static_cast<std::size_t>(count), &out[kept])) return true;
     out.resize(kept);

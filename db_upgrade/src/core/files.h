@@ -43,7 +43,8 @@ class BytesReader final : public FileReader {
 };
 
 // Appends the `count` bytes from `offset` of `file` to `out`; false when they cannot all be
-// read (file.error() says why).
+// read (file.error() says why). Throws std::length_error when a text cannot hold them (a
+// 32-bit program and a script of gigabytes).
 bool append_bytes(FileReader& file, std::uint64_t offset, std::uint64_t count, std::string& out);
 
 // Hands `take` the bytes [from, to) of `file` a piece at a time, front to back, each with
