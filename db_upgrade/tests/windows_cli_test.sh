@@ -9,7 +9,7 @@
 #   Chinese;
 # - a refused connection ends with the driver's text and a failure;
 # - a connection the stand-in cuts mid-upgrade ends the run there, as a failure.
-set -euo pipefail
+set -Eeuo pipefail
 source "$(dirname "$0")/stand_in.sh"
 runner=$(realpath "$1") native=$(realpath "$3")
 for program in "$native/tessary-cli" "$native/tessary-sql-stand-in"; do
@@ -24,6 +24,15 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# A step outside check() that fails ends the script: say which, with what the programs wrote.
+# (The values that checks compare are read in subshells, where a failure is the check's.)
+trap 'step_status=$?
+  if ((BASH_SUBSHELL == 0)); then
+    echo "line $LINENO failed with exit code $step_status: $BASH_COMMAND" >&2
+    for output in "$work"/*.err "$work"/*.log; do
+      if [[ -s $output ]]; then echo "== ${output##*/}" >&2; cat "$output" >&2; fi
+    done
+  fi' ERR
 passed=0 failed=0
 check() {  # check DESCRIPTION COMMAND...
   if "${@:2}"; then passed=$((passed + 1)); else echo "FAILED: $1" >&2; failed=$((failed + 1)); fi
@@ -66,7 +75,7 @@ windows_installation=$(sed 's|/|\\\\|g' <<<"Z:$installation")
 import_registry() {  # the values of the stand-in at $port
   gbk 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\r\n"DATABASE"="store"\r\n"SERVERNAME"="127.0.0.1,%s"\r\n"PATH"="%s"\r\n' \
     "$port" "$windows_installation" >"$work/korvane.reg"
-  "$runner" reg import "Z:$work/korvane.reg" /reg:32 >/dev/null 2>&1
+  "$runner" reg import "Z:$work/korvane.reg" /reg:32 >/dev/null 2>"$work/reg-import.err"
 }
 import_registry
 run() {  # run COMMAND STDERR_FILE: the exit code of tessary-cli.exe COMMAND
