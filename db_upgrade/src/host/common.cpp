@@ -10,6 +10,7 @@
 #include <system_error>
 #include <utility>
 
+#include "core/text.h"
 #include "host.h"
 
 namespace tessary::host {
@@ -220,9 +221,10 @@ char HostSystem::path_separator() const {
 }
 
 std::string HostSystem::join(const std::string& folder, const std::string& name) const {
-    if (folder.empty() || kPathSeparators.find(folder.back()) != std::string_view::npos) {
-        return folder + name;
-    }
+    // The last byte of a folder may be the second one of a character such as 運 (DF 5C).
+    const bool ends_in_separator =
+        text::find_character(text::last_character(folder), kPathSeparators) == 0;
+    if (folder.empty() || ends_in_separator) return folder + name;
     return folder + kPathSeparator + name;
 }
 
