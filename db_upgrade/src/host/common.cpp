@@ -38,11 +38,11 @@ using FileHandle = std::unique_ptr<std::FILE, CloseFile>;
 std::string temporary_name_for(const std::string& path) {
     thread_local std::mt19937_64 generator(std::random_device{}());
     static constexpr char kDigits[] = "0123456789abcdef";
-    std::string suffix;
-    for (std::uint64_t bits = generator(); suffix.size() < 16; bits >>= 4) {
+    std::string suffix = ".tmp-";
+    for (std::uint64_t bits = generator(); suffix.size() < kTemporarySuffixLength; bits >>= 4) {
         suffix += kDigits[bits & 0xF];
     }
-    return path + ".tmp-" + suffix;
+    return path + suffix;
 }
 
 // Writes under a temporary name and renames it into place when finished.

@@ -67,6 +67,22 @@ std::string HostSystem::current_directory() {
     return getcwd(path, sizeof path) != nullptr ? std::string(path) : std::string();
 }
 
+std::optional<std::string> HostSystem::too_long_to_replace(const std::string& path) {
+    // The system counts bytes: NAME_MAX in one name, PATH_MAX with the ending NUL in a path.
+    const auto too_long = [](const char* what, std::size_t bytes, std::size_t longest) {
+        return std::string(what) + "连同写入时的临时后缀共 " + std::to_string(bytes) +
+               " 字节，超过了本系统的上限 " + std::to_string(longest);
+    };
+    const std::filesystem::path written(path);
+    const std::size_t name = written.filename().native().size() + kTemporarySuffixLength;
+    if (name > NAME_MAX) return too_long("名称", name, NAME_MAX);
+    std::error_code unknown;  // an absolute path that cannot be made is left to the write
+    const std::size_t whole =
+        std::filesystem::absolute(written, unknown).native().size() + kTemporarySuffixLength;
+    if (whole >= PATH_MAX) return too_long("路径", whole, PATH_MAX - 1);
+    return std::nullopt;
+}
+
 std::string HostSystem::maintainers_script_folder() {
     return "/srv/korvane/sql/pr_tr/";
 }
