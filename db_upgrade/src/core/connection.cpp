@@ -105,7 +105,7 @@ bool wf_connect_db(UpgradeWindow& w) {
 
     // The upgrade must not run in master: a store database that cannot be selected is a
     // failed connection, not a success.
-    sqlca.execute_immediate("use " + ls_database);
+    sqlca.execute_immediate(statements::use_database(ls_database));
     if (sqlca.sqlcode() != Transaction::kSuccess) {
         report_connect_failure(w.ui(), sqlca.sqlerrtext());
         return false;

@@ -230,7 +230,7 @@ void cb_1_clicked(UpgradeWindow& w) {
         upgrade_current_database(w, database);
         if (w.ib_sorvanth) {
             w.step = "切换到数据库 " + w.is_sorvanth;
-            w.sqlca().execute_immediate("use " + w.is_sorvanth);
+            w.sqlca().execute_immediate(statements::use_database(w.is_sorvanth));
             // A second pass after a failed switch would upgrade the first database again
             // while the second one is left as it was.
             if (w.sqlca().sqlcode() == Transaction::kSuccess) {
