@@ -77,9 +77,8 @@ bool wf_connect_db(UpgradeWindow& w) {
     if (!missing.empty()) {
         const std::string registry = system.registry_problem();
         report_connect_failure(
-            w.ui(),
-            std::string("注册表 ") + kStoreRegistryKeyShown + " 中缺少 " + missing + " 的值" +
-                (registry.empty() ? std::string() : "（不能读取注册表文件 " + registry + "）"));
+            w.ui(), std::string("注册表 ") + kStoreRegistryKeyShown + " 中缺少 " + missing +
+                        " 的值" + (registry.empty() ? std::string() : "（" + registry + "）"));
         return false;
     }
     // A value that the client cannot take whole would change the connection: refuse it.

@@ -76,8 +76,9 @@ class System {
     // "SOFTWARE\\korvane"); nullopt when the key or the value is missing.
     virtual std::optional<std::string> registry_string(const std::string& key,
                                                        const std::string& value) = 0;
-    // Why the registry cannot be read at all, as "WHERE: REASON" (a POSIX machine keeps it in
-    // a file); empty when it can. Windows' own registry is always there.
+    // Why the registry cannot be read at all, in words (GBK) that name where it is kept (a
+    // POSIX machine keeps it in a file); empty when it can. Windows' own registry is always
+    // there.
     virtual std::string registry_problem() { return {}; }
 
     // The process's current directory, without a trailing separator.

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include "host.h"
 #include "registry_file.h"
@@ -40,26 +42,39 @@ std::string convert(std::string_view text, const char* to, const char* from) {
     return out;
 }
 
-std::string registry_file() {
+// The bytes of the registry file, or why they cannot be taken for its values (GBK). A file
+// in another encoding gives no values at all rather than values misread.
+Result<std::string> read_registry_file() {
     const char* named = std::getenv(kRegistryFileVariable);
-    return named != nullptr && *named != '\0' ? named : kDefaultRegistryFile;
+    const std::string path = named != nullptr && *named != '\0' ? named : kDefaultRegistryFile;
+    const std::string shown = utf8_to_gbk(path);  // a file name here is UTF-8
+    errno = 0;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return Result<std::string>::failure(
+            "不能读取注册表文件 " + shown + ": " +
+            (errno != 0 ? std::strerror(errno) : "cannot be opened"));
+    }
+    std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (auto wrong = registry_file_encoding_problem(content)) {
+        return Result<std::string>::failure("注册表文件 " + shown + " " + *wrong +
+                                            "，须存为 GBK 文本");
+    }
+    return {std::move(content), {}};
 }
 
 }  // namespace
 
 std::optional<std::string> HostSystem::registry_string(const std::string& key,
                                                        const std::string& value) {
-    std::ifstream file(registry_file(), std::ios::binary);
-    if (!file) return std::nullopt;
+    const auto content = read_registry_file();
+    if (!content) return std::nullopt;
+    std::istringstream file(*content);
     return find_registry_value(file, "HKEY_LOCAL_MACHINE\\" + key, value);
 }
 
 std::string HostSystem::registry_problem() {
-    const std::string path = registry_file();
-    errno = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (file) return {};
-    return path + ": " + (errno != 0 ? std::strerror(errno) : "cannot be opened");
+    return read_registry_file().error;
 }
 
 std::string HostSystem::current_directory() {
