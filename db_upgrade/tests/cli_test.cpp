@@ -361,8 +361,7 @@ TEST_F(CliPackage, ScriptFailsOnAFolderOrPackageItCannotRead) {
     EXPECT_EQ(outcome.exit_code, 1);
     EXPECT_NE(outcome.err.find(u8"凯岚商业管理软件: 数据库升级程序不全，升级操作被中断。\n"),
               std::string::npos);
-    EXPECT_NE(outcome.err.find("tessary-cli: the package " + path("db.dat") +
-                               " was not printed to its end"),
+    EXPECT_NE(outcome.err.find("tessary-cli: the package " + path("db.dat") + " does not exist"),
               std::string::npos);
 }
 
