@@ -1,5 +1,6 @@
 #include "connection_string.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -70,7 +71,12 @@ std::string build_connection_string(const Transaction::Settings& settings,
     std::string text = attribute("DRIVER", driver);
     text += attribute("Server", server);
     if (!port.empty()) text += attribute("Port", port);
-    text += attribute("Database", settings.database);
+    // The driver reads the connection string as Latin-1, before it knows the client character
+    // set, and would log in to a database named in Chinese by other characters: such a name
+    // is left out, and the connection selects the database with use, as it always does.
+    const bool ascii = std::all_of(settings.database.begin(), settings.database.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) text += attribute("Database", settings.database);
     text += attribute("UID", settings.log_id);
     text += attribute("PWD", settings.log_pass);
     text += attribute("ClientCharset", "GBK");
