@@ -13,6 +13,7 @@
 #include "core/package_format.h"
 #include "core/statements.h"
 #include "core/transaction.h"
+#include "host/host.h"
 #include "loopback.h"
 #include "odbc/odbc_transaction.h"
 #include "procedure_script.h"
@@ -46,15 +47,14 @@ class Cli : public ::testing::Test {
         const std::string out = dir.file("out" + name), err = dir.file("err" + name);
         const std::string command =
             (working_directory.empty() ? "" : "cd '" + working_directory + "' && ") +
-            "KORVANE_REGISTRY_FILE='" + dir.file("registry.ini") + "' TESSARY_ODBC_DRIVER= '" +
-            program + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
+            "KORVANE_REGISTRY_FILE='" + registry_file + "' TESSARY_ODBC_DRIVER= '" + program +
+            "' " + arguments + " >'" + out + "' 2>'" + err + "'";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, file_bytes(out), file_bytes(err)};
     }
 
     void write_registry(const std::string& values) {
-        std::ofstream(dir.file("registry.ini")) << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\n"
-                                                << values;
+        std::ofstream(registry_file) << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\n" << values;
     }
 
     static std::size_t count(const std::string& text, const std::string& piece) {
@@ -67,6 +67,7 @@ class Cli : public ::testing::Test {
     TempDir dir;
     const std::string program = TESSARY_CLI;
     std::string working_directory;  // empty: the test's own
+    std::string registry_file = dir.file("registry.ini");
 };
 
 TEST_F(Cli, ScriptPrintsTheWholeUpgradeInUtf8) {
@@ -148,6 +149,28 @@ TEST_F(Cli, UpgradeWithoutServerNameNamesTheMissingValue) {
               u8"HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane 中缺少 SERVERNAME 的值)\n"
               u8"凯岚商业管理软件: 不能连接到数据库\n"
               "tessary-cli: no connection to the store database\n");
+}
+
+// A registry file in another encoding gives no values, and the message says why; the file
+// is named in UTF-8 as Linux names it.
+TEST_F(Cli, ARegistryFileThatIsNoGbkTextIsNamedAndAnEmptyConnectionIsNoConnection) {
+    registry_file = dir.file(u8"注册表.ini");
+    const std::string values = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane]\r\nDATABASE=store\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : values) utf16 += std::string{c, '\0'};
+    const std::pair<std::string, std::string> files[] = {
+        {"\xEF\xBB\xBF" + values, u8"以 UTF-8 的字节顺序标记开头，是 UTF-8 文本"},
+        {utf16, u8"以 UTF-16 的字节顺序标记开头，是 UTF-16 文本"},
+        {utf16.substr(2), u8"含有零字节，像是 UTF-16 文本"}};
+    for (const auto& [bytes, encoding] : files) {
+        put_file(registry_file, bytes);
+        EXPECT_NE(run("status").err.find(u8"中缺少 DATABASE、SERVERNAME 的值（注册表文件 " +
+                                         registry_file + " " + encoding + u8"，须存为 GBK 文本）"),
+                  std::string::npos);
+    }
+    const Outcome empty = run("upgrade --connection ''");
+    EXPECT_EQ(empty.exit_code, 2);
+    EXPECT_EQ(empty.err.rfind("tessary-cli: --connection is empty", 0), 0u) << empty.err;
 }
 
 TEST_F(Cli, UpgradeAndStatusAgainstAClosedPortReportTheDriversMessage) {
@@ -325,6 +348,34 @@ TEST_F(CliPackage, NamesWindowsCannotHoldAreNeitherPackedNorUnpacked) {
     }
 }
 
+// Names Windows takes for one file, or too long to be written with the temporary suffix,
+// are refused before anything is written, naming the scripts.
+TEST_F(CliPackage, NamesThatCannotAllBeWrittenAreRefusedBeforeAnything) {
+    put_file(dir.path() / "src" / "p_MS.sql", "x");
+    put_file(dir.path() / "src" / "P_MS.SQL", "x");
+    EXPECT_NE(run("pack '" + path("src") + "' -o '" + path("db.dat") + "'")
+                  .err.find(u8"脚本 P_MS.SQL 和 p_MS.sql 的名称只差字母的大小写"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "db.dat"));
+
+    const std::string ascii = std::string(250, 'x') + ".sql";
+    std::string chinese;  // 240 bytes: fine on Windows, too long for a Linux name
+    for (int i = 0; i < 120; ++i) chinese += tessary::host::utf8_to_gbk(u8"淺");
+    const std::pair<std::string, std::string> refused[] = {
+        {"P_MS.SQL", "the scripts p_MS.sql and P_MS.SQL, whose names differ in letter case"},
+        {ascii, ascii + u8"\", which is no file name (连同写入时的临时后缀共 275 个字符，超过了 "
+                        u8"Windows 文件名的上限 255); nothing written"},
+        {chinese, tessary::host::gbk_to_utf8(chinese) + " cannot be written to " + path("back") +
+                      u8" (名称连同写入时的临时后缀共 261 字节，超过了本系统的上限 255)"}};
+    for (const auto& [name, fault] : refused) {
+        put_file(dir.path() / "db.dat",
+                 package::record("p_MS.sql", "x") + package::record(name, "y") + "@@@@");
+        const Outcome unpacked = run("unpack '" + path("db.dat") + "' '" + path("back") + "'");
+        EXPECT_NE(unpacked.err.find(fault), std::string::npos) << unpacked.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "back"));
+    }
+}
+
 TEST_F(CliPackage, ScriptPreviewsTheRebuildAndThePackageWhereTheRunSendsThem) {
     put_file(dir.path() / "32k" / "p_a_MS.sql",
              "create procedure p_a_MS as\r\nbegin\r\nend\r\nGO\r\n");
@@ -361,8 +412,7 @@ TEST_F(CliPackage, ScriptFailsOnAFolderOrPackageItCannotRead) {
     EXPECT_EQ(outcome.exit_code, 1);
     EXPECT_NE(outcome.err.find(u8"凯岚商业管理软件: 数据库升级程序不全，升级操作被中断。\n"),
               std::string::npos);
-    EXPECT_NE(outcome.err.find("tessary-cli: the package " + path("db.dat") +
-                               " was not printed to its end"),
+    EXPECT_NE(outcome.err.find("tessary-cli: the package " + path("db.dat") + " does not exist"),
               std::string::npos);
 }
 
@@ -449,7 +499,7 @@ TEST_F(CliFreeTds, UpgradesBothDatabasesFromANewInstallation) {
         << log;
     EXPECT_LT(log.find("batch: insert t_sys_oper_grant"), log.find("transaction manager"));
     EXPECT_LT(log.find("transaction manager"), log.find("batch: drop procedure p_packed_MS"));
-    EXPECT_NE(log.find("#1 batch: use SorVanth\n"), std::string::npos);
+    EXPECT_NE(log.find("#1 batch: use [SorVanth]\n"), std::string::npos);
 }
 
 TEST_F(CliFreeTds, UpgradesFromAMiddleDate) {
@@ -574,6 +624,32 @@ TEST_F(CliFreeTds, TheRunLockKeepsASecondUpgradeOffTheServer) {
     }
 }
 
+// Names that SQL Server must quote, one holding 倉 (82 7D), reach the server whole; an unknown
+// date and a missing db.dat are told apart, in the run log too.
+TEST_F(CliFreeTds, QuotedDatabaseNamesAnUnknownDateAndAMissingPackage) {
+    const std::string warehouse = tessary::host::utf8_to_gbk(u8"倉庫");
+    stand_in.emplace(dir, std::vector<std::string>{"--database", warehouse, "--database",
+                                                   "store-01", "--upgrade-date", "20191014"});
+    for (const std::string& database : {warehouse, std::string("store-01")}) {
+        write_registry("DATABASE=" + database + "\nSERVERNAME=" + stand_in->server_name() + "\n");
+        const Outcome outcome = run("upgrade");
+        const std::string shown = tessary::host::gbk_to_utf8(database);
+        EXPECT_NE(outcome.err.find("db.dat is not in the working folder " + path("") +
+                                   ": the script package was not applied\ntessary-cli: the "
+                                   "database " +
+                                   shown + " records the upgrade date 20191014"),
+                  std::string::npos)
+            << outcome.err;
+        EXPECT_NE(stand_in->log().find("batch: use [" + shown + "]\n"), std::string::npos);
+    }
+    const std::string log = tessary::host::gbk_to_utf8(run_log());
+    EXPECT_NE(log.find(u8"（数据库 store-01 记录的升级日期 20191014 不是本程序的升级日期 "
+                       u8"00000000、20140722、20150825、20200117，批次未运行）"),
+              std::string::npos);
+    EXPECT_NE(log.find(u8"（文件夹 " + path("") + u8" 中没有程序包 db.dat，未应用）"),
+              std::string::npos);
+}
+
 // Registry values that would add connection attributes are refused before a login; a link
 // that drops mid-upgrade ends the run there, as a failure.
 TEST_F(CliFreeTds, ALostLinkEndsTheRunAndRegistryValuesCannotAddAttributes) {
@@ -582,9 +658,9 @@ TEST_F(CliFreeTds, ALostLinkEndsTheRunAndRegistryValuesCannotAddAttributes) {
     const std::string in_key = u8"(错误信息：注册表 HKEY_LOCAL_MACHINE\\SOFTWARE\\korvane 中 ";
     const std::pair<std::string, std::string> refused[] = {
         {"DATABASE=store};UID=sa;{\nSERVERNAME=127.0.0.1," + port,
-         u8"DATABASE 的值含有字符“}”，不能原样用于连接)"},
+         u8"DATABASE 的值“store};UID=sa;{”含有字符“}”，不能原样用于连接)"},
         {"DATABASE=store\nSERVERNAME=127.0.0.1;Port=" + port,
-         u8"SERVERNAME 的值含有字符“;”，不能原样用于连接)"},
+         u8"SERVERNAME 的值“127.0.0.1;Port=" + port + u8"”含有字符“;”，不能原样用于连接)"},
         {"DATABASE=store\nSERVERNAME=127.0.0.1," + std::to_string(4294967296 + stand_in->port()),
          u8"SERVERNAME 的端口“" + std::to_string(4294967296 + stand_in->port()) +
              u8"”不是 1 到 65535 之间的数)"},

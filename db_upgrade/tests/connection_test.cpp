@@ -33,7 +33,7 @@ TEST_F(Connection, ConnectsWithTheFixedLoginAndSettingsInTheirOrder) {
     EXPECT_TRUE(server.autocommit());
     EXPECT_EQ(timeline.texts(Kind::kAutocommit), (std::vector<std::string>{"off", "on"}));
 
-    EXPECT_EQ(executed(), (std::vector<std::string>{"use master", "use store"}));
+    EXPECT_EQ(executed(), (std::vector<std::string>{"use master", "use [store]"}));
     EXPECT_EQ(timeline.texts(Kind::kSelect),
               std::vector<std::string>{std::string(statements::select_second_database)});
     EXPECT_EQ(server.current_database(), "store");
@@ -108,7 +108,7 @@ TEST_F(Connection, MissingOrBlankRegistryValuesAreNamedAndNoConnectionIsTried) {
 }
 
 TEST_F(Connection, AStoreDatabaseThatCannotBeSelectedIsAFailedConnection) {
-    server.refuse("use store", "Database 'store' cannot be opened.");
+    server.refuse("use [store]", "Database 'store' cannot be opened.");
     EXPECT_FALSE(open_window());
     EXPECT_EQ(server.current_database(), "master");
     const auto messages = timeline.texts(Kind::kMessage);

@@ -248,7 +248,7 @@ TEST_F(Upgrade, TheSecondDatabaseIsUpgradedNextWithAutocommitOff) {
 
     const auto events = timeline.events();
     std::size_t use = 0;
-    while (use < events.size() && events[use].text != "use Sorvanth") ++use;
+    while (use < events.size() && events[use].text != "use [Sorvanth]") ++use;
     ASSERT_LT(use, events.size());
     const std::vector<Event> first(events.begin(), events.begin() + static_cast<long>(use));
     const std::vector<Event> second(events.begin() + static_cast<long>(use) + 1, events.end());
@@ -284,7 +284,7 @@ TEST_F(Upgrade, AStoreDatabaseNamedLikeTheSecondOneRunsBatch4Again) {
     run_upgrade();
     const auto ops = operations(timeline.events());
     auto expected = expected_pass("20150825");
-    expected.push_back("execute use sorvanth");
+    expected.push_back("execute use [sorvanth]");
     const auto again = expected_pass("20200117");
     expected.insert(expected.end(), again.begin(), again.end());
     EXPECT_EQ(ops, expected);
@@ -293,14 +293,14 @@ TEST_F(Upgrade, AStoreDatabaseNamedLikeTheSecondOneRunsBatch4Again) {
 TEST_F(Upgrade, AFailedSwitchToTheSecondDatabaseSkipsItsPassAndSaysSo) {
     server.add_database(store_database("store", "20200117"));
     server.add_database(store_database("sorvanth", "20200117"));
-    server.refuse("use sorvanth", "Database 'sorvanth' is offline.");
+    server.refuse("use [sorvanth]", "Database 'sorvanth' is offline.");
     run_upgrade();
 
     const auto selects = timeline.texts(Kind::kSelect);
     EXPECT_EQ(std::count(selects.begin(), selects.end(), kSelectDate), 2);  // one pass only
     const auto lines = timeline.texts(Kind::kProgress);
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "未预期的错误（50000）：use sorvanth：Database 'sorvanth' is offline.");
+    EXPECT_EQ(lines[0], "未预期的错误（50000）：use [sorvanth]：Database 'sorvanth' is offline.");
     EXPECT_EQ(lines[1], "不能切换到数据库 sorvanth，该库未升级：Database 'sorvanth' is offline.");
     EXPECT_EQ(system_value(db("sorvanth"), "DataBase_Version"), "V8 20130601");
     EXPECT_EQ(server.current_database(), "store");
@@ -339,10 +339,10 @@ TEST_F(Upgrade, RerunningOnAnUpgradedDatabaseChangesNothing) {
     for (const auto& event : timeline.events()) {
         if (event.kind == Kind::kExecute && event.ok) succeeded.push_back(event.text.substr(0, 30));
     }
-    EXPECT_EQ(succeeded, (std::vector<std::string>{"update t_sys_system set sys_va",
-                                                   "insert t_sys_oper_grant select", "use sorvanth",
-                                                   "update t_sys_system set sys_va",
-                                                   "insert t_sys_oper_grant select"}));
+    EXPECT_EQ(succeeded, (std::vector<std::string>{
+                             "update t_sys_system set sys_va", "insert t_sys_oper_grant select",
+                             "use [sorvanth]", "update t_sys_system set sys_va",
+                             "insert t_sys_oper_grant select"}));
 }
 
 // The run lock: one run at a time on a server, whatever session or program runs it.

@@ -2,7 +2,9 @@
 # tessary-cli.exe under wine, as a store machine runs it, held against the native build:
 #   windows_cli_test.sh WINE_RUNNER TESSARY_CLI_EXE NATIVE_DB_UPGRADE_DIR
 # - the statements of a whole upgrade, a script folder's among them, are the native ones;
-# - a package built from a folder with a Chinese name lists and unpacks as on Linux;
+# - a package built from a folder whose name ends in 運 (DF 5C) lists as on Linux, its script
+#   folder reads, and it unpacks inside a folder whose name ends in 淺 (9C 5C); unpack
+#   refuses, writing nothing, a folder too deep for MAX_PATH;
 # - status, and an upgrade of two databases through odbc32 (wine hands it to unixODBC and FreeTDS's
 #   driver) against the native SQL Server stand-in, with the registry values imported by
 #   reg.exe into the 32-bit view, the installation, working and program folders named in
@@ -44,13 +46,13 @@ gbk() { printf "$@" | iconv -f UTF-8 -t GBK; }
 # runs from a folder of its own, apart from the working folder, where its run log goes.
 installation=$work/安装/pos
 current=$work/工作
-mkdir -p "$installation/32k" "$current" "$work/源" "$work/程序"
+mkdir -p "$installation/32k" "$current" "$work/營運" "$work/程序"
 cli=$work/程序/tessary-cli.exe
 cp "$2" "$cli"
 gbk 'create procedure p_rebuilt as\r\nbegin\r\nselect 1 -- 重建\r\nend\r\nGO\r\n' \
   >"$installation/32k/p_rebuilt.sql"
 gbk 'drop procedure p_packed_MS\r\ngo\r\ncreate procedure p_packed_MS as\r\nbegin\r\nselect 2 -- 打包\r\nend\r\n' \
-  >"$work/源/过程_MS.sql"
+  >"$work/營運/过程_MS.sql"
 
 # 1. The statements of an upgrade from a new installation, the script folder's included.
 "$runner" "$cli" script --scripts "Z:$installation/32k" >"$work/windows.out" 2>"$work/windows.err"
@@ -60,13 +62,21 @@ check "script reports as the native twin" cmp -s "$work/windows.err" "$work/nati
 check "the rebuilt script is among them" contains "$work/windows.out" "select 1 -- 重建"
 
 # 2. A package from a folder with a Chinese name and a Chinese script name.
-"$runner" "$cli" pack "Z:$work/源" -o "Z:$current/db.dat" >"$work/pack.out"
+"$runner" "$cli" pack "Z:$work/營運" -o "Z:$current/db.dat" >"$work/pack.out"
 check "pack names the script in UTF-8" contains "$work/pack.out" "过程_MS.sql"
+"$runner" "$cli" script --scripts "Z:$work/營運" >"$work/scripts.out" 2>"$work/scripts.err"
+check "script reads the folder's script" contains "$work/scripts.out" "select 2 -- 打包"
 "$runner" "$cli" list "Z:$current/db.dat" >"$work/windows.list"
 "$native/tessary-cli" list "$current/db.dat" >"$work/native.list"
 check "the package lists as on Linux" cmp -s "$work/windows.list" "$work/native.list"
-"$runner" "$cli" unpack "Z:$current/db.dat" "Z:$work/回" >/dev/null
-check "unpack gives the script back byte for byte" cmp -s "$work/源/过程_MS.sql" "$work/回/过程_MS.sql"
+"$runner" "$cli" unpack "Z:$current/db.dat" "Z:$work/out淺" >/dev/null
+check "unpack gives the script back byte for byte, inside its folder" \
+  cmp -s "$work/營運/过程_MS.sql" "$work/out淺/过程_MS.sql"
+deep=Z:$work/$(printf 'd%.0s' {1..230})
+check "a folder too deep for MAX_PATH is refused" \
+  test "$("$runner" "$cli" unpack "Z:$current/db.dat" "$deep" 2>&1 >/dev/null)" == \
+  "tessary-cli: the script 过程_MS.sql cannot be written to $deep (路径连同写入时的临时后缀共 $((${#work} + 264)) 个字符，超过了 Windows 的上限 259); nothing written"
+check "and nothing is written there" test ! -e "${deep#Z:}"
 
 # 3. The upgrade of both databases, with the registry values of the 32-bit view.
 start_stand_in "$native" "$work/stand-in.log" --database store --database SorVanth

@@ -2,7 +2,7 @@
 #include <iomanip>
 #include <iostream>
 #include <memory>
-#include <set>
+#include <vector>
 
 #include "commands.h"
 #include "core/file_names.h"
@@ -79,8 +79,8 @@ int unpack_command(const Arguments& arguments) {
     if (!package) return exit_code;
 
     // Every name is checked before anything is written; the package came from any system,
-    // the files go where the stores can take them.
-    std::set<std::string> names;
+    // the files go where the stores can take them, and here.
+    std::vector<std::string> names;
     for (const auto& entry : package->plan.scripts) {
         const std::string& name = entry.record.name;
         const std::string shown = host::gbk_to_utf8(text::one_line(name));
@@ -89,9 +89,21 @@ int unpack_command(const Arguments& arguments) {
                         "\", which is no file name (" + host::gbk_to_utf8(*fault) +
                         "); nothing written");
         }
-        if (!names.insert(name).second) {
-            return fail("the package holds the script " + shown + " twice; nothing written");
+        if (auto fault = system.too_long_to_replace(system.join(folder, name))) {
+            return fail("the script " + shown + " cannot be written to " +
+                        host::system_text_to_utf8(folder) + " (" + host::gbk_to_utf8(*fault) +
+                        "); nothing written");
         }
+        names.push_back(name);
+    }
+    if (auto same = files::same_file_on_windows(names)) {
+        const std::string first = host::gbk_to_utf8(same->first);
+        const std::string second = host::gbk_to_utf8(same->second);
+        return fail(first == second
+                        ? "the package holds the script " + first + " twice; nothing written"
+                        : "the package holds the scripts " + first + " and " + second +
+                              ", whose names differ in letter case alone: one file "
+                              "on Windows; nothing written");
     }
     std::error_code error;
     std::filesystem::create_directories(host::file_system_path(folder), error);

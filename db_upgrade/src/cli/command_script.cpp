@@ -70,10 +70,9 @@ int script_command(const Arguments& arguments) {
 
     // The package follows the batches, as in the upgrade run.
     wf_dbupgrade_2007(window);
-    bool package_applied = true;
+    std::optional<package::ApplyOutcome> package_outcome;
     if (options.count("--package") != 0) {
-        package_applied =
-            package::apply_package(window, options["--package"]) == package::ApplyOutcome::kApplied;
+        package_outcome = package::apply_package(window, options["--package"]);
     }
     std::cout << std::flush;
 
@@ -81,9 +80,12 @@ int script_command(const Arguments& arguments) {
         return fail(host::system_text_to_utf8(from) +
                     " is not an upgrade date of this program; nothing to print");
     }
-    if (!package_applied) {
-        return fail("the package " + host::system_text_to_utf8(options["--package"]) +
-                    " was not printed to its end; see the message above");
+    if (package_outcome && *package_outcome != package::ApplyOutcome::kApplied) {
+        const std::string shown = host::system_text_to_utf8(options["--package"]);
+        return fail(*package_outcome == package::ApplyOutcome::kMissing
+                        ? "the package " + shown + " does not exist"
+                        : "the package " + shown +
+                              " was not printed to its end; see the message above");
     }
     return std::cout ? kSuccess : fail("cannot write the statements to standard output");
 }

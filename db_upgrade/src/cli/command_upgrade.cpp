@@ -49,8 +49,25 @@ bool ran_batches(const DatabasePass& pass) {
     return pass.upgrade_date && is_gate_date(*pass.upgrade_date);
 }
 
-// The exit code of a run that took place, with its reason on `err`.
-int run_exit_code(const RunReport& run, std::ostream& err) {
+// Why a pass ran no batch: the upgrade date it read.
+std::string unknown_date_reason(const DatabasePass& pass) {
+    const std::string database = host::gbk_to_utf8(pass.database);
+    if (!pass.upgrade_date) {
+        return "the upgrade date of the database " + database +
+               " could not be read; its batches did not run";
+    }
+    std::string dates;
+    for (const std::string_view date : gate_dates()) {
+        dates += (dates.empty() ? "" : ", ") + std::string(date);
+    }
+    return "the database " + database + " records the upgrade date " +
+           host::gbk_to_utf8(*pass.upgrade_date) + ", which is none of this program's (" + dates +
+           "); its batches did not run";
+}
+
+// The exit code of a run that took place, with its reason on `err`. The program's message
+// for an unknown date and for a missing db.dat is the same; these lines tell them apart.
+int run_exit_code(const RunReport& run, const std::string& package_folder, std::ostream& err) {
     if (run.lock == RunLock::kRefused) {
         return fail(err, "another upgrade runs against this server; nothing was sent",
                     kAnotherUpgradeRunning);
@@ -63,24 +80,26 @@ int run_exit_code(const RunReport& run, std::ostream& err) {
                         "; the run stopped there and sent nothing after it",
                     kFailure);
     }
-    bool unknown_date = false;
-    bool package_stopped = false;
+    const DatabasePass* unknown_date = nullptr;
+    const DatabasePass* package_stopped = nullptr;
     for (const DatabasePass& pass : run.passes) {
-        unknown_date = unknown_date || !ran_batches(pass);
-        package_stopped =
-            package_stopped || (pass.package && *pass.package != package::ApplyOutcome::kApplied);
+        if (!unknown_date && !ran_batches(pass)) unknown_date = &pass;
+        if (!package_stopped && pass.package && *pass.package != package::ApplyOutcome::kApplied)
+            package_stopped = &pass;
     }
+    const bool package_missing =
+        package_stopped && *package_stopped->package == package::ApplyOutcome::kMissing;
+    const std::string package_reason =
+        package_missing
+            ? "db.dat is not in the working folder " + host::gbk_to_utf8(package_folder) +
+                  ": the script package was not applied"
+            : "the script package db.dat was not applied to its end; see the "
+              "messages above";
     if (unknown_date) {
-        return fail(err,
-                    "a database records an upgrade date this program does not know; its "
-                    "batches did not run",
-                    kFailure);
+        if (package_stopped) fail(err, package_reason, kPackageStopped);
+        return fail(err, unknown_date_reason(*unknown_date), kFailure);
     }
-    if (package_stopped) {
-        return fail(err,
-                    "the script package db.dat was not applied to its end; see the messages above",
-                    kPackageStopped);
-    }
+    if (package_stopped) return fail(err, package_reason, kPackageStopped);
     if (!run.counts.unexpected.empty()) {
         return fail(err,
                     std::to_string(run.counts.unexpected.size()) +
@@ -163,7 +182,7 @@ int run_upgrade(Transaction& sqlca, System& system, bool json, std::ostream& out
         cb_1_clicked(window);
         if (json) add_run(report, window.last_run, sqlca);
         sqlca.disconnect();
-        exit_code = run_exit_code(window.last_run, err);
+        exit_code = run_exit_code(window.last_run, window.is_runpath, err);
     }
     if (json) {
         report["seconds"] =

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "core/text.h"
 #include "host/host.h"
 #include "json_output.h"
 #include "odbc/odbc_transaction.h"
@@ -29,7 +30,17 @@ int run_connected_command(const Arguments& arguments, ConnectedRun run) {
         return fail(*error, kUsageError);
     }
     std::optional<std::string> connection_string;
-    if (options.count("--connection") != 0) connection_string = options["--connection"];
+    if (options.count("--connection") != 0) {
+        connection_string = options["--connection"];
+        // The driver manager would take an empty string for a default data source and answer
+        // that none is named.
+        if (text::is_blank(*connection_string)) {
+            return fail(
+                "--connection is empty: give the whole ODBC connection string, or leave "
+                "the option out to connect with the registry's values",
+                kUsageError);
+        }
+    }
 
     odbc::OdbcTransaction sqlca(connection_string);
     host::HostSystem system;

@@ -77,9 +77,8 @@ bool wf_connect_db(UpgradeWindow& w) {
     if (!missing.empty()) {
         const std::string registry = system.registry_problem();
         report_connect_failure(
-            w.ui(),
-            std::string("注册表 ") + kStoreRegistryKeyShown + " 中缺少 " + missing + " 的值" +
-                (registry.empty() ? std::string() : "（不能读取注册表文件 " + registry + "）"));
+            w.ui(), std::string("注册表 ") + kStoreRegistryKeyShown + " 中缺少 " + missing +
+                        " 的值" + (registry.empty() ? std::string() : "（" + registry + "）"));
         return false;
     }
     // A value that the client cannot take whole would change the connection: refuse it.
@@ -105,7 +104,7 @@ bool wf_connect_db(UpgradeWindow& w) {
 
     // The upgrade must not run in master: a store database that cannot be selected is a
     // failed connection, not a success.
-    sqlca.execute_immediate("use " + ls_database);
+    sqlca.execute_immediate(statements::use_database(ls_database));
     if (sqlca.sqlcode() != Transaction::kSuccess) {
         report_connect_failure(w.ui(), sqlca.sqlerrtext());
         return false;

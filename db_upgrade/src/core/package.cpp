@@ -62,6 +62,24 @@ PackOutcome pack_folder(System& system, const std::string& folder,
         return outcome;
     }
     outcome.scripts = std::move(*listed);
+    // The names are checked before anything is written.
+    for (const std::string& name : outcome.scripts) {
+        if (auto fault = files::windows_name_problem(name)) {
+            outcome.error = "脚本 " + text::one_line(name) + " 的名称" + *fault + "，不能打包" +
+                            unchanged(package_path);
+            return outcome;
+        }
+    }
+    if (auto same = files::same_file_on_windows(outcome.scripts)) {
+        outcome.error = "脚本 " + same->first + " 和 " + same->second +
+                        " 的名称只差字母的大小写，在 Windows 上是同一个文件，不能打包" +
+                        unchanged(package_path);
+        return outcome;
+    }
+    if (auto fault = system.too_long_to_replace(package_path)) {
+        outcome.error = "程序包 " + package_path + " 的" + *fault + "，不能写入。";
+        return outcome;
+    }
 
     const auto out = system.replace_file(package_path);
     const auto cannot_write = [&] {
@@ -72,11 +90,6 @@ PackOutcome pack_folder(System& system, const std::string& folder,
         return outcome;
     }
     for (const std::string& name : outcome.scripts) {
-        if (auto fault = files::windows_name_problem(name)) {
-            outcome.error = "脚本 " + text::one_line(name) + " 的名称" + *fault + "，不能打包" +
-                            unchanged(package_path);
-            return outcome;
-        }
         const auto script = system.open_file(system.join(folder, name));
         if (!script->error().empty()) {
             outcome.error =

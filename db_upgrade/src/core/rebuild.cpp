@@ -43,8 +43,7 @@ std::string procedure_script_folder(UpgradeWindow& w) {
     }
     const auto path = system.registry_string(kStoreRegistryKey, "PATH");
     if (!path || text::trim_blanks(*path).empty()) return {};
-    const char separator = system.path_separator();
-    return *path + separator + "32k" + separator;
+    return system.join(system.join(*path, "32k"), "");
 }
 
 void wf_exec_sql(UpgradeWindow& w) {

@@ -6,13 +6,19 @@
 
 // What the connection takes from the registry values DATABASE and SERVERNAME must reach the
 // database client whole, on every system alike. An ODBC connection string ends a value at
-// ";", a braced one at its first "}" (unixODBC and FreeTDS know no escape for it), and a
+// ";", a braced one at its first byte "}" (unixODBC and FreeTDS know no escape for it, and
+// read bytes: the second byte of a GBK character such as 倉, 82 7D, ends it too), and a
 // control character has no place in it; a value holding one of them could add attributes
 // of its own (another login, another port).
 
 namespace tessary {
 
-// What keeps `value` from reaching the client whole, in words (GBK), or nullopt.
+// Whether a connection string must carry `value` in braces: it holds the character ";",
+// "{", "}" or "=", or starts or ends with a blank.
+bool connection_value_needs_braces(std::string_view value);
+
+// What keeps `value` from reaching the client whole, in words (GBK) that show the value and
+// the character at fault, or nullopt.
 std::optional<std::string> connection_value_fault(std::string_view value);
 
 // What is wrong with the port of a server name "host,port" or "host\instance,port", in

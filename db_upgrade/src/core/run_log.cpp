@@ -107,6 +107,10 @@ void RunLog::begin_database(const std::string& name) {
     write("-- database " + name + '\n');
 }
 
+void RunLog::note(const std::string& line) {
+    write("-- " + comment_lines(line) + '\n', true);
+}
+
 void RunLog::record_statement(const std::string& statement) {
     ++counts_.sent;
     const char* expectation = nullptr;

@@ -57,6 +57,9 @@ class RunLog final : public Transaction {
 
     // Names the database the statements that follow run in.
     void begin_database(const std::string& name);
+    // Writes a line of the run's own (GBK) as a comment, at once: what the run passed over
+    // without a statement, such as a package it did not find.
+    void note(const std::string& line);
 
     const StatementCounts& counts() const { return counts_; }
     const std::string& path() const { return path_; }

@@ -1,5 +1,7 @@
 #include "statements.h"
 
+#include "text.h"
+
 namespace tessary::statements {
 
 const std::string_view select_upgrade_date =
@@ -19,5 +21,17 @@ const std::string_view take_run_lock =
 const std::string_view release_run_lock =
     "declare @result int exec @result = master.sys.sp_releaseapplock @Resource = "
     "'tessary-upgrade' , @LockOwner = 'Session' select @result";
+
+std::string use_database(std::string_view name) {
+    // The server reads characters: the second byte of a GBK character is no "]".
+    std::string statement = "use [";
+    for (std::size_t at = 0; at < name.size();) {
+        const std::size_t length = text::character_length(name, at);
+        statement.append(name.substr(at, length));
+        if (length == 1 && name[at] == ']') statement += ']';
+        at += length;
+    }
+    return statement + "]";
+}
 
 }  // namespace tessary::statements

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 // The statement texts the upgrade sends: the dated batches and the schema catalogue,
@@ -48,5 +49,9 @@ extern const std::string_view select_database_version;
 // session; for the release 0 released.
 extern const std::string_view take_run_lock;
 extern const std::string_view release_run_lock;
+
+// "use" of a database, its name in brackets as SQL Server quotes a name ("]" doubled), so
+// that names such as store-01 or "store 2" are taken whole.
+std::string use_database(std::string_view name);
 
 }  // namespace tessary::statements

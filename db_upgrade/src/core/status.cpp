@@ -10,7 +10,7 @@ namespace tessary {
 DatabaseState read_database_state(Transaction& sqlca, const std::string& database) {
     DatabaseState state;
     state.name = database;
-    sqlca.execute_immediate("use " + database);
+    sqlca.execute_immediate(statements::use_database(database));
     if (sqlca.sqlcode() != Transaction::kSuccess) {
         state.problem = sqlca.sqlerrtext();
         return state;

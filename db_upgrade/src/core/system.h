@@ -56,6 +56,9 @@ class FileWriter {
     virtual const std::string& error() const = 0;
 };
 
+// How many bytes the temporary name of System::replace_file adds to the path.
+inline constexpr std::size_t kTemporarySuffixLength = 21;
+
 struct LocalTime {
     int year;
     int month;  // 1 to 12
@@ -73,8 +76,9 @@ class System {
     // "SOFTWARE\\korvane"); nullopt when the key or the value is missing.
     virtual std::optional<std::string> registry_string(const std::string& key,
                                                        const std::string& value) = 0;
-    // Why the registry cannot be read at all, as "WHERE: REASON" (a POSIX machine keeps it in
-    // a file); empty when it can. Windows' own registry is always there.
+    // Why the registry cannot be read at all, in words (GBK) that name where it is kept (a
+    // POSIX machine keeps it in a file); empty when it can. Windows' own registry is always
+    // there.
     virtual std::string registry_problem() { return {}; }
 
     // The process's current directory, without a trailing separator.
@@ -96,10 +100,16 @@ class System {
     virtual Result<std::string> read_file(const std::string& path) = 0;
     // A file to read in pieces, for files too large to hold (script packages).
     virtual std::unique_ptr<FileReader> open_file(const std::string& path) = 0;
-    // Writes a file under a temporary name beside `path` and puts it in place of the path
-    // only when finished, so that readers of the path see the old content or the whole new
-    // one, and a write that fails or is abandoned leaves the old file untouched.
+    // Writes a file under a temporary name beside `path` (the path followed by
+    // kTemporarySuffixLength bytes) and puts it in place of the path only when finished, so
+    // that readers of the path see the old content or the whole new one, and a write that
+    // fails or is abandoned leaves the old file untouched.
     virtual std::unique_ptr<FileWriter> replace_file(const std::string& path) = 0;
+    // Why replace_file cannot write `path` on this system, seen before anything is written:
+    // the name or the whole path, with the temporary name's suffix, is longer than the
+    // system takes. In words (GBK) that start with what is too long, "名称" or "路径";
+    // nullopt when it fits.
+    virtual std::optional<std::string> too_long_to_replace(const std::string& path) = 0;
     // Appends to the file at `path`, creating it when missing; each write reaches the file
     // at once.
     virtual std::unique_ptr<FileWriter> append_to_file(const std::string& path) = 0;

@@ -12,12 +12,8 @@ char lower_letter(char c) {
 template <typename Convert>
 std::string single_byte_letters(std::string_view text, Convert convert) {
     std::string out(text);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        if (lead_byte(out[i])) {
-            ++i;
-        } else {
-            out[i] = convert(out[i]);
-        }
+    for (std::size_t i = 0; i < out.size(); i += character_length(out, i)) {
+        if (!lead_byte(out[i])) out[i] = convert(out[i]);
     }
     return out;
 }
@@ -27,6 +23,29 @@ std::string single_byte_letters(std::string_view text, Convert convert) {
 bool lead_byte(char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte >= 0x81 && byte <= 0xFE;
+}
+
+std::size_t character_length(std::string_view text, std::size_t at) {
+    return lead_byte(text[at]) && at + 1 < text.size() ? 2 : 1;
+}
+
+std::size_t characters(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < text.size(); at += character_length(text, at)) ++count;
+    return count;
+}
+
+std::string_view last_character(std::string_view text) {
+    std::size_t last = 0;
+    for (std::size_t at = 0; at < text.size(); at += character_length(text, at)) last = at;
+    return text.substr(last);
+}
+
+std::size_t find_character(std::string_view text, std::string_view set, std::size_t from) {
+    for (std::size_t at = from; at < text.size(); at += character_length(text, at)) {
+        if (!lead_byte(text[at]) && set.find(text[at]) != std::string_view::npos) return at;
+    }
+    return std::string_view::npos;
 }
 
 std::string byte_code(char c) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,23 @@ namespace tessary::text {
 
 // A GBK lead byte: the byte after it belongs to the same character.
 bool lead_byte(char c);
+
+// GBK is read a character at a time, from the front: the second byte of a double-byte
+// character may have the value of a backslash, "|", "}" or "]", and is none of them.
+
+// How many bytes the character at `at` has: 2 for a lead byte with a byte after it, else 1.
+std::size_t character_length(std::string_view text, std::size_t at);
+
+// How many characters the text has (a lead byte at its very end counts as one).
+std::size_t characters(std::string_view text);
+
+// The last character of the text; empty for an empty text.
+std::string_view last_character(std::string_view text);
+
+// Where the first single-byte character of `set` lies in the text from `from` (where a
+// character starts) on, never at the second byte of a double-byte character; npos when
+// there is none.
+std::size_t find_character(std::string_view text, std::string_view set, std::size_t from = 0);
 
 // A byte as messages show it, "0x1F".
 std::string byte_code(char c);

@@ -76,8 +76,18 @@ std::optional<std::string> select_upgrade_date(Transaction& sqlca) {
     return upgrade_date;
 }
 
-// One database: steps 1 to 8 of the run.
-void upgrade_current_database(UpgradeWindow& w, const std::string& database) {
+// The gate dates, as the run log lists them.
+std::string listed_gate_dates() {
+    std::string dates;
+    for (const std::string_view date : gate_dates()) {
+        dates += (dates.empty() ? "" : "、") + std::string(date);
+    }
+    return dates;
+}
+
+// One database: steps 1 to 8 of the run. Where the run shows kUpgradeIncompleteText, the log
+// says which of its two causes it met.
+void upgrade_current_database(UpgradeWindow& w, RunLog& log, const std::string& database) {
     Transaction& sqlca = w.sqlca();
     const WaitCursor wait_cursor(w.ui());
     DatabasePass& pass = w.last_run.passes.emplace_back();
@@ -91,12 +101,23 @@ void upgrade_current_database(UpgradeWindow& w, const std::string& database) {
         sqlca.commit();
     }
     wf_dbupgrade_2007(w);
+    if (pass.batches_run.empty()) {
+        log.note(std::string(kUpgradeIncompleteText) + "（数据库 " + database +
+                 (pass.upgrade_date ? " 记录的升级日期 " + *pass.upgrade_date +
+                                          " 不是本程序的升级日期 " + listed_gate_dates()
+                                    : std::string(" 的升级日期读不出来")) +
+                 "，批次未运行）");
+    }
 
     w.step = "应用程序包 db.dat";
     sqlca.set_autocommit(true);
     if (w.ui().apply_package_checked()) {
         cb_put_clicked(w);
         pass.package = w.package_outcome;
+        if (pass.package == package::ApplyOutcome::kMissing) {
+            log.note(std::string(kUpgradeIncompleteText) + "（文件夹 " + w.is_runpath +
+                     " 中没有程序包 " + package::kFileName + "，未应用）");
+        }
     }
     w.step = "提交";
     sqlca.set_autocommit(false);
@@ -181,6 +202,12 @@ bool is_gate_date(std::string_view upgrade_date) {
     return gate_index(upgrade_date) < kGateCount;
 }
 
+std::vector<std::string_view> gate_dates() {
+    std::vector<std::string_view> dates;
+    for (const Gate& gate : kGates) dates.push_back(gate.date);
+    return dates;
+}
+
 std::vector<Batch> batches_from(std::string_view upgrade_date) {
     std::vector<Batch> batches;
     for (std::size_t i = gate_index(upgrade_date); i < kGateCount; ++i) {
@@ -227,15 +254,15 @@ void cb_1_clicked(UpgradeWindow& w) {
         RoutedThroughLog routed(w, log);
         const std::string database = w.sqlca().settings().database;
         log.begin_database(database);
-        upgrade_current_database(w, database);
+        upgrade_current_database(w, log, database);
         if (w.ib_sorvanth) {
             w.step = "切换到数据库 " + w.is_sorvanth;
-            w.sqlca().execute_immediate("use " + w.is_sorvanth);
+            w.sqlca().execute_immediate(statements::use_database(w.is_sorvanth));
             // A second pass after a failed switch would upgrade the first database again
             // while the second one is left as it was.
             if (w.sqlca().sqlcode() == Transaction::kSuccess) {
                 log.begin_database(w.is_sorvanth);
-                upgrade_current_database(w, w.is_sorvanth);
+                upgrade_current_database(w, log, w.is_sorvanth);
             } else {
                 ui.insert_progress_line("不能切换到数据库 " + w.is_sorvanth + "，该库未升级：" +
                                         w.sqlca().sqlerrtext());

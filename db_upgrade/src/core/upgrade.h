@@ -18,6 +18,9 @@ void execute_each_with_commit(Transaction& sqlca, const statements::StatementLis
 // Whether a recorded upgrade date selects a batch (the four gate dates, exact match).
 bool is_gate_date(std::string_view upgrade_date);
 
+// The dates that select a batch, in the order the batches run.
+std::vector<std::string_view> gate_dates();
+
 // A dated batch: the date that selects it, and the statements of its own it sends (the last
 // batch also rebuilds the procedures from the script folder, which adds that folder's).
 struct Batch {

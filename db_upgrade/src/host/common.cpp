@@ -10,6 +10,7 @@
 #include <system_error>
 #include <utility>
 
+#include "core/text.h"
 #include "host.h"
 
 namespace tessary::host {
@@ -37,11 +38,11 @@ using FileHandle = std::unique_ptr<std::FILE, CloseFile>;
 std::string temporary_name_for(const std::string& path) {
     thread_local std::mt19937_64 generator(std::random_device{}());
     static constexpr char kDigits[] = "0123456789abcdef";
-    std::string suffix;
-    for (std::uint64_t bits = generator(); suffix.size() < 16; bits >>= 4) {
+    std::string suffix = ".tmp-";
+    for (std::uint64_t bits = generator(); suffix.size() < kTemporarySuffixLength; bits >>= 4) {
         suffix += kDigits[bits & 0xF];
     }
-    return path + ".tmp-" + suffix;
+    return path + suffix;
 }
 
 // Writes under a temporary name and renames it into place when finished.
@@ -220,9 +221,10 @@ char HostSystem::path_separator() const {
 }
 
 std::string HostSystem::join(const std::string& folder, const std::string& name) const {
-    if (folder.empty() || kPathSeparators.find(folder.back()) != std::string_view::npos) {
-        return folder + name;
-    }
+    // The last byte of a folder may be the second one of a character such as 運 (DF 5C).
+    const bool ends_in_separator =
+        text::find_character(text::last_character(folder), kPathSeparators) == 0;
+    if (folder.empty() || ends_in_separator) return folder + name;
     return folder + kPathSeparator + name;
 }
 

@@ -34,6 +34,7 @@ class HostSystem : public System {
     Result<std::string> read_file(const std::string& path) override;
     std::unique_ptr<FileReader> open_file(const std::string& path) override;
     std::unique_ptr<FileWriter> replace_file(const std::string& path) override;
+    std::optional<std::string> too_long_to_replace(const std::string& path) override;
     std::unique_ptr<FileWriter> append_to_file(const std::string& path) override;
 
     LocalTime local_time() override;

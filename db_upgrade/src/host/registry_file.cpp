@@ -1,5 +1,7 @@
 #include "registry_file.h"
 
+#include "core/text.h"
+
 namespace tessary::host {
 namespace {
 
@@ -10,17 +12,19 @@ std::string trimmed(const std::string& text) {
 }
 
 bool same_ignoring_case(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
+    return text::lower(a) == text::lower(b);
 }
 
 }  // namespace
+
+std::optional<std::string> registry_file_encoding_problem(std::string_view start) {
+    if (start.substr(0, 3) == "\xEF\xBB\xBF") return "以 UTF-8 的字节顺序标记开头，是 UTF-8 文本";
+    if (start.substr(0, 2) == "\xFF\xFE" || start.substr(0, 2) == "\xFE\xFF") {
+        return "以 UTF-16 的字节顺序标记开头，是 UTF-16 文本";
+    }
+    if (start.find('\0') != std::string_view::npos) return "含有零字节，像是 UTF-16 文本";
+    return std::nullopt;
+}
 
 std::optional<std::string> find_registry_value(std::istream& file, const std::string& key_path,
                                                const std::string& value_name) {
@@ -28,17 +32,17 @@ std::optional<std::string> find_registry_value(std::istream& file, const std::st
     std::string line;
     while (std::getline(file, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::string text = trimmed(line);
-        if (text.empty() || text[0] == ';' || text[0] == '#') continue;
-        if (text.front() == '[' && text.back() == ']') {
-            in_key = same_ignoring_case(trimmed(text.substr(1, text.size() - 2)), key_path);
+        const std::string entry = trimmed(line);
+        if (entry.empty() || entry[0] == ';' || entry[0] == '#') continue;
+        if (entry.front() == '[' && text::last_character(entry) == "]") {
+            in_key = same_ignoring_case(trimmed(entry.substr(1, entry.size() - 2)), key_path);
             continue;
         }
         if (!in_key) continue;
-        const auto equals = text.find('=');
+        const auto equals = entry.find('=');
         if (equals == std::string::npos) continue;
-        if (same_ignoring_case(trimmed(text.substr(0, equals)), value_name)) {
-            return trimmed(text.substr(equals + 1));
+        if (same_ignoring_case(trimmed(entry.substr(0, equals)), value_name)) {
+            return trimmed(entry.substr(equals + 1));
         }
     }
     return std::nullopt;

@@ -132,6 +132,18 @@ std::string HostSystem::current_directory() {
     }
 }
 
+std::optional<std::string> HostSystem::too_long_to_replace(const std::string& path) {
+    // Files are opened and renamed by paths of at most MAX_PATH - 1 UTF-16 code units, counted
+    // from the drive; a GBK character is one of them.
+    std::error_code unknown;  // an absolute path that cannot be made is left to the write
+    const std::size_t whole =
+        std::filesystem::absolute(file_system_path(path), unknown).native().size() +
+        kTemporarySuffixLength;
+    if (whole < MAX_PATH) return std::nullopt;
+    return "路径连同写入时的临时后缀共 " + std::to_string(whole) +
+           " 个字符，超过了 Windows 的上限 " + std::to_string(MAX_PATH - 1);
+}
+
 std::string HostSystem::maintainers_script_folder() {
     return "e:\\G\\korvane\\sql\\pr_tr\\";
 }

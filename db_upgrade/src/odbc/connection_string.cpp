@@ -1,25 +1,26 @@
 #include "connection_string.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
+#include "core/registry_values.h"
 #include "core/text.h"
 
 namespace tessary::odbc {
 namespace {
 
 // Attribute values with separators or surrounding blanks go in braces, a closing brace
-// doubled as ODBC has it. unixODBC and FreeTDS end a braced value at its first closing brace
-// whatever follows, so the connection refuses registry values holding "}" or ";" before
-// they come here (core/registry_values.h).
+// doubled as ODBC has it. unixODBC and FreeTDS end a braced value at its first byte "}"
+// whatever follows, so the connection refuses registry values that would hold one there
+// before they come here (core/registry_values.h). A plain value may hold that byte as the
+// second one of a GBK character.
 std::string attribute(const std::string& name, const std::string& value) {
-    const bool plain = value.find_first_of(";{}=") == std::string::npos &&
-                       (value.empty() || (value.front() != ' ' && value.back() != ' '));
-    if (plain) return name + "=" + value + ";";
+    if (!connection_value_needs_braces(value)) return name + "=" + value + ";";
     std::string quoted = "{";
-    for (char c : value) {
-        quoted += c;
-        if (c == '}') quoted += '}';
+    for (std::size_t at = 0; at < value.size(); at += text::character_length(value, at)) {
+        quoted.append(value, at, text::character_length(value, at));
+        if (value[at] == '}') quoted += '}';
     }
     return name + "=" + quoted + "};";
 }
@@ -70,7 +71,12 @@ std::string build_connection_string(const Transaction::Settings& settings,
     std::string text = attribute("DRIVER", driver);
     text += attribute("Server", server);
     if (!port.empty()) text += attribute("Port", port);
-    text += attribute("Database", settings.database);
+    // The driver reads the connection string as Latin-1, before it knows the client character
+    // set, and would log in to a database named in Chinese by other characters: such a name
+    // is left out, and the connection selects the database with use, as it always does.
+    const bool ascii = std::all_of(settings.database.begin(), settings.database.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) text += attribute("Database", settings.database);
     text += attribute("UID", settings.log_id);
     text += attribute("PWD", settings.log_pass);
     text += attribute("ClientCharset", "GBK");

@@ -20,8 +20,9 @@ std::string driver_from_environment();
 // The connection string for `driver` from the settings of the transaction object. The server
 // name takes the forms "host", "host\instance" and "host,port"; "." and "(local)" mean this
 // machine. FreeTDS's driver (a name holding "FreeTDS" or "tdsodbc") gets them as its keywords
-// Server and Port, and ClientCharset GBK; any other driver, Microsoft's among them, the server
-// name as it is (they read these forms themselves), with the texts in the client's code page.
+// Server and Port, ClientCharset GBK, and the database only when its name is ASCII; any other
+// driver, Microsoft's among them, the server name as it is (they read these forms
+// themselves), with the texts in the client's code page.
 std::string build_connection_string(const Transaction::Settings& settings,
                                     const std::string& driver);
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/statements.h"
+#include "core/text.h"
 
 namespace tessary::testing {
 namespace {
@@ -48,9 +49,16 @@ std::vector<Token> tokenize(const std::string& text) {
         if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
             ++i;
         } else if (c == '[') {
-            const auto end = text.find(']', i);
-            tokens.push_back({Token::Type::kWord, text.substr(i + 1, end - i - 1)});
-            i = end == std::string::npos ? text.size() : end + 1;
+            // As SQL Server reads a quoted name: up to the first "]" that is not doubled, a
+            // character at a time (the server has the text as characters).
+            std::string name;
+            for (++i; i < text.size(); i += text::character_length(text, i)) {
+                if (text[i] == ']' && (i + 1 == text.size() || text[i + 1] != ']')) break;
+                name.append(text, i, text::character_length(text, i));
+                if (text[i] == ']') ++i;
+            }
+            ++i;
+            tokens.push_back({Token::Type::kWord, name});
         } else if (c == '\'') {
             std::string value;
             for (++i; i < text.size(); ++i) {

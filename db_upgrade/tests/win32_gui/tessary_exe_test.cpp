@@ -151,7 +151,7 @@ TEST(TessaryExe, UpgradesTwoDatabasesStaysResponsiveAndEndsPromptlyOnExit) {
     // A click while the window connects is passed over, so the test clicks until the run's
     // first statement is held.
     ASSERT_TRUE(within(
-        20, [] { return stand_in_log().find("batch: use store") != std::string::npos; }, [] {}));
+        20, [] { return stand_in_log().find("batch: use [store]") != std::string::npos; }, [] {}));
     std::ofstream(hold).put('\n');
     ASSERT_TRUE(within(
         20, [] { return stand_in_log().find("holding: ") != std::string::npos; },
