@@ -16,6 +16,7 @@
 #include "box_service.h"
 #include "cli/console_text.h"
 #include "config.h"
+#include "gbk_text.h"
 #include "log.h"
 #include "platform/platform.h"
 #include "platform/profile_rules.h"
@@ -209,7 +210,8 @@ void check_ini(const platform::ProfileFile& profile, Report& report) {
     if (proxy.size() > kLongestProxy) {
         const std::string_view kept = std::string_view(proxy).substr(0, kLongestProxy);
         problem(name_of(vortal::kProxy) + " is longer than " + std::to_string(kLongestProxy) +
-                " bytes: the library uses " + std::string(kept.substr(0, platform::gbk_cut(kept))));
+                " bytes: the library uses " +
+                std::string(kept.substr(0, vortal::gbk::whole_length(kept))));
     }
 
     if (vortal::read_number(profile, vortal::kPrint) != 0) {
