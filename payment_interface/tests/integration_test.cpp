@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -354,12 +355,17 @@ TEST_F(VortalTest, BadInputNeverReachesTheService) {
         EXPECT_STREQ(result.code, "01") << input.substr(0, 20);
         EXPECT_STREQ(result.message, kBadInput);
     }
-    for (const std::string& input :
-         {std::string("Z4|A1|k3y|R1"), "Z4|" + std::string(50, 'A') + "|k3y|R1|",
-          std::string("Z2|A1||R1|C7|")}) {
+    for (const std::string& input : {std::string("Z4|A1|k3y|R1"), std::string("Z2|A1||R1|C7|")}) {
         const TransResult& result = *library_.call(input);
         EXPECT_STREQ(result.code, "01") << input;
         EXPECT_STREQ(result.message, kNotBuilt);
+    }
+    // A field the record cannot hold whole is named, never dropped.
+    for (const auto& [input, message] : std::map<std::string, std::string>{
+             {"Z1|A1|k3y|1300|0.01|" + std::string(50, 'c') + "|",
+              "传入参数错误：收银员号超过49字节"},
+             {"Z1|A1|k3y|1300|0.01|張\x96|", "传入参数错误：收银员号末尾的汉字不完整"}}) {
+        EXPECT_EQ(library_.call(input)->message, message);
     }
     library_.remove_configuration();
     EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->message, kNotBuilt) << "no server path";
