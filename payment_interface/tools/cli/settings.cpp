@@ -111,12 +111,21 @@ bool is_host_and_port(std::string_view value) {
     return rest.empty() || (rest.front() == ':' && is_port(rest.substr(1)));
 }
 
-bool is_separator(char c) {
 #if defined(_WIN32)
-    return c == '\\' || c == '/';
+constexpr std::string_view kSeparators = "\\/";
+
+bool is_separator(char c) {
+    return kSeparators.find(c) != std::string_view::npos;
+}
 #else
-    return c == '/';
+constexpr std::string_view kSeparators = "/";
 #endif
+
+// The length of the folder part of a path, with its last separator; 0 when it has none. The
+// search goes by character: the trail byte of 淺 (9C 5C) is no separator.
+std::size_t folder_length(const std::string& path) {
+    const std::size_t separator = vortal::gbk::find_last_of(path, kSeparators);
+    return separator == vortal::gbk::npos ? 0 : separator + 1;
 }
 
 // The folder of a file named by an absolute path, with its separator. Nothing for a relative
@@ -129,17 +138,14 @@ std::optional<std::string> absolute_folder(const std::string& path) {
     const bool absolute = !path.empty() && path[0] == '/';
 #endif
     if (!absolute) return std::nullopt;
-    std::size_t separator = path.size();
-    while (separator > 0 && !is_separator(path[separator - 1])) --separator;
-    return path.substr(0, separator);
+    return path.substr(0, folder_length(path));
 }
 
 // The library creates the log folder and any folder missing above it, so the nearest folder
 // that is there must take a new file.
 bool can_write_below(std::string folder) {
     while (!platform::is_directory(folder.c_str())) {
-        std::size_t separator = folder.size();
-        while (separator > 0 && !is_separator(folder[separator - 1])) --separator;
+        const std::size_t separator = folder_length(folder);
         if (separator == 0) return false;
         folder.resize(separator > 1 ? separator - 1 : separator);
     }
