@@ -23,6 +23,7 @@
 
 #include "aggregator.h"
 #include "debugger_output.h"
+#include "gbk_characters.h"
 #include "http_failure_lines.h"
 #include "library_fixture.h"
 #include "registry_support.h"
@@ -370,6 +371,32 @@ TEST_F(VortalTest, BadInputNeverReachesTheService) {
     library_.remove_configuration();
     EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->message, kNotBuilt) << "no server path";
     EXPECT_TRUE(service_.targets().empty());
+}
+
+// Texts and terminal numbers (東1) holding characters whose trail byte is "|", "\" or "}"
+// reach the service byte for byte, no raw "|" or "\" in a request target, and come back whole:
+// the till queries, refunds and reconciles the orders whose ids hold them.
+TEST_F(VortalTest, ChineseTextsAndTerminalNumbersTravelWhole) {
+    for (const std::string c : test_support::kTrailByteCharacters) {
+        reconfigure([&c](Settings& s) { s.terminal_no = c + "1", s.timeout = "45"; });
+        const TransResult created = *library_.call("Z3|A1|k3y|1.00|" + c + "坡蛋糕|億" + c + "|");
+        ASSERT_STREQ(created.code, "00") << created.message;
+        const Order order = service_.order(created.request_id).value_or(Order{});
+        EXPECT_EQ(order.description + "|" + order.extra_info, c + "坡蛋糕|億" + c);
+        EXPECT_STREQ(library_.call("Z4|A1|k3y|" + order.request_id + "|")->request_id,
+                     created.request_id);
+        const TransResult paid = *library_.call("Z1|A1|k3y|1300|0.01|張" + c + "|");
+        EXPECT_EQ(paid.cashier_no, "張" + c);
+        EXPECT_STREQ(library_.call("Z2|A1|k3y|" + std::string(paid.request_id) + "|C7|")->code,
+                     "00");
+        reconfigure([&c](Settings& s) { s.terminal_no = c + "2", s.timeout = "0"; });
+        library_.call("Z1|A1|k3y|1300|0.02|C7|");  // the till told nothing, the order paid
+    }
+    for (const std::string& target : service_.targets())
+        EXPECT_EQ(target.find_first_of("|\\"), std::string::npos) << target;
+    std::string output;
+    run_cli({"pending", "--agent", "A1", "--key", "k3y", "--library", library_.path()}, output);
+    EXPECT_EQ(occurrences(output, "PAID after the till reported failure"), 11u) << output;
 }
 
 TEST_F(VortalTest, RecordBelongsToTheThreadAndIsOverwrittenByItsNextCall) {
