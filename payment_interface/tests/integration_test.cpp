@@ -800,6 +800,7 @@ TEST_F(VortalTest, SettingsCommandNamesWhatToFix) {
         EXPECT_EQ(report["found"].asBool(), setup.encoding != nullptr);
         EXPECT_EQ(report["encoding"], setup.encoding ? Json::Value(setup.encoding) : Json::Value());
         EXPECT_EQ(report["settings"][u8"地址"].asString(), setup.problem.empty() ? "/pay/api" : "");
+        EXPECT_EQ(report["settings"][u8"协议"].asString(), "http") << "what an empty one means";
         ASSERT_EQ(report["problems"].size(), setup.problem.empty() ? 0u : 1u) << json;
         if (!setup.problem.empty()) {
             EXPECT_EQ(report["problems"][0].asString().rfind(setup.problem, 0), 0u) << json;

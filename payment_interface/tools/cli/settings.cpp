@@ -74,6 +74,10 @@ void read_settings(const platform::ProfileFile& profile, Report& report) {
             vortal::read_setting(profile, setting, text.data());
             shown.value = text.data();
         }
+        // An empty 协议 is plain HTTP: the report shows what the library speaks.
+        if (shown.value.empty() && name_of(setting) == name_of(vortal::kProtocol)) {
+            shown.value = "http";
+        }
         report.settings.push_back(shown);
     }
 }
