@@ -1,7 +1,8 @@
 // The request text of Z_ALITrans as a point-of-sale program may pass it: any bytes up to a NUL.
-// Beyond the sanitizers: a refused text leaves the record untouched; otherwise the operation
+// Beyond the sanitizers: an unreadable text leaves the record untouched; otherwise the operation
 // is the one the text's first field names, the configured fields stay empty, and every field taken
-// is NUL-terminated within its width and is one whole "|"-ended field of the text.
+// is NUL-terminated within its width and is one whole "|"-ended field of the text (a "|" that is
+// a character's trail byte belongs to the field).
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
+#include "gbk_text.h"
 #include "request_parser.h"
 
 using namespace vortal;
@@ -40,11 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(input.c_str());  // up to the first NUL, as the caller's text
     TransRequest request;
     std::memset(&request, 0, sizeof request);
-    if (!parse_request(input.c_str(), request)) {
-        korvane_require(all_zero(&request, sizeof request), "a refused text takes nothing");
+    RefusedField refused;
+    if (parse_request(input.c_str(), request, refused) == ParseOutcome::unreadable) {
+        korvane_require(all_zero(&request, sizeof request), "an unreadable text takes nothing");
         return 0;
     }
-    const std::string_view token = text.substr(0, text.find('|'));
+    const std::string_view token = text.substr(0, gbk::find(text, '|'));
     const bool names_an_operation =
         token.size() == 2 && token[0] == 'Z' && token[1] >= '1' && token[1] <= '6';
     korvane_require(names_an_operation == (request.operation != Operation::none),
@@ -58,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         korvane_require(all_zero(configured.text, configured.width),
                         "configured fields are not taken from the text");
     }
-    const std::string fields = "|" + std::string(text.substr(text.find('|')));
+    const std::string fields = "|" + std::string(text.substr(gbk::find(text, '|')));
     for (const Field& taken :
          {field(r.extra_info), field(r.agent_no), field(r.sign_key), field(r.request_id),
           field(r.auth_code), field(r.amount), field(r.description), field(r.cashier_no)}) {
@@ -68,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         "a field is zero after its text");
         if (length == 0) continue;
         const std::string_view value(taken.text, length);
-        korvane_require(value.find('|') == std::string_view::npos, "a field holds no \"|\"");
+        korvane_require(passes_as_field(value), "a field holds no \"|\" of its own");
         korvane_require(fields.find("|" + std::string(value) + "|") != std::string::npos,
                         "a field is a whole field of the text");
     }

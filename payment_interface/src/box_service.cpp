@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "gbk_text.h"
 #include "journal.h"
 #include "library_lock.h"
 #include "log.h"
@@ -44,7 +45,7 @@ struct BoxOrder {
 std::string masked_key(std::string_view key) {
     if (key.empty()) return std::string();
     if (key.size() <= kShownKeyLength) return "****";
-    return std::string(key.substr(0, platform::gbk_cut(key.substr(0, kShownKeyLength)))) + "****";
+    return std::string(key.substr(0, gbk::whole_length(key.substr(0, kShownKeyLength)))) + "****";
 }
 
 std::string_view slot_text(const unsigned char* view, std::size_t offset, std::size_t size) {

@@ -40,10 +40,31 @@ Handler handler_for(Operation operation) {
     }
 }
 
+// "01" naming the field; nothing is sent.
+void refuse_field(const RefusedField& field, TransResult& result) {
+    copy_bounded(result.code, "01");
+    if (field.longest == 0) {
+        format_bounded(result.message, sizeof result.message, msg::kFieldCutChar, field.name);
+    } else {
+        format_bounded(result.message, sizeof result.message, msg::kFieldTooLong, field.name,
+                       static_cast<unsigned>(field.longest));
+    }
+}
+
 void run_transaction(const char* input, TransResult& result) {
     TransRequest request;
     std::memset(&request, 0, sizeof request);
-    if (parse_request(input, request)) read_config(config_path(), request);
+    RefusedField refused;
+    switch (parse_request(input, request, refused)) {
+        case ParseOutcome::refused:
+            refuse_field(refused, result);
+            return;
+        case ParseOutcome::taken:
+            read_config(config_path(), request);
+            break;
+        case ParseOutcome::unreadable:
+            break;
+    }
 
     // The handler's own answer is not used: the result code says everything.
     Handler handler = handler_for(request.operation);

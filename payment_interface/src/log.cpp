@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "gbk_text.h"
 #include "platform/platform.h"
 
 namespace vortal {
@@ -34,21 +35,21 @@ std::string log_directory() {
     }
     std::string program;
     if (platform::executable_path(program)) {
-        const std::size_t separator = program.rfind(platform::kPathSeparator);
-        if (separator != std::string::npos) {
+        const std::size_t separator = gbk::rfind(program, platform::kPathSeparator);
+        if (separator != gbk::npos) {
             return program.substr(0, separator + 1) + kLogFolderName;
         }
     }
     return kLogFolderName;
 }
 
-// Single failures (a drive name, a directory that is already there) do not matter.
+// Single failures (a drive name, a directory that is already there) do not matter. The walk
+// goes by character: the trail byte of 淺 (9C 5C) is no separator.
 void make_directories(const std::string& directory) {
     if (platform::is_directory(directory.c_str())) return;
-    for (std::size_t i = 1; i < directory.size(); ++i) {
-        if (directory[i] == platform::kPathSeparator) {
-            platform::create_directory(directory.substr(0, i).c_str());
-        }
+    for (std::size_t at = gbk::find(directory, platform::kPathSeparator, 1); at != gbk::npos;
+         at = gbk::find(directory, platform::kPathSeparator, at + 1)) {
+        platform::create_directory(directory.substr(0, at).c_str());
     }
     platform::create_directory(directory.c_str());
 }

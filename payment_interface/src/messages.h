@@ -35,6 +35,10 @@ extern const char kHttpBodyCutShort[];
 extern const char kHttpBadLength[];
 
 // Formats, defined here so that the compiler checks their arguments.
+// A field of the request text that its record cannot hold whole: its name, and the most
+// bytes the record holds.
+inline constexpr char kFieldTooLong[] = "传入参数错误：%s超过%u字节";
+inline constexpr char kFieldCutChar[] = "传入参数错误：%s末尾的汉字不完整";
 inline constexpr char kQueried[] = "%s|查询订单详情成功";           // the order's status
 inline constexpr char kRefundErrorCode[] = "退款异常，错误码：%s";  // the service's errorCode
 inline constexpr char kLockWaited[] = "Z_ALITrans:等待库锁%u毫秒\n";

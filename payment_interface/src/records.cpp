@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/text_encoding.h"
+#include "gbk_text.h"
 
 namespace vortal {
 
@@ -21,14 +21,14 @@ void format_bounded_v(char* dest, std::size_t size, const char* format, va_list 
     if (written < 0) {
         dest[0] = '\0';
     } else if (static_cast<std::size_t>(written) >= size) {
-        dest[platform::gbk_cut(std::string_view(dest, size - 1))] = '\0';
+        dest[gbk::whole_length(std::string_view(dest, size - 1))] = '\0';
     }
 }
 
 void copy_bounded(char* dest, std::size_t size, std::string_view text) {
     if (size == 0) return;
     const std::size_t length =
-        text.size() < size ? text.size() : platform::gbk_cut(text.substr(0, size - 1));
+        text.size() < size ? text.size() : gbk::whole_length(text.substr(0, size - 1));
     std::memcpy(dest, text.data(), length);
     dest[length] = '\0';
 }

@@ -3,11 +3,14 @@
 #include <openssl/crypto.h>
 #include <openssl/md5.h>
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
+
+#include "gbk_text.h"
 
 namespace vortal {
 
@@ -45,9 +48,12 @@ bool holds_line_break(std::string_view value) {
 }
 
 // Bytes that cannot stand as they are anywhere in a request target: a blank or another control
-// byte would end it or be dropped, "#" would begin a fragment, and WinINet sends "\\" as "/".
+// byte would end it or be dropped, "#" would begin a fragment, WinINet sends "\\" as "/", and
+// what else a server refuses in a target (RFC 3986) that can be the trail byte of a GBK
+// character: "[", "]", "^", "`", "{", "|" and "}".
 bool escaped_in_target(unsigned char byte) {
-    return byte <= 0x20 || byte == 0x7F || byte == '#' || byte == '\\';
+    return byte <= 0x20 || byte == 0x7F || byte == '#' ||
+           std::string_view("\\[]^`{|}").find(static_cast<char>(byte)) != std::string_view::npos;
 }
 
 // In a parameter value also what the service's query parser reads as its own syntax: "&" ends
@@ -56,18 +62,28 @@ bool escaped_in_value(unsigned char byte) {
     return escaped_in_target(byte) || byte == '&' || byte == '+' || byte == '%';
 }
 
-// Percent-encodes the bytes that escaped() names, every other byte (GBK text included) as it
-// is. Both HTTP clients send the result unchanged, so both systems send the same request.
+// Percent-encodes the characters that hold a byte escaped() names, every other character (GBK
+// text included) as it is. A character goes whole, raw or encoded (東 96 7C as %96%7C): a
+// lead byte left raw before an escape would stand alone, and a client that reads the target
+// in the code page would make it a stray character. Both HTTP clients send the result
+// unchanged, so both systems send the same request.
 void append_encoded(std::string& text, std::string_view bytes, bool (*escaped)(unsigned char)) {
     constexpr char kDigits[] = "0123456789ABCDEF";
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (escaped(byte)) {
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::string_view character = bytes.substr(at, gbk::char_length(bytes, at));
+        at += character.size();
+        const bool encode = std::any_of(character.begin(), character.end(), [escaped](char c) {
+            return escaped(static_cast<unsigned char>(c));
+        });
+        if (!encode) {
+            text += character;
+            continue;
+        }
+        for (const char c : character) {
+            const auto byte = static_cast<unsigned char>(c);
             text += '%';
             text += kDigits[byte >> 4];
             text += kDigits[byte & 0x0F];
-        } else {
-            text += c;
         }
     }
 }

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -22,6 +23,7 @@
 
 #include "aggregator.h"
 #include "debugger_output.h"
+#include "gbk_characters.h"
 #include "http_failure_lines.h"
 #include "library_fixture.h"
 #include "registry_support.h"
@@ -354,16 +356,47 @@ TEST_F(VortalTest, BadInputNeverReachesTheService) {
         EXPECT_STREQ(result.code, "01") << input.substr(0, 20);
         EXPECT_STREQ(result.message, kBadInput);
     }
-    for (const std::string& input :
-         {std::string("Z4|A1|k3y|R1"), "Z4|" + std::string(50, 'A') + "|k3y|R1|",
-          std::string("Z2|A1||R1|C7|")}) {
+    for (const std::string& input : {std::string("Z4|A1|k3y|R1"), std::string("Z2|A1||R1|C7|")}) {
         const TransResult& result = *library_.call(input);
         EXPECT_STREQ(result.code, "01") << input;
         EXPECT_STREQ(result.message, kNotBuilt);
     }
+    // A field the record cannot hold whole is named, never dropped.
+    for (const auto& [input, message] : std::map<std::string, std::string>{
+             {"Z1|A1|k3y|1300|0.01|" + std::string(50, 'c') + "|",
+              "传入参数错误：收银员号超过49字节"},
+             {"Z1|A1|k3y|1300|0.01|張\x96|", "传入参数错误：收银员号末尾的汉字不完整"}}) {
+        EXPECT_EQ(library_.call(input)->message, message);
+    }
     library_.remove_configuration();
     EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->message, kNotBuilt) << "no server path";
     EXPECT_TRUE(service_.targets().empty());
+}
+
+// Texts and terminal numbers (東1) holding characters whose trail byte is "|", "\" or "}"
+// reach the service byte for byte, no raw "|" or "\" in a request target, and come back whole:
+// the till queries, refunds and reconciles the orders whose ids hold them.
+TEST_F(VortalTest, ChineseTextsAndTerminalNumbersTravelWhole) {
+    for (const std::string c : test_support::kTrailByteCharacters) {
+        reconfigure([&c](Settings& s) { s.terminal_no = c + "1", s.timeout = "45"; });
+        const TransResult created = *library_.call("Z3|A1|k3y|1.00|" + c + "坡蛋糕|億" + c + "|");
+        ASSERT_STREQ(created.code, "00") << created.message;
+        const Order order = service_.order(created.request_id).value_or(Order{});
+        EXPECT_EQ(order.description + "|" + order.extra_info, c + "坡蛋糕|億" + c);
+        EXPECT_STREQ(library_.call("Z4|A1|k3y|" + order.request_id + "|")->request_id,
+                     created.request_id);
+        const TransResult paid = *library_.call("Z1|A1|k3y|1300|0.01|張" + c + "|");
+        EXPECT_EQ(paid.cashier_no, "張" + c);
+        EXPECT_STREQ(library_.call("Z2|A1|k3y|" + std::string(paid.request_id) + "|C7|")->code,
+                     "00");
+        reconfigure([&c](Settings& s) { s.terminal_no = c + "2", s.timeout = "0"; });
+        library_.call("Z1|A1|k3y|1300|0.02|C7|");  // the till told nothing, the order paid
+    }
+    for (const std::string& target : service_.targets())
+        EXPECT_EQ(target.find_first_of("|\\"), std::string::npos) << target;
+    std::string output;
+    run_cli({"pending", "--agent", "A1", "--key", "k3y", "--library", library_.path()}, output);
+    EXPECT_EQ(occurrences(output, "PAID after the till reported failure"), 11u) << output;
 }
 
 TEST_F(VortalTest, RecordBelongsToTheThreadAndIsOverwrittenByItsNextCall) {
@@ -767,6 +800,7 @@ TEST_F(VortalTest, SettingsCommandNamesWhatToFix) {
         EXPECT_EQ(report["found"].asBool(), setup.encoding != nullptr);
         EXPECT_EQ(report["encoding"], setup.encoding ? Json::Value(setup.encoding) : Json::Value());
         EXPECT_EQ(report["settings"][u8"地址"].asString(), setup.problem.empty() ? "/pay/api" : "");
+        EXPECT_EQ(report["settings"][u8"协议"].asString(), "http") << "what an empty one means";
         ASSERT_EQ(report["problems"].size(), setup.problem.empty() ? 0u : 1u) << json;
         if (!setup.problem.empty()) {
             EXPECT_EQ(report["problems"][0].asString().rfind(setup.problem, 0), 0u) << json;

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "debugger_output.h"
+#include "gbk_characters.h"
+#include "platform/platform.h"
 #include "registry_support.h"
 #include "test_support.h"
 
@@ -155,6 +157,21 @@ TEST_F(LogTest, WithoutAUsableRegistryValueTheLogLiesBesideTheHostProgram) {
         std::string log = read_file((host / "log" / names[0]).string());
         if (log.empty()) log = read_file((host / "log" / names[1]).string());
         EXPECT_EQ(log_messages(log), std::vector<std::string>{"[NET]:" + c.name}) << c.name;
+    }
+}
+
+// A folder named with 淺 (9C 5C) is one folder: the log folder under the registry's Path, or
+// beside a host program, is made without one named by the text before the "\" byte.
+TEST_F(LogTest, FolderNamesOfGbkCharactersAreWalkedByCharacter) {
+    const std::string base = dir_.path().string() + platform::kPathSeparator;
+    for (const std::string character : test_support::kTrailByteCharacters) {
+        const std::string box = base + "收銀" + character + platform::kPathSeparator + "varnix";
+        set_box_folder(box);
+        write_log("[NET]:box\n");
+        make_directories(base + "門店" + character + "表" + platform::kPathSeparator + "log");
+        EXPECT_TRUE(platform::is_directory((box + platform::kPathSeparator + "log").c_str()));
+        for (const char* name : {"收銀", "門店"})
+            EXPECT_FALSE(platform::is_directory((base + name + character[0]).c_str()));
     }
 }
 

@@ -17,6 +17,11 @@ TEST(ProfileRules, ReadTheWayTheWindowsProfileFunctionsDo) {
     EXPECT_EQ(profile_value(ini, "server", "late"), std::nullopt)
         << "only the first section of a name is read";
     EXPECT_EQ(profile_value(ini, "missing", "host"), std::nullopt);
+    // GBK names go by character: the trail byte "]" of 乚 (81 5D) does not close the name, and
+    // trail bytes that are codes of letters are not folded (鉟 E3 59 is not 銀 E3 79).
+    const std::string gbk = "[\x81\x5d]\nKey=v1\n[\xe3\x59]\nk=other\n[\xe3\x79]\nk=v2\n";
+    EXPECT_EQ(profile_value(gbk, "\x81\x5d", "key"), "v1");
+    EXPECT_EQ(profile_value(gbk, "\xe3\x79", "K"), "v2");
 
     EXPECT_EQ(profile_number("8080 blanks"), 8080);
     EXPECT_EQ(profile_number("-45"), -45);

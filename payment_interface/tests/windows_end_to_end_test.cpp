@@ -157,11 +157,11 @@ LoadedLibrary* WindowsEndToEnd::library_ = nullptr;
 }  // namespace
 
 TEST_F(WindowsEndToEnd, ScanPayThenQueryAndRefundOfThePaidOrder) {
-    const TransResult paid = call("Z1|A1|k3y|130000000001|0.01|C7|");
+    const TransResult paid = call("Z1|A1|k3y|130000000001|0.01|張瑋|");
     ASSERT_STREQ(paid.code, "00");
     EXPECT_EQ(std::string(paid.message), kScanPaid);
     EXPECT_STREQ(paid.status, "SUCCESS");
-    EXPECT_STREQ(paid.cashier_no, "C7");
+    EXPECT_STREQ(paid.cashier_no, "張瑋");
     EXPECT_STREQ(paid.merchant_name, "泽瑞诺烘焙");
     const std::string request_id = paid.request_id;
     EXPECT_TRUE(std::regex_match(request_id, std::regex(R"(\d{11}T1)"))) << request_id;
@@ -182,11 +182,14 @@ TEST_F(WindowsEndToEnd, ScanPayThenQueryAndRefundOfThePaidOrder) {
     EXPECT_STREQ(refunded.status, "REFUND");
 }
 
-// The blank, "&", "+", "%", "#" and "\" of the description reach the service percent-encoded
-// through WinINet; the service checks the signature over the decoded value, which is the one
-// the library signed.
+// The blank, "&", "+", "%", "#" and "\" of the description, and the characters whose trail
+// byte is "\", "|" or "}" (whole), reach the service percent-encoded through WinINet; the
+// service checks the signature over the decoded value, which is the one the library signed. A
+// terminal number 東1 gives an id the till queries by.
 TEST_F(WindowsEndToEnd, CreatedOrderWithBlanksAndQuerySyntaxInItsDescription) {
-    const TransResult created = call("Z3|A1|k3y|1.00|蛋糕 桌8&+1%#\\|extra|");
+    settings_.terminal_no = "東1";
+    library_->configure(settings_);
+    const TransResult created = call("Z3|A1|k3y|1.00|蛋糕 桌8&+1%#\\淺縷倉|億元|");
     ASSERT_STREQ(created.code, "00") << created.message;
     const std::string id = created.request_id;
     EXPECT_EQ(std::string(created.message),
@@ -195,6 +198,7 @@ TEST_F(WindowsEndToEnd, CreatedOrderWithBlanksAndQuerySyntaxInItsDescription) {
     EXPECT_NE(printed.find("：" + id + "\r\n"), std::string::npos);
     EXPECT_EQ(printed.substr(printed.size() - std::strlen(created.message) - 2),
               std::string(created.message) + "\r\n");
+    EXPECT_STREQ(call("Z4|A1|k3y|" + id + "|").request_id, created.request_id);
 }
 
 TEST_F(WindowsEndToEnd, RefusalsAndNetworkFailures) {

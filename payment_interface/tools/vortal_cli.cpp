@@ -1,11 +1,11 @@
 // vortal-cli: calls the payment library the way the point-of-sale program does. It loads
 // the shared library (dlopen, LoadLibrary on Windows), passes each request text to
-// Z_ALITrans and prints every result field by name, or with --raw the 474 bytes of each
-// record as they are. Requests are typed in UTF-8 on Linux and in the ANSI code page (GBK on
-// the store systems) on Windows, and handed over in GBK; the fields are printed in UTF-8 (see
-// cli/console_text.h). "vortal-cli settings" shows how the library reads the till's
-// configuration (cli/settings.cpp), "vortal-cli pending" reconciles the payment journal
-// (cli/pending.cpp).
+// Z_ALITrans and prints every result field by name with what the result means
+// (cli/result_meaning.h), or with --raw the 474 bytes of each record as they are. Requests are
+// typed in UTF-8 on Linux and in the ANSI code page (GBK on the store systems) on Windows, and
+// handed over in GBK; the fields are printed in UTF-8 (see cli/console_text.h). "vortal-cli
+// settings" shows how the library reads the till's configuration (cli/settings.cpp),
+// "vortal-cli pending" reconciles the payment journal (cli/pending.cpp).
 
 #include <cstddef>
 #include <cstdio>
@@ -16,6 +16,7 @@
 
 #include "cli/console_text.h"
 #include "cli/pending.h"
+#include "cli/result_meaning.h"
 #include "cli/settings.h"
 #include "vortal.h"
 #include "vortal_library.h"
@@ -50,6 +51,10 @@ void print_result(const TransResult& result) {
         strnlen(result.message, sizeof result.message) == sizeof result.message;
     print_field("code", result.code, sizeof result.code);
     print_field("message", result.message, kAddressArea);
+    print_to(stdout, "%-14s %s\n", "meaning",
+             result_meaning(
+                 std::string_view(result.code, strnlen(result.code, sizeof result.code)),
+                 std::string_view(result.message, strnlen(result.message, sizeof result.message))));
     if (!message_runs_on) {
         print_field("merchant_name", result.merchant_name, sizeof result.merchant_name);
         print_field("shop_no", result.shop_no, sizeof result.shop_no);

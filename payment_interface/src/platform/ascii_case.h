@@ -1,9 +1,12 @@
 // Letter case as the Windows profile, registry and proxy rules compare names: ASCII letters
-// only, every other byte (GBK included) as it is.
+// only, every other byte as it is. The trail byte of a GBK character is compared as it is too,
+// even where it is the code of a letter (8F 41 and 8F 61 are two characters).
 #pragma once
 
 #include <cstddef>
 #include <string_view>
+
+#include "gbk_text.h"
 
 namespace vortal::platform {
 
@@ -13,8 +16,13 @@ inline char ascii_lower(char c) {
 
 inline bool starts_with_ignoring_ascii_case(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (ascii_lower(text[i]) != ascii_lower(prefix[i])) return false;
+    for (std::size_t i = 0; i < prefix.size();) {
+        const std::size_t length = gbk::char_length(prefix, i);
+        if (length == 1 ? ascii_lower(text[i]) != ascii_lower(prefix[i])
+                        : text.substr(i, length) != prefix.substr(i, length)) {
+            return false;
+        }
+        i += length;
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "gbk_text.h"
 #include "platform/ascii_case.h"
 
 namespace vortal::platform {
@@ -34,7 +35,7 @@ std::string_view take_line(std::string_view& rest) {
 
 // The value of a "name=value" line when its name is the one asked for, blanks removed.
 std::optional<std::string_view> entry_value(std::string_view line, std::string_view name) {
-    const std::size_t equals = line.find('=');
+    const std::size_t equals = gbk::find(line, '=');
     if (equals == std::string_view::npos ||
         !equal_ignoring_ascii_case(trim(line.substr(0, equals)), name)) {
         return std::nullopt;
@@ -42,9 +43,10 @@ std::optional<std::string_view> entry_value(std::string_view line, std::string_v
     return trim(line.substr(equals + 1));
 }
 
-// The name in a section line "[name]"; a line without its "]" names what follows the "[".
+// The name in a section line "[name]"; a line without its "]" names what follows the "[". The
+// name may end in a character whose trail byte is "]" (0x5D).
 std::string_view section_name(std::string_view line) {
-    const std::size_t close = line.find(']');
+    const std::size_t close = gbk::find(line, ']');
     return trim(
         line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
 }
@@ -121,7 +123,7 @@ std::optional<std::string> registry_value(std::string_view content, std::string_
     while (!rest.empty()) {
         const std::string_view line = take_line(rest);
         if (line.empty() || line.front() == ';' || line.front() == '#') continue;
-        if (line.front() == '[' && line.back() == ']') {
+        if (line.front() == '[' && gbk::rfind(line, ']') == line.size() - 1) {
             in_key = equal_ignoring_ascii_case(trim(line.substr(1, line.size() - 2)), key_path);
             continue;
         }

@@ -101,17 +101,6 @@ std::string unicode_text(std::string_view bytes, TextEncoding encoding) {
     return std::string();
 }
 
-std::size_t gbk_cut(std::string_view prefix) {
-    std::size_t end = 0;
-    while (end < prefix.size()) {
-        const auto byte = static_cast<unsigned char>(prefix[end]);
-        const std::size_t length = byte >= 0x81 && byte <= 0xFE ? 2 : 1;
-        if (end + length > prefix.size()) break;
-        end += length;
-    }
-    return end;
-}
-
 std::string utf16le_from_utf8(std::string_view utf8) {
     std::string utf16;
     utf16.reserve(utf8.size() * 2);

@@ -26,11 +26,6 @@ const char* encoding_name(TextEncoding encoding);
 // for a file that is read in the ANSI code page.
 std::string unicode_text(std::string_view bytes, TextEncoding encoding);
 
-// The length of prefix, the beginning of a longer GBK text, without a lead byte (0x81 to 0xFE)
-// that ends it alone: its trail byte was cut off. Every cut of a GBK text to a field goes
-// through here, so that no field ends in half a character.
-std::size_t gbk_cut(std::string_view prefix);
-
 // UTF-8 as UTF-16 LE bytes. Each byte that does not begin a valid sequence becomes U+FFFD, as
 // Windows' conversion does without its strict flag.
 std::string utf16le_from_utf8(std::string_view utf8);

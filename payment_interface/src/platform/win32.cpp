@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "gbk_text.h"
 #include "library.h"
 #include "platform/ascii_case.h"
 #include "platform/content_length.h"
@@ -66,8 +67,9 @@ ModuleLookup own_module_folder(char* dest, std::size_t size) {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return ModuleLookup::no_file_name;
+    // A folder such as C:\門店淺表 holds a "\" byte inside a character (淺 is 9C 5C).
     const std::string_view full(path, length);
-    copy_bounded(dest, size, full.substr(0, full.rfind('\\') + 1));
+    copy_bounded(dest, size, full.substr(0, gbk::rfind(full, '\\') + 1));
     return ModuleLookup::found;
 }
 
@@ -108,7 +110,7 @@ int ProfileFile::number(const char* section, const char* key, int fallback) cons
 
 std::string ProfileFile::location() const {
     const std::string& path = source_->path;
-    if (path.find_first_of("\\/") != std::string::npos) return path;
+    if (gbk::find_first_of(path, "\\/") != gbk::npos) return path;
     char folder[MAX_PATH];
     const UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return path;

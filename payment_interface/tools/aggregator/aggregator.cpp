@@ -1,5 +1,6 @@
 #include "aggregator.h"
 
+#include <iconv.h>
 #include <json/reader.h>
 #include <json/value.h>
 #include <json/writer.h>
@@ -151,6 +152,28 @@ std::string value_of(const std::map<std::string, std::string>& parameters,
     return found == parameters.end() ? std::string() : found->second;
 }
 
+// The library sends GBK; the service answers in UTF-8. Nothing for bytes that are not GBK.
+std::optional<std::string> utf8_from_gbk(std::string_view gbk) {
+    iconv_t converter = iconv_open("UTF-8", "CP936");
+    if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    std::string utf8(gbk.size() * 2 + 1, '\0');  // a GBK character is at most 3 bytes of UTF-8
+    char* in = const_cast<char*>(gbk.data());
+    std::size_t in_left = gbk.size();
+    char* out = utf8.data();
+    std::size_t out_left = utf8.size();
+    const bool converted =
+        iconv(converter, &in, &in_left, &out, &out_left) != static_cast<std::size_t>(-1);
+    iconv_close(converter);
+    if (!converted) return std::nullopt;
+    utf8.resize(utf8.size() - out_left);
+    return utf8;
+}
+
+// A text of the request in an answer. respond() refuses requests whose texts are not GBK.
+std::string as_utf8(const std::string& gbk) {
+    return utf8_from_gbk(gbk).value_or(std::string());
+}
+
 // In constant time, as the service compares: how long a comparison takes must not tell how
 // much of a forged signature was right.
 bool same_signature(const std::string& given, const std::string& expected) {
@@ -282,7 +305,7 @@ std::string Aggregator::order_details(const std::string& command, const Order& o
         data["status"] = other_order ? "SUCCESS" : order.status;
     }
     data["customerName"] = merchant;
-    data["requestId"] = other_order ? "OTHER" : order.request_id;
+    data["requestId"] = other_order ? "OTHER" : as_utf8(order.request_id);
     data["orderAmount"] = order.amount;
     data["amount"] = order.amount;
     data["saveAmount"] = "0.00";
@@ -301,6 +324,9 @@ HttpResponse Aggregator::handle(const HttpRequest& request) {
 
 HttpResponse Aggregator::respond(const HttpRequest& request) {
     const Parameters parameters = parameters_of(request);
+    for (const auto& [name, value] : parameters) {
+        if (!utf8_from_gbk(value)) return refusal(u8"参数不是GBK文本: " + name, "ENCODING");
+    }
     const std::string command = value_of(parameters, "cmd");
     const auto sign_order = sign_orders().find(command);
     if (sign_order == sign_orders().end()) return refusal(u8"未知命令", "CMD");
@@ -355,7 +381,7 @@ HttpResponse Aggregator::scan_pay(const Parameters& parameters, const std::strin
     orders_[request_id] = order;
 
     Json::Value data;
-    data["requestId"] = request_id;
+    data["requestId"] = as_utf8(request_id);
     data["status"] = order.status;
     return answer("AGENTWXSCANPAY", key, compact_json(data));
 }
@@ -405,16 +431,18 @@ HttpResponse Aggregator::create_order(const Parameters& parameters, const std::s
     order.shop_no = value_of(parameters, "shopNo");
     order.amount = value_of(parameters, "amount");
     order.description = value_of(parameters, "description");
+    order.extra_info = value_of(parameters, "extraInfo");
     order.status = "INIT";
     order.order_time = now_text();
-    order.url = "http://127.0.0.1:" + std::to_string(server_.port()) + "/pay/qr/" + request_id;
+    order.url =
+        "http://127.0.0.1:" + std::to_string(server_.port()) + "/pay/qr/" + as_utf8(request_id);
     if (fault_for(value_of(parameters, "cmd")) == Fault::long_url) {
         order.url += "?t=" + std::string(kLongUrl - order.url.size() - 3, 'x');
     }
     orders_[request_id] = order;
 
     Json::Value data;
-    data["requestId"] = request_id;
+    data["requestId"] = as_utf8(request_id);
     data["url"] = order.url;
     return answer(value_of(parameters, "cmd"), key, compact_json(data));
 }

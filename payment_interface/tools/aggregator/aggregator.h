@@ -52,6 +52,7 @@ struct Order {
     std::string refund_time;
     std::string bank_order_no;
     std::string description;
+    std::string extra_info;
     std::string url;  // payment address of a created order
     int queries = 0;
 };

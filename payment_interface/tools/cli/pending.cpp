@@ -24,6 +24,7 @@
 #include "journal.h"
 #include "log.h"
 #include "platform/platform.h"
+#include "request_parser.h"
 #include "vortal_library.h"
 
 namespace {
@@ -89,7 +90,7 @@ struct Options {
 // "|" ends a field of the library's request text: an agent or key holding one cannot be
 // passed on.
 bool takes_field(std::string_view value, std::string& gbk) {
-    return to_gbk(value, gbk) && gbk.find('|') == std::string::npos;
+    return to_gbk(value, gbk) && vortal::passes_as_field(gbk);
 }
 
 std::optional<Options> parse_options(int argc, char** argv) {
@@ -204,8 +205,9 @@ struct Finding {
 Finding look_up(const Order& order, VortalLibrary* library, const Options& options) {
     Finding finding{&order, Verdict::box_order, order.sent.amount, {}, {}, {}};
     if (library == nullptr) return finding;
-    // Z_ALITrans would take the id up to its "|" and ask for another order.
-    if (order.sent.request_id.find('|') != std::string::npos) {
+    // Z_ALITrans would take the id up to a "|" of its own and ask for another order; the "|"
+    // that is the trail byte of a character (東 is 96 7C) is part of the id.
+    if (!vortal::passes_as_field(order.sent.request_id)) {
         finding.verdict = Verdict::not_queryable;
         return finding;
     }

@@ -16,6 +16,7 @@
 #include "box_service.h"
 #include "cli/console_text.h"
 #include "config.h"
+#include "gbk_text.h"
 #include "log.h"
 #include "platform/platform.h"
 #include "platform/profile_rules.h"
@@ -73,6 +74,10 @@ void read_settings(const platform::ProfileFile& profile, Report& report) {
             vortal::read_setting(profile, setting, text.data());
             shown.value = text.data();
         }
+        // An empty 协议 is plain HTTP: the report shows what the library speaks.
+        if (shown.value.empty() && name_of(setting) == name_of(vortal::kProtocol)) {
+            shown.value = "http";
+        }
         report.settings.push_back(shown);
     }
 }
@@ -110,12 +115,21 @@ bool is_host_and_port(std::string_view value) {
     return rest.empty() || (rest.front() == ':' && is_port(rest.substr(1)));
 }
 
-bool is_separator(char c) {
 #if defined(_WIN32)
-    return c == '\\' || c == '/';
+constexpr std::string_view kSeparators = "\\/";
+
+bool is_separator(char c) {
+    return kSeparators.find(c) != std::string_view::npos;
+}
 #else
-    return c == '/';
+constexpr std::string_view kSeparators = "/";
 #endif
+
+// The length of the folder part of a path, with its last separator; 0 when it has none. The
+// search goes by character: the trail byte of 淺 (9C 5C) is no separator.
+std::size_t folder_length(const std::string& path) {
+    const std::size_t separator = vortal::gbk::find_last_of(path, kSeparators);
+    return separator == vortal::gbk::npos ? 0 : separator + 1;
 }
 
 // The folder of a file named by an absolute path, with its separator. Nothing for a relative
@@ -128,17 +142,14 @@ std::optional<std::string> absolute_folder(const std::string& path) {
     const bool absolute = !path.empty() && path[0] == '/';
 #endif
     if (!absolute) return std::nullopt;
-    std::size_t separator = path.size();
-    while (separator > 0 && !is_separator(path[separator - 1])) --separator;
-    return path.substr(0, separator);
+    return path.substr(0, folder_length(path));
 }
 
 // The library creates the log folder and any folder missing above it, so the nearest folder
 // that is there must take a new file.
 bool can_write_below(std::string folder) {
     while (!platform::is_directory(folder.c_str())) {
-        std::size_t separator = folder.size();
-        while (separator > 0 && !is_separator(folder[separator - 1])) --separator;
+        const std::size_t separator = folder_length(folder);
         if (separator == 0) return false;
         folder.resize(separator > 1 ? separator - 1 : separator);
     }
@@ -209,7 +220,8 @@ void check_ini(const platform::ProfileFile& profile, Report& report) {
     if (proxy.size() > kLongestProxy) {
         const std::string_view kept = std::string_view(proxy).substr(0, kLongestProxy);
         problem(name_of(vortal::kProxy) + " is longer than " + std::to_string(kLongestProxy) +
-                " bytes: the library uses " + std::string(kept.substr(0, platform::gbk_cut(kept))));
+                " bytes: the library uses " +
+                std::string(kept.substr(0, vortal::gbk::whole_length(kept))));
     }
 
     if (vortal::read_number(profile, vortal::kPrint) != 0) {
