@@ -171,6 +171,27 @@ class OutputFile {
 // to the disk with the file itself on Windows.
 bool flush_directory(const char* path);
 
+// A small file that the processes of a computer share: opened, created when missing, and
+// locked against every other holder, in this process or another, until it goes (flock,
+// LockFileEx); the lock of a process that dies goes with it. It is read and replaced whole.
+class LockedFile {
+  public:
+    LockedFile() = default;
+    ~LockedFile();
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+
+    // Waits for the lock; false when the file cannot be opened or locked.
+    bool open(const char* path);
+    // Reads the file from its start, at most limit bytes.
+    bool read(std::string& content, std::size_t limit);
+    // Writes content from the file's start and cuts off what lay beyond it.
+    bool replace(std::string_view content);
+
+  private:
+    std::intptr_t handle_ = -1;
+};
+
 // The box service's shared record: the named file mapping "Global\Z_Map" on Windows, the
 // shared-memory object "/Z_Map" on POSIX. The library only opens it, never creates it. The
 // view is unmapped and the record closed when it goes.

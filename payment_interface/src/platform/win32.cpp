@@ -401,6 +401,17 @@ std::intptr_t from_handle(HANDLE handle) {
     return reinterpret_cast<std::intptr_t>(handle);
 }
 
+bool write_all(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const DWORD chunk =
+            bytes.size() > kLargestWrite ? kLargestWrite : static_cast<DWORD>(bytes.size());
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
 }  // namespace
 
 OutputFile::~OutputFile() {
@@ -467,6 +478,56 @@ bool OutputFile::flush_to_disk() {
 
 bool flush_directory(const char*) {
     return true;
+}
+
+LockedFile::~LockedFile() {
+    if (as_handle(handle_) == INVALID_HANDLE_VALUE) return;
+    OVERLAPPED whole{};
+    UnlockFileEx(as_handle(handle_), 0, MAXDWORD, MAXDWORD, &whole);
+    CloseHandle(as_handle(handle_));
+}
+
+// Shared opening, then a lock of every byte the file may ever have, which LockFileEx waits
+// for also against another handle of this process.
+bool LockedFile::open(const char* path) {
+    if (as_handle(handle_) != INVALID_HANDLE_VALUE) return false;
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    OVERLAPPED whole{};
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+        CloseHandle(file);
+        return false;
+    }
+    handle_ = from_handle(file);
+    return true;
+}
+
+bool LockedFile::read(std::string& content, std::size_t limit) {
+    HANDLE file = as_handle(handle_);
+    if (file == INVALID_HANDLE_VALUE ||
+        !SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN))
+        return false;
+    content.assign(limit, '\0');
+    std::size_t length = 0;
+    while (length < limit) {
+        DWORD got = 0;
+        const std::size_t left = limit - length;
+        const DWORD wanted = left > kLargestWrite ? kLargestWrite : static_cast<DWORD>(left);
+        if (!ReadFile(file, content.data() + length, wanted, &got, nullptr)) return false;
+        if (got == 0) break;
+        length += got;
+    }
+    content.resize(length);
+    return true;
+}
+
+bool LockedFile::replace(std::string_view content) {
+    HANDLE file = as_handle(handle_);
+    return file != INVALID_HANDLE_VALUE &&
+           SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) &&
+           write_all(file, content) && SetEndOfFile(file);
 }
 
 BoxRecord::~BoxRecord() {
