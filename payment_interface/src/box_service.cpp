@@ -205,6 +205,7 @@ bool build_box_qr_address(TransRequest request, TransResult& result) {
     }
     // The box service uploads the order once told: from here on it may be paid.
     const JournalEntry journal(request, result);
+    if (!journal.recorded()) return not_recorded(result);
     announce_order(address);
     debug_trace(msg::kQrEncodeTime, static_cast<int>(platform::tick_count_ms() - started));
 

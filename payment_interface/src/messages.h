@@ -16,6 +16,7 @@ extern const char kUnknownStatus[];
 extern const char kScanPaySucceeded[];
 extern const char kCustomerDidNotPay[];
 extern const char kRefundSucceeded[];
+extern const char kNotRecorded[];  // the journal did not take the operation's "sent" line
 
 // Debugger output
 extern const char kModuleNotFound[];

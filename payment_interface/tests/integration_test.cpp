@@ -62,8 +62,12 @@ constexpr char kModuleNotFound[] =
     "\xbb\xf1\xc8\xa1\xb5\xb1\xc7\xb0\x44\x4c\x4c\xbe\xe4\xb1\xfa\xca\xa7\xb0\xdc";
 
 constexpr char kLockWaited[] = "Z_ALITrans:\xb5\xc8\xb4\xfd\xbf\xe2\xcb\xf8";  // 等待库锁
-constexpr char kJournalNotWritten[] =
-    "Z_ALITrans:\xd6\xa7\xb8\xb6\xc1\xf7\xcb\xae\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb";
+constexpr char kNotRecorded[] =
+    "\xd6\xa7\xb8\xb6\xc1\xf7\xcb\xae\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xa3\xac\xbd\xbb\xd2\xd7\xce"
+    "\xb4\xb7\xa2\xcb\xcd";
+const std::string kJournalFolderNotWritable =
+    "Z_ALITrans:\xd6\xa7\xb8\xb6\xc1\xf7\xcb\xae\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xce\xc4\xbc\xfe"
+    "\xbc\xd0";
 
 const std::string kKey = "k3y";
 
@@ -919,12 +923,49 @@ TEST_F(VortalTest, ADayOfMoneyOperationsIsJournalledAndReconciledAtItsEnd) {
                                                "Z1 " + killed + " 0.03 null\nINIT false"}));
 }
 
-TEST_F(VortalTest, AJournalThatCannotBeWrittenChangesNoResultAndSaysSo) {
-    test_support::write_file(box_folder_.file("not-a-folder"), "");
-    use_box_folder(box_folder_.file("not-a-folder"));
-    test_support::DebuggerOutput debugger;
-    EXPECT_STREQ(library_.call("Z3|A1|k3y|1.00|cake||")->code, "00");
-    EXPECT_EQ(occurrences(debugger.take(), kJournalNotWritten), 2u) << "sent and ended";
+// No money operation leaves the till before its "sent" line is on the disk: not with a file
+// standing where the journal's folder belongs, nor on a full disk (/dev/full standing for the
+// day's journal, which fails every write as a full disk does). The till is told, and settings
+// names the folder.
+TEST_F(VortalTest, NothingIsSentThatTheJournalCouldNotTake) {
+    put_order("R1", "SUCCESS");
+    const std::string log = box_folder_.file("log");
+    const std::function<void()> unwritable[] = {
+        [&] { test_support::write_file(log, ""); },
+        [&] {
+            std::filesystem::remove(log);
+            std::filesystem::create_directory(log);
+            for (const std::time_t day : {std::time(nullptr), std::time(nullptr) + 86400}) {
+                const std::tm date = test_support::local_time(day);
+                char name[48];
+                std::snprintf(name, sizeof name, "payments-%d-%02d-%02d.txt", date.tm_year + 1900,
+                              date.tm_mon + 1, date.tm_mday);
+                std::filesystem::create_symlink("/dev/full", log + "/" + name);
+            }
+        },
+    };
+    for (const auto& make_unwritable : unwritable) {
+        make_unwritable();
+        service_.clear_exchanges();
+        for (const char* request :
+             {"Z1|A1|k3y|1300|0.01|C7|", "Z2|A1|k3y|R1|C7|", "Z3|A1|k3y|1.00|cake||"}) {
+            test_support::DebuggerOutput debugger;
+            const TransResult& result = *library_.call(request);
+            EXPECT_STREQ(result.code, "01") << request;
+            EXPECT_STREQ(result.message, kNotRecorded) << request;
+            EXPECT_NE(debugger.take().find(kJournalFolderNotWritable + log), std::string::npos);
+        }
+        EXPECT_TRUE(service_.targets().empty());
+    }
+
+    std::filesystem::remove_all(log);
+    test_support::write_file(log, "");
+    std::string output;
+    EXPECT_EQ(run_cli({"settings", "--library", library_.library_path()}, output), 1);
+    EXPECT_NE(output.find("journal   " + log + "  (cannot be written)"), std::string::npos);
+    EXPECT_NE(output.find("  - the journal folder " + log + " cannot be written"),
+              std::string::npos)
+        << output;
 }
 
 // Money moves only on well-formed requests and answers: every charge an id of its own, no
@@ -1021,7 +1062,8 @@ TEST_F(VortalTest, CommandLineToolAnswersCarelessUseAndScriptsPlainly) {
                              "not a journal\r\n");
     EXPECT_EQ(run_cli(pending, output), 1) << "a journal that cannot be read";
 
-    // A terminal number holding "|" gives an id that Z_ALITrans would cut at it.
+    // A terminal number holding "|" gives an id that Z_ALITrans would cut at it: an order that
+    // could not be checked.
     reconfigure([](Settings& s) { s.timeout = "1", s.terminal_no = "T|1"; });
     service_.set_fault("AGENTQUERY", Fault::server_error);
     const std::string id = library_.call("Z1|A1|k3y|1300|0.01|C7|")->request_id;
@@ -1029,7 +1071,7 @@ TEST_F(VortalTest, CommandLineToolAnswersCarelessUseAndScriptsPlainly) {
     service_.clear_exchanges();
     pending.resize(pending.size() - 2);
     output.clear();
-    EXPECT_EQ(run_cli(pending, output), 0);
+    EXPECT_EQ(run_cli(pending, output), 11);
     EXPECT_NE(output.find(id + "  0.01  till 02  now -  cannot be queried"), std::string::npos)
         << output;
     EXPECT_TRUE(service_.targets().empty());

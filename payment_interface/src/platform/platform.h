@@ -157,8 +157,10 @@ class OutputFile {
     bool open_for_append(const char* path);
     // Writes all the bytes; false when they could not all be written.
     bool write(std::string_view bytes);
-    // True when the file holds no byte yet.
-    bool empty() const;
+    // The file's length in bytes; false when it cannot be had.
+    bool size(std::uint64_t& bytes) const;
+    // The file's last byte; false when it is empty or cannot be read.
+    bool last_byte(char& byte) const;
     // Returns once what was written is on the disk (fsync, FlushFileBuffers), so that it
     // survives a crash or a power cut.
     bool flush_to_disk();

@@ -420,36 +420,31 @@ bool OutputFile::create(const char* path) {
 // this process and in others, until the file is closed.
 bool OutputFile::open_for_append(const char* path) {
     if (handle_ >= 0) return false;
-    const int descriptor = open_retrying(path, O_WRONLY | O_APPEND | O_CREAT);
+    const int descriptor = open_locked(path, O_RDWR | O_APPEND | O_CREAT);
     if (descriptor < 0) return false;
-    int locked = -1;
-    do {
-        locked = ::flock(descriptor, LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
-        ::close(descriptor);
-        return false;
-    }
     handle_ = descriptor;
     return true;
 }
 
 bool OutputFile::write(std::string_view bytes) {
-    if (handle_ < 0) return false;
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
+    return handle_ >= 0 && write_all(static_cast<int>(handle_), bytes);
+}
+
+bool OutputFile::size(std::uint64_t& bytes) const {
+    struct stat status {};
+    if (handle_ < 0 || ::fstat(static_cast<int>(handle_), &status) != 0) return false;
+    bytes = static_cast<std::uint64_t>(status.st_size);
     return true;
 }
 
-bool OutputFile::empty() const {
-    struct stat status {};
-    return handle_ >= 0 && ::fstat(static_cast<int>(handle_), &status) == 0 && status.st_size == 0;
+bool OutputFile::last_byte(char& byte) const {
+    std::uint64_t length = 0;
+    if (!size(length) || length == 0) return false;
+    ssize_t got = -1;
+    do {
+        got = ::pread(static_cast<int>(handle_), &byte, 1, static_cast<off_t>(length - 1));
+    } while (got < 0 && errno == EINTR);
+    return got == 1;
 }
 
 bool OutputFile::flush_to_disk() {

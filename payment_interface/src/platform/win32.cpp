@@ -428,12 +428,13 @@ bool OutputFile::create(const char* path) {
 // Unshared: another writer, in this process or another, cannot open the file meanwhile. A
 // writer that finds the file open waits for its turn, as on POSIX, rather than losing its
 // entry; a file held longer than a few seconds is given up. Full write access, which
-// FlushFileBuffers asks for; as no one else writes meanwhile, writing from the end appends.
+// FlushFileBuffers asks for, and read access for the last byte; as no one else writes
+// meanwhile, writing from the end appends.
 bool OutputFile::open_for_append(const char* path) {
     if (as_handle(handle_) != INVALID_HANDLE_VALUE) return false;
     const DWORD started = GetTickCount();
     for (;;) {
-        HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+        HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             if (SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_END)) {
@@ -452,24 +453,26 @@ bool OutputFile::open_for_append(const char* path) {
 }
 
 bool OutputFile::write(std::string_view bytes) {
-    if (as_handle(handle_) == INVALID_HANDLE_VALUE) return false;
-    while (!bytes.empty()) {
-        DWORD written = 0;
-        const DWORD chunk =
-            bytes.size() > kLargestWrite ? kLargestWrite : static_cast<DWORD>(bytes.size());
-        if (!WriteFile(as_handle(handle_), bytes.data(), chunk, &written, nullptr) ||
-            written == 0) {
-            return false;
-        }
-        bytes.remove_prefix(written);
-    }
+    return as_handle(handle_) != INVALID_HANDLE_VALUE && write_all(as_handle(handle_), bytes);
+}
+
+bool OutputFile::size(std::uint64_t& bytes) const {
+    LARGE_INTEGER length{};
+    if (as_handle(handle_) == INVALID_HANDLE_VALUE || !GetFileSizeEx(as_handle(handle_), &length))
+        return false;
+    bytes = static_cast<std::uint64_t>(length.QuadPart);
     return true;
 }
 
-bool OutputFile::empty() const {
-    LARGE_INTEGER size{};
-    return as_handle(handle_) != INVALID_HANDLE_VALUE && GetFileSizeEx(as_handle(handle_), &size) &&
-           size.QuadPart == 0;
+// Read at its offset; the file pointer is left at the end, where the next write appends.
+bool OutputFile::last_byte(char& byte) const {
+    std::uint64_t length = 0;
+    if (!size(length) || length == 0) return false;
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>((length - 1) & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>((length - 1) >> 32);
+    DWORD got = 0;
+    return ReadFile(as_handle(handle_), &byte, 1, &got, &at) && got == 1;
 }
 
 bool OutputFile::flush_to_disk() {
