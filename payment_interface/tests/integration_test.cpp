@@ -968,6 +968,123 @@ TEST_F(VortalTest, NothingIsSentThatTheJournalCouldNotTake) {
         << output;
 }
 
+// A power cut leaves the journal's last line cut short: the next order's line is whole, so a
+// till killed after its charge left is listed all the same, and the cut line costs nothing
+// but itself.
+TEST_F(VortalTest, ALineCutShortCostsNoOtherOrder) {
+    service_.set_paid_after_queries(0);
+    const std::string created = library_.call("Z3|A1|k3y|1.00|cake||")->request_id;
+    std::filesystem::path file;
+    for (const auto& entry : std::filesystem::directory_iterator(box_folder_.path() / "log")) {
+        if (entry.path().filename().string().rfind("payments-", 0) == 0) file = entry.path();
+    }
+    const std::string text = test_support::read_file(file.string());
+    std::filesystem::resize_file(file, text.rfind("\r\n", text.size() - 3) + 2 + 25);
+
+    service_.set_fault("AGENTWXSCANPAY", Fault::never_answer);
+    const std::string cli = VORTAL_CLI_PATH;
+    const std::string charge = "Z1|A1|k3y|130000009999|0.03|C7|";
+    char* const argv[] = {const_cast<char*>(cli.c_str()), const_cast<char*>("--library"),
+                          const_cast<char*>(library_.path().c_str()),
+                          const_cast<char*>(charge.c_str()), nullptr};
+    pid_t till = -1;
+    ASSERT_EQ(posix_spawn(&till, cli.c_str(), nullptr, nullptr, argv, environ), 0);
+    std::string charged;
+    for (int wait = 0; wait < 500 && (charged.empty() || !service_.order(charged)); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const std::string last = journal().back();
+        if (last.rfind("Z1|", 0) == 0) charged = last.substr(3, last.find('|', 3) - 3);
+    }
+    kill(till, SIGKILL);
+    waitpid(till, nullptr, 0);
+    ASSERT_FALSE(charged.empty()) << "the charge never left";
+    service_.set_fault("AGENTWXSCANPAY", Fault::none);
+
+    std::string output;
+    std::string errors;
+    EXPECT_EQ(run_cli({"pending", "--agent", "A1", "--key", "k3y", "--library", library_.path(),
+                       "--json"},
+                      output, &errors),
+              0);
+    EXPECT_EQ(errors, "vortal-cli: 1 unreadable lines of " + file.string() + " left out\n");
+    Json::Value list;
+    ASSERT_TRUE(Json::Reader().parse(output, list)) << output;
+    std::vector<std::string> listed;
+    for (const Json::Value& item : list) {
+        listed.push_back(item["operation"].asString() + " " + item["requestId"].asString() + " " +
+                         item["tillCode"].toStyledString() + item["status"].asString());
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{"Z3 " + created + " null\nINIT",
+                                                "Z1 " + charged + " null\nINIT"}))
+        << "the order whose ended line was cut, and the killed till's";
+}
+
+// Reconciliation tells apart what it could not check. With a key that every query is refused
+// with, the orders in doubt are "notChecked" and the exit code 11; with the right key, a
+// refund reported done whose order reads paid again is money otherwise than the till was
+// told: 10.
+TEST_F(VortalTest, ReconciliationSaysWhatItCouldNotCheck) {
+    service_.set_paid_after_queries(0);
+    put_order("R1", "SUCCESS");
+    EXPECT_STREQ(library_.call("Z2|A1|k3y|R1|C7|")->code, "00");
+    put_order("R1", "SUCCESS");
+    reconfigure([](Settings& s) { s.timeout = "1"; });
+    service_.set_fault("AGENTQUERY", Fault::server_error);
+    const std::string in_doubt = library_.call("Z1|A1|k3y|1300|0.01|C7|")->request_id;
+    service_.set_fault("AGENTQUERY", Fault::none);
+
+    struct Run {
+        const char* key;
+        int exit_code;
+        bool not_checked;
+        const char* statuses;
+    };
+    for (const Run& run :
+         {Run{"wrong", 11, true, "Z2  Z1 "}, Run{"k3y", 10, false, "Z2 SUCCESS Z1 INIT"}}) {
+        std::string output;
+        EXPECT_EQ(run_cli({"pending", "--agent", "A1", "--key", run.key, "--library",
+                           library_.path(), "--json"},
+                          output),
+                  run.exit_code)
+            << run.key;
+        Json::Value list;
+        ASSERT_TRUE(Json::Reader().parse(output, list)) << output;
+        std::string statuses;
+        for (const Json::Value& item : list) {
+            EXPECT_EQ(item["notChecked"].asBool(), run.not_checked) << item;
+            statuses += (statuses.empty() ? "" : " ") + item["operation"].asString() + " " +
+                        item["status"].asString();
+        }
+        EXPECT_EQ(statuses, run.statuses) << run.key;
+    }
+}
+
+// Four processes of one terminal creating orders at once, one of them a host that loads and
+// frees the library around each call: every order gets an id of its own.
+TEST_F(VortalTest, ProcessesOfOneTerminalNeverFormTheSameId) {
+    constexpr int kOrders = 25;
+    std::string command = VORTAL_CLI_PATH + std::string(" --library '") + library_.path() + "'";
+    for (int i = 0; i < kOrders; ++i) command += " 'Z3|A1|k3y|1.00|cake||'";
+    std::vector<FILE*> tills;
+    for (int i = 0; i < 3; ++i) tills.push_back(popen(command.c_str(), "r"));
+    int created = 0;
+    for (int i = 0; i < kOrders; ++i) {
+        LoadedLibrary load;
+        load.configure(settings_);
+        created += std::strcmp(load.call("Z3|A1|k3y|1.00|cake||")->code, "00") == 0;
+    }
+    for (FILE* till : tills) {
+        ASSERT_NE(till, nullptr);
+        std::string output;
+        char chunk[4096];
+        for (std::size_t got = 0; (got = std::fread(chunk, 1, sizeof chunk, till)) > 0;)
+            output.append(chunk, got);
+        pclose(till);
+        created += static_cast<int>(occurrences(output, "code           00\n"));
+    }
+    EXPECT_EQ(created, 4 * kOrders);
+}
+
 // Money moves only on well-formed requests and answers: every charge an id of its own, no
 // "00" without a payment address, no amount the service should not see, values holding query
 // syntax arriving whole, and texts cut at a character.

@@ -49,8 +49,9 @@ void usage(std::FILE* stream) {
         "  DIR   the journal's folder (default: the library's log folder)\n"
         "  PATH  the library that queries the orders (default: %s on the library path)\n"
         "Exit codes: 0 nothing to act on (a day without a journal included), 10 an order was\n"
-        "paid after its till reported a failure, 11 some orders could not be checked, 1 the\n"
-        "journal or the library cannot be read, 2 bad arguments.\n",
+        "paid after its till reported a failure, or is still paid after its till reported the\n"
+        "refund done, 11 some orders could not be checked, 1 the journal or the library cannot\n"
+        "be read, 2 bad arguments.\n",
         kDefaultLibraryFile);
 }
 
@@ -269,9 +270,16 @@ std::string till_text(const Attempt& attempt) {
 }
 
 // Orders whose state is not known: the query failed, or there is none to make.
-bool not_checked(Verdict verdict) {
-    return verdict == Verdict::unknown || verdict == Verdict::not_queryable ||
-           verdict == Verdict::box_order;
+bool not_checked(const Finding& finding) {
+    return finding.verdict == Verdict::unknown || finding.verdict == Verdict::not_queryable ||
+           finding.verdict == Verdict::box_order;
+}
+
+// Money that stands otherwise than the till was told: paid after a failure, or still paid
+// after a refund reported done.
+bool told_otherwise(const Finding& finding) {
+    return finding.verdict == Verdict::paid_after_failure ||
+           (finding.verdict == Verdict::not_refunded && finding.attempt->till_code == kSuccess);
 }
 
 void print_lines(const std::vector<Finding>& findings) {
@@ -309,7 +317,7 @@ void print_json(const std::vector<Finding>& findings) {
         item["status"] = finding.now.status;
         item["paidAfterFailure"] = finding.verdict == Verdict::paid_after_failure;
         item["duplicateAttempt"] = finding.verdict == Verdict::duplicate_attempt;
-        item["notChecked"] = not_checked(finding.verdict);
+        item["notChecked"] = not_checked(finding);
         list.append(item);
     }
     Json::StreamWriterBuilder writer;
@@ -375,12 +383,8 @@ int reconcile(const Options& options) {
         print_lines(findings);
     }
     std::fflush(stdout);
-    const auto any = [&findings](bool (*holds)(Verdict)) {
-        return std::any_of(findings.begin(), findings.end(),
-                           [holds](const Finding& finding) { return holds(finding.verdict); });
-    };
-    if (any([](Verdict v) { return v == Verdict::paid_after_failure; })) return kPaidAfterFailure;
-    if (any(not_checked)) return kNotChecked;
+    if (std::any_of(findings.begin(), findings.end(), told_otherwise)) return kPaidAfterFailure;
+    if (std::any_of(findings.begin(), findings.end(), not_checked)) return kNotChecked;
     return kNothingToDo;
 }
 
