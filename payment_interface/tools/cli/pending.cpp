@@ -304,8 +304,13 @@ std::string json_text(std::string_view gbk) {
     return utf8;
 }
 
+// One item at a time, so that a long list is never held twice.
 void print_json(const std::vector<Finding>& findings) {
-    Json::Value list(Json::arrayValue);
+    Json::StreamWriterBuilder writer;
+    writer["indentation"] = "  ";
+    writer["emitUTF8"] = false;
+    const char* separator = "\n";
+    print_to(stdout, "[");
     for (const Finding& finding : findings) {
         const Attempt& attempt = *finding.attempt;
         Json::Value item;
@@ -318,12 +323,14 @@ void print_json(const std::vector<Finding>& findings) {
         item["paidAfterFailure"] = finding.verdict == Verdict::paid_after_failure;
         item["duplicateAttempt"] = finding.verdict == Verdict::duplicate_attempt;
         item["notChecked"] = not_checked(finding);
-        list.append(item);
+        std::string text = Json::writeString(writer, item);
+        for (std::size_t at = text.find('\n'); at != std::string::npos;
+             at = text.find('\n', at + 3))
+            text.replace(at, 1, "\n  ");
+        print_to(stdout, "%s  %s", separator, text.c_str());
+        separator = ",\n";
     }
-    Json::StreamWriterBuilder writer;
-    writer["indentation"] = "  ";
-    writer["emitUTF8"] = false;
-    print_to(stdout, "%s\n", Json::writeString(writer, list).c_str());
+    print_to(stdout, findings.empty() ? "]\n" : "\n]\n");
 }
 
 // Reads the journal twice, the second time as far as the first: a till that appends meanwhile
