@@ -353,13 +353,13 @@ int reconcile(const Options& options) {
     vortal::JournalReader second(
         [&gathered](const vortal::JournalLine& line) { gathered.settle(line); });
     const std::optional<std::uint64_t> length = read_journal_file(path, UINT64_MAX, first);
+    if (length && !first.is_journal()) {
+        print_to(stderr, "vortal-cli: %s is not a payment journal\n", shown_path(path).c_str());
+        return kCannotRead;
+    }
     if (!length || !read_journal_file(path, *length, second)) {
         print_to(stderr, "vortal-cli: cannot read the payment journal %s\n",
                  shown_path(path).c_str());
-        return kCannotRead;
-    }
-    if (!first.is_journal()) {
-        print_to(stderr, "vortal-cli: %s is not a payment journal\n", shown_path(path).c_str());
         return kCannotRead;
     }
     if (first.unreadable() > 0) {
