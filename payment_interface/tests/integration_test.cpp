@@ -154,6 +154,28 @@ class VortalTest : public testing::Test {
         return lines;
     }
 
+    // A till (vortal-cli) killed once its charge has left, the charge's "sent" line the last
+    // of the journal: its order's request id.
+    std::string kill_till_after_its_charge_left() const {
+        const std::string cli = VORTAL_CLI_PATH;
+        const std::string charge = "Z1|A1|k3y|130000009999|0.03|C7|";
+        char* const argv[] = {const_cast<char*>(cli.c_str()), const_cast<char*>("--library"),
+                              const_cast<char*>(library_.path().c_str()),
+                              const_cast<char*>(charge.c_str()), nullptr};
+        pid_t till = -1;
+        if (posix_spawn(&till, cli.c_str(), nullptr, nullptr, argv, environ) != 0) return "";
+        std::string charged;
+        for (int wait = 0; wait < 500 && (charged.empty() || !service_.order(charged)); ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            const std::vector<std::string> lines = journal();
+            if (!lines.empty() && lines.back().rfind("Z1|", 0) == 0)
+                charged = lines.back().substr(3, lines.back().find('|', 3) - 3);
+        }
+        kill(till, SIGKILL);
+        waitpid(till, nullptr, 0);
+        return charged;
+    }
+
     void reconfigure(const std::function<void(Settings&)>& change) {
         change(settings_);
         library_.configure(settings_);
@@ -850,23 +872,9 @@ TEST_F(VortalTest, ADayOfMoneyOperationsIsJournalledAndReconciledAtItsEnd) {
 
     // A till that dies while its charge is on the way.
     service_.set_fault("AGENTWXSCANPAY", Fault::never_answer);
-    // Another process, whose ids may meet this one's within a second: another terminal.
+    // Another process, of another terminal.
     reconfigure([](Settings& s) { s.terminal_no = "T3"; });
-    const std::string cli = VORTAL_CLI_PATH;
-    const std::string charge = "Z1|A1|k3y|130000009999|0.03|C7|";
-    char* const argv[] = {const_cast<char*>(cli.c_str()), const_cast<char*>("--library"),
-                          const_cast<char*>(library_.path().c_str()),
-                          const_cast<char*>(charge.c_str()), nullptr};
-    pid_t till = -1;
-    ASSERT_EQ(posix_spawn(&till, cli.c_str(), nullptr, nullptr, argv, environ), 0);
-    std::string killed;
-    for (int wait = 0; wait < 500 && (killed.empty() || !service_.order(killed)); ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        const std::vector<std::string> lines = journal();
-        if (lines.size() == 13) killed = lines.back().substr(3, lines.back().find('|', 3) - 3);
-    }
-    kill(till, SIGKILL);
-    waitpid(till, nullptr, 0);
+    const std::string killed = kill_till_after_its_charge_left();
 
     std::vector<std::string> lines = journal();
     ASSERT_EQ(lines.size(), 13u);
@@ -982,21 +990,7 @@ TEST_F(VortalTest, ALineCutShortCostsNoOtherOrder) {
     std::filesystem::resize_file(file, text.rfind("\r\n", text.size() - 3) + 2 + 25);
 
     service_.set_fault("AGENTWXSCANPAY", Fault::never_answer);
-    const std::string cli = VORTAL_CLI_PATH;
-    const std::string charge = "Z1|A1|k3y|130000009999|0.03|C7|";
-    char* const argv[] = {const_cast<char*>(cli.c_str()), const_cast<char*>("--library"),
-                          const_cast<char*>(library_.path().c_str()),
-                          const_cast<char*>(charge.c_str()), nullptr};
-    pid_t till = -1;
-    ASSERT_EQ(posix_spawn(&till, cli.c_str(), nullptr, nullptr, argv, environ), 0);
-    std::string charged;
-    for (int wait = 0; wait < 500 && (charged.empty() || !service_.order(charged)); ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        const std::string last = journal().back();
-        if (last.rfind("Z1|", 0) == 0) charged = last.substr(3, last.find('|', 3) - 3);
-    }
-    kill(till, SIGKILL);
-    waitpid(till, nullptr, 0);
+    const std::string charged = kill_till_after_its_charge_left();
     ASSERT_FALSE(charged.empty()) << "the charge never left";
     service_.set_fault("AGENTWXSCANPAY", Fault::none);
 
