@@ -7,10 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <set>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "debugger_output.h"
 #include "registry_support.h"
@@ -29,11 +26,10 @@ std::string stamp_of(const platform::LocalTime& t) {
 }
 
 platform::LocalTime time_of(const std::string& stamp) {
-    auto part = [&stamp](std::size_t at, std::size_t length) {
-        return std::stoi(stamp.substr(at, length));
-    };
-    return platform::LocalTime{part(0, 4),  part(4, 2),  part(6, 2), part(8, 2),
-                               part(10, 2), part(12, 2), 0};
+    platform::LocalTime t{};
+    std::sscanf(stamp.c_str(), "%4d%2d%2d%2d%2d%2d", &t.year, &t.month, &t.day, &t.hour, &t.minute,
+                &t.second);
+    return t;
 }
 
 }  // namespace
@@ -88,27 +84,4 @@ TEST_F(RequestIdsTest, NoSecondOrCounterIsTakenTwiceWhateverTheClockDoes) {
     alone.take_scan_pay_second(clock);
     EXPECT_EQ(stamp_of(alone.take_scan_pay_second(clock)), "20260303100001");
     EXPECT_NE(debugger.take().find(log_file(kRequestIdsFileName)), std::string::npos);
-}
-
-// Several loads of the library at once, each on a thread of its own, at the real clock.
-TEST_F(RequestIdsTest, LoadsTakingIdsAtOnceNeverMeet) {
-    constexpr int kLoads = 4;
-    constexpr int kTakes = 30;
-    std::vector<std::vector<std::string>> taken(kLoads);
-    std::vector<std::thread> threads;
-    for (int load = 0; load < kLoads; ++load) {
-        threads.emplace_back([&taken, load] {
-            RequestIds ids;
-            for (int i = 0; i < kTakes; ++i) {
-                taken[load].push_back(stamp_of(ids.take_scan_pay_second(platform::local_time())));
-                const OrderNumber number = ids.take_order_number(platform::local_time());
-                taken[load].push_back(stamp_of(number.time).substr(0, 12) + " " +
-                                      std::to_string(number.number));
-            }
-        });
-    }
-    for (std::thread& thread : threads) thread.join();
-    std::set<std::string> distinct;
-    for (const std::vector<std::string>& load : taken) distinct.insert(load.begin(), load.end());
-    EXPECT_EQ(distinct.size(), static_cast<std::size_t>(kLoads * kTakes * 2));
 }

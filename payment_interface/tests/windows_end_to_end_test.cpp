@@ -304,21 +304,6 @@ TEST_F(WindowsEndToEnd, ProcessesOfOneTerminalTakeIdsOfTheirOwn) {
     EXPECT_EQ(ids.size(), 4u * kOrders);
 }
 
-// A journal folder that cannot be written (a file stands in its way): nothing is sent, the
-// till is told why, and the settings check names the folder.
-TEST_F(WindowsEndToEnd, NothingIsSentThatTheJournalCouldNotTake) {
-    const BoxServiceFolder box_folder;
-    ASSERT_TRUE(box_folder.imported());
-    test_support::write_file(box_folder.file("log"), "");
-    const TransResult charge = call("Z1|A1|k3y|130000000002|0.01|C7|");
-    EXPECT_STREQ(charge.code, "01");
-    EXPECT_EQ(std::string(charge.message), "支付流水无法写入，交易未发送");
-    EXPECT_EQ(std::string(call("Z4|A1|k3y|" + std::string(charge.request_id) + "|").message),
-              "订单不存在");
-    const std::vector<std::string> settings = {"settings", "--library", library_->library_path()};
-    EXPECT_EQ(test_support::run_program(VORTAL_CLI_PATH, settings), 1);
-}
-
 // The profile functions read a UTF-8 file that starts with its byte-order mark as Unicode; the
 // settings command finds the file beside the library and reads it the library's way.
 TEST_F(WindowsEndToEnd, AUtf8IniWithItsByteOrderMarkAndTheSettingsCommand) {
