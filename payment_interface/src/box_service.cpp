@@ -68,9 +68,10 @@ void exchange_with_record(const TransRequest& request, BoxOrder& order) {
     }
     unsigned char* view = record.view();
     std::memset(view + kOrderNoOffset, 0, kMachineNoOffset - kOrderNoOffset);
-    const platform::LocalTime now = platform::local_time();
-    format_bounded(order.request_id, sizeof order.request_id, "%02d%02d%02d%02d%03u", now.month,
-                   now.day, now.hour, now.minute, order_sequence().fetch_add(1));
+    const OrderNumber number = order_sequence().take_order_number(platform::local_time());
+    const platform::LocalTime& t = number.time;
+    format_bounded(order.request_id, sizeof order.request_id, "%02d%02d%02d%02d%03u", t.month,
+                   t.day, t.hour, t.minute, number.number);
     copy_bounded(reinterpret_cast<char*>(view + kOrderNoOffset), kSlotSize, order.request_id);
     copy_bounded(reinterpret_cast<char*>(view + kAmountOffset), kSlotSize, request.amount);
 
@@ -205,6 +206,7 @@ bool build_box_qr_address(TransRequest request, TransResult& result) {
     }
     // The box service uploads the order once told: from here on it may be paid.
     const JournalEntry journal(request, result);
+    if (!journal.recorded()) return not_recorded(result);
     announce_order(address);
     debug_trace(msg::kQrEncodeTime, static_cast<int>(platform::tick_count_ms() - started));
 

@@ -11,6 +11,7 @@ const char kUnknownStatus[] = "未知账单类型";
 const char kScanPaySucceeded[] = "微信被扫支付成功";
 const char kCustomerDidNotPay[] = "用户超时未支付";
 const char kRefundSucceeded[] = "退款成功";
+const char kNotRecorded[] = "支付流水无法写入，交易未发送";
 
 const char kModuleNotFound[] = "获取当前DLL句柄失败";
 const char kAnswerSignatureWrong[] = "ZRL:响应数据签名不对,严重情况!!!\n";

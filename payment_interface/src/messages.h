@@ -16,6 +16,7 @@ extern const char kUnknownStatus[];
 extern const char kScanPaySucceeded[];
 extern const char kCustomerDidNotPay[];
 extern const char kRefundSucceeded[];
+extern const char kNotRecorded[];  // the journal did not take the operation's "sent" line
 
 // Debugger output
 extern const char kModuleNotFound[];
@@ -43,6 +44,11 @@ inline constexpr char kQueried[] = "%s|查询订单详情成功";           // t
 inline constexpr char kRefundErrorCode[] = "退款异常，错误码：%s";  // the service's errorCode
 inline constexpr char kLockWaited[] = "Z_ALITrans:等待库锁%u毫秒\n";
 inline constexpr char kJournalNotWritten[] = "Z_ALITrans:支付流水无法写入%s\n";  // the file
+// The journal's folder, when an operation is not sent for want of its "sent" line.
+inline constexpr char kJournalFolderNotWritable[] =
+    "Z_ALITrans:支付流水无法写入文件夹%s，交易未发送\n";
+inline constexpr char kRequestIdsNotKept[] =
+    "Z_ALITrans:订单号文件%s无法写入，订单号只在本进程内不重复\n";  // the file
 inline constexpr char kQrEncode[] = "[DLL]:Qr Encode %s\n";  // the signed text of the payload
 inline constexpr char kQrEncodeTime[] = "加密二维码信息串 时间[%d]\n";  // milliseconds taken
 // Why the configuration file gives an operation nothing it can use; each with the file's path.

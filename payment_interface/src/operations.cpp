@@ -146,6 +146,7 @@ bool scan_pay(TransRequest request, TransResult& result) {
     copy_bounded(request.request_id, request_id);
     copy_bounded(result.request_id, request_id);
     const JournalEntry journal(request, result);
+    if (!journal.recorded()) return not_recorded(result);
     Reply reply;
     if (!open_operation(request, address, reply, result)) return false;
     stamp_trade_time(result);
@@ -171,6 +172,7 @@ bool refund_order(TransRequest request, TransResult& result) {
     Address address;
     if (!build_refund(request, address)) return not_built(result);
     const JournalEntry journal(request, result);
+    if (!journal.recorded()) return not_recorded(result);
     Reply reply;
     if (!open_operation(request, address, reply, result)) {
         // A refusal without words is told by its error code.
@@ -207,6 +209,7 @@ bool obtain_payment_address(const TransRequest& request, const char* address, Tr
                             const char* sent_text, const char* refused_text) {
     copy_bounded(result.request_id, request.request_id);
     const JournalEntry journal(request, result);
+    if (!journal.recorded()) return not_recorded(result);
     Reply reply;
     if (!open_operation(request, address, reply, result, sent_text, refused_text)) return false;
     // An order without an address that the record can hold cannot be paid at the till; it

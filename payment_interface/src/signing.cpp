@@ -7,7 +7,6 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "gbk_text.h"
@@ -16,24 +15,8 @@ namespace vortal {
 
 namespace {
 
-std::atomic<std::uint32_t> g_order_sequence{1};
-
-// The second of the last scan-pay request id formed in this process (none at load) and the
-// terminal numbers of the ids formed in it. Plain arrays: nothing to destroy at exit while a
-// call on another thread may still use them.
-constexpr std::size_t kTerminalsPerSecond = 8;
-struct ScanPaySecond {
-    platform::LocalTime time;
-    std::size_t count;
-    char terminals[kTerminalsPerSecond][sizeof(TransRequest::terminal_no)];
-};
-std::mutex g_scan_pay_id_lock;
-ScanPaySecond g_scan_pay_second{};
-
-bool same_second(const platform::LocalTime& a, const platform::LocalTime& b) {
-    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
-           a.minute == b.minute && a.second == b.second;
-}
+// Nothing to destroy at exit, while a call on another thread may still use it.
+RequestIds g_request_ids;
 
 struct Parameter {
     std::string_view name;
@@ -192,27 +175,12 @@ std::size_t base64_encode(std::string_view bytes, char* out, std::size_t size) {
     return written;
 }
 
-std::atomic<std::uint32_t>& order_sequence() {
-    return g_order_sequence;
+RequestIds& order_sequence() {
+    return g_request_ids;
 }
 
-platform::LocalTime scan_pay_id_time(std::string_view terminal_no) {
-    const std::lock_guard<std::mutex> hold(g_scan_pay_id_lock);
-    ScanPaySecond& second = g_scan_pay_second;
-    for (;;) {
-        const platform::LocalTime now = platform::local_time();
-        if (!same_second(now, second.time)) {
-            second.time = now;
-            second.count = 0;
-        }
-        bool taken = false;
-        for (std::size_t i = 0; i < second.count; ++i) taken |= terminal_no == second.terminals[i];
-        if (!taken && second.count < kTerminalsPerSecond) {
-            copy_bounded(second.terminals[second.count++], terminal_no);
-            return now;
-        }
-        platform::sleep_ms(static_cast<std::uint32_t>(1000 - now.millisecond));
-    }
+platform::LocalTime scan_pay_id_time() {
+    return g_request_ids.take_scan_pay_second(platform::local_time());
 }
 
 bool valid_amount(std::string_view amount) {
@@ -233,14 +201,14 @@ bool valid_amount(std::string_view amount) {
     return nonzero;
 }
 
-bool build_scan_pay(const TransRequest& request, platform::LocalTime (*id_time)(std::string_view),
-                    Address& address, RequestId& request_id) {
+bool build_scan_pay(const TransRequest& request, platform::LocalTime (*id_time)(), Address& address,
+                    RequestId& request_id) {
     for (const char* required :
          {request.agent_no, request.auth_code, request.shop_no, request.amount}) {
         if (required[0] == '\0') return false;
     }
     if (!valid_amount(request.amount)) return false;
-    const platform::LocalTime now = id_time(request.terminal_no);
+    const platform::LocalTime now = id_time();
     // Month, day, hour, minute, the seconds in three digits, then the terminal number or "00".
     char id[kRequestIdSize];
     const char* terminal = request.terminal_no[0] != '\0' ? request.terminal_no : "00";
@@ -280,8 +248,7 @@ bool build_refund(const TransRequest& request, Address& address) {
 }
 
 bool build_create_order(const TransRequest& request, const platform::LocalTime& now,
-                        std::atomic<std::uint32_t>& sequence, Address& address,
-                        RequestId& request_id) {
+                        RequestIds& sequence, Address& address, RequestId& request_id) {
     for (const char* required : {request.server_path, request.agent_no, request.shop_no,
                                  request.amount, request.description, request.sign_key}) {
         if (required[0] == '\0') return false;
@@ -290,9 +257,10 @@ bool build_create_order(const TransRequest& request, const platform::LocalTime& 
     // Month, day, hour, minute, second, the terminal number, then the counter; the counter
     // is used up whether or not the build then succeeds.
     char id[kRequestIdSize];
-    const std::uint32_t number = sequence.fetch_add(1);
-    format_bounded(id, sizeof id, "%02d%02d%02d%02d%02d%s%03u", now.month, now.day, now.hour,
-                   now.minute, now.second, request.terminal_no, number);
+    const OrderNumber number = sequence.take_order_number(now);
+    const platform::LocalTime& t = number.time;
+    format_bounded(id, sizeof id, "%02d%02d%02d%02d%02d%s%03u", t.month, t.day, t.hour, t.minute,
+                   t.second, request.terminal_no, number.number);
     if (!build_signed_address(request.server_path, "AGENTCREATEORDER",
                               {{"agentNo", request.agent_no},
                                {"shopNo", request.shop_no},

@@ -2,13 +2,13 @@
 // the five signed request addresses.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "platform/platform.h"
 #include "records.h"
+#include "request_ids.h"
 
 namespace vortal {
 
@@ -25,14 +25,12 @@ std::size_t hex_encode(const unsigned char* bytes, std::size_t length, char* out
 // number of characters, 0 when the text or its NUL would not fit in size bytes.
 std::size_t base64_encode(std::string_view bytes, char* out, std::size_t size);
 
-// The process-wide order sequence counter: 1 at load, raised by every use.
-std::atomic<std::uint32_t>& order_sequence();
+// The till's order counter, which created orders and box orders take their numbers from.
+RequestIds& order_sequence();
 
-// The local time to form a new scan-pay request id from, with the terminal number. The id
-// names the second and the terminal, and the service refuses a second order of the same id:
-// a call that would form an id already formed in this process waits into the next second.
-// Calls on several threads take their turns.
-platform::LocalTime scan_pay_id_time(std::string_view terminal_no);
+// The local time to form a new scan-pay request id from: a second that no process of the till
+// took before (see RequestIds).
+platform::LocalTime scan_pay_id_time();
 
 // An amount the service is asked for: a positive decimal with at most two decimal places,
 // short enough for the result's amount field (12 characters).
@@ -43,15 +41,14 @@ using RequestId = char[kRequestIdSize];
 
 // Each builder fails, delivering nothing, when a required value is empty, an amount is not
 // valid_amount, a value holds a line break or the signature cannot be computed.
-// The scan-pay id is formed from id_time(terminal number), called once the values are found
-// good.
-bool build_scan_pay(const TransRequest& request, platform::LocalTime (*id_time)(std::string_view),
-                    Address& address, RequestId& request_id);
+// The scan-pay id is formed from id_time(), the created order's from the number that
+// sequence gives at now; each is taken once the values are found good.
+bool build_scan_pay(const TransRequest& request, platform::LocalTime (*id_time)(), Address& address,
+                    RequestId& request_id);
 bool build_query(const TransRequest& request, Address& address);
 bool build_refund(const TransRequest& request, Address& address);
 bool build_create_order(const TransRequest& request, const platform::LocalTime& now,
-                        std::atomic<std::uint32_t>& sequence, Address& address,
-                        RequestId& request_id);
+                        RequestIds& sequence, Address& address, RequestId& request_id);
 
 struct MachineOrder {
     std::string_view server_path;

@@ -33,6 +33,9 @@ const std::string kQrHost = "qr.example:8080";
 // Log messages and result texts as GBK bytes.
 const std::string kNotBuilt =
     "\xd7\xe9\xb0\xfc\xca\xa7\xb0\xdc\xa3\xac\xb2\xce\xca\xfd\xd2\xec\xb3\xa3";
+const std::string kNotRecorded =
+    "\xd6\xa7\xb8\xb6\xc1\xf7\xcb\xae\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xa3\xac\xbd\xbb\xd2\xd7\xce"
+    "\xb4\xb7\xa2\xcb\xcd";  // 支付流水无法写入，交易未发送
 const std::string kMachineNoLog =
     "[NET]:\xb4\xf2\xbf\xaa\xce\xc4\xbc\xfe\xd3\xb3\xc9\xe4\xbb\xf1\xc8\xa1"
     "\xbb\xfa\xbe\xdf\xba\xc5";  // 打开文件映射获取机具号
@@ -257,6 +260,20 @@ TEST_F(BoxTest, Z5ThatCannotBeBuiltLeavesTheOrderInTheRecordButDoesNotTellTheBox
     EXPECT_STREQ(library_.call("Z5|1e309|8|")->code, "01") << "an amount the service never sees";
     EXPECT_TRUE(service_.targets().empty());
     EXPECT_EQ(box->pending_uploads(), 0);
+}
+
+// A till whose journal folder cannot be written (a file stands in its way) tells the box of
+// no order and asks the service for none.
+TEST_F(BoxTest, NeitherOperationGoesOnWithoutItsJournalLine) {
+    auto box = start_box();
+    write_file(box_folder_.file("log"), "");
+    for (const char* request : {"Z5|12.50|8|", "Z6|12.50|8|"}) {
+        const TransResult& result = *library_.call(request);
+        EXPECT_STREQ(result.code, "01") << request;
+        EXPECT_EQ(std::string(result.message), kNotRecorded) << request;
+    }
+    EXPECT_EQ(box->pending_uploads(), 0);
+    EXPECT_TRUE(service_.targets().empty());
 }
 
 TEST_F(BoxTest, Z5FailuresAreReportedAndTheBoxIsToldOnlyOfOrdersTheServiceCreated) {

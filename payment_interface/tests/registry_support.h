@@ -2,6 +2,8 @@
 // Windows (64-bit view, where the library looks), in the registry file on POSIX.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <optional>
 #include <string>
 
@@ -38,5 +40,25 @@ inline void set_box_service_path(const std::optional<std::string>& folder,
     write_file(registry_file, text);
 #endif
 }
+
+// A test with a box service's folder of its own, where the journal, the daily log and the
+// request ids' file go (under "log").
+class TillFolderTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        set_environment("KORVANE_REGISTRY_FILE", registry_);
+        set_box_service_path(folder_.path().string(), registry_);
+    }
+    void TearDown() override {
+        set_box_service_path(std::nullopt, registry_);
+        unset_environment("KORVANE_REGISTRY_FILE");
+    }
+    std::string log_file(std::string_view name) const {
+        return (folder_.path() / "log" / name).string();
+    }
+
+    TempDir folder_;
+    const std::string registry_ = folder_.file("registry.ini");
+};
 
 }  // namespace test_support

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hmac.h"
+#include "registry_support.h"
 
 using namespace vortal;
 
@@ -33,9 +34,12 @@ TransRequest base_request() {
 
 constexpr platform::LocalTime kMarch3rd{2026, 3, 3, 9, 5, 7, 250};
 
-platform::LocalTime march_3rd(std::string_view) {
+platform::LocalTime march_3rd() {
     return kMarch3rd;
 }
+
+// The request ids' file goes to a folder of the test's own.
+using RequestBuilders = test_support::TillFolderTest;
 
 }  // namespace
 
@@ -74,7 +78,7 @@ TEST(Base64, IsTheStandardAlphabetWithPaddingAndNoLineBreaks) {
     EXPECT_STREQ(small, "");
 }
 
-TEST(RequestBuilders, QueryAndRefundAddressesCarryTheSignatureOfTheirValues) {
+TEST_F(RequestBuilders, QueryAndRefundAddressesCarryTheSignatureOfTheirValues) {
     Address address;
     ASSERT_TRUE(build_query(base_request(), address));
     EXPECT_EQ(std::string(address),
@@ -86,7 +90,7 @@ TEST(RequestBuilders, QueryAndRefundAddressesCarryTheSignatureOfTheirValues) {
                   aggregator::hmac_md5_hex("AGENTREFUNDA1S1R1", "k3y"));
 }
 
-TEST(RequestBuilders, ScanPayIdsTakeTheTerminalNumberOrDoubleZero) {
+TEST_F(RequestBuilders, ScanPayIdsTakeTheTerminalNumberOrDoubleZero) {
     TransRequest request = base_request();
     copy_bounded(request.terminal_no, "T1");
     Address address;
@@ -108,10 +112,10 @@ TEST(RequestBuilders, ScanPayIdsTakeTheTerminalNumberOrDoubleZero) {
     EXPECT_EQ(std::strlen(id), 47u);
 }
 
-TEST(RequestBuilders, CreateOrderDrawsTheCounterOnlyOnceItsValuesAreThere) {
+TEST_F(RequestBuilders, CreateOrderDrawsTheCounterOnlyOnceItsValuesAreThere) {
     TransRequest request = base_request();
     copy_bounded(request.terminal_no, "T1");
-    std::atomic<std::uint32_t> sequence{1};
+    RequestIds sequence;
     Address address;
     RequestId id;
 
@@ -126,25 +130,27 @@ TEST(RequestBuilders, CreateOrderDrawsTheCounterOnlyOnceItsValuesAreThere) {
 
     request.description[0] = '\0';
     EXPECT_FALSE(build_create_order(request, kMarch3rd, sequence, address, id));
-    EXPECT_EQ(sequence.load(), 3u) << "a build refused for a missing value uses no number";
-
     copy_bounded(request.description, "cake");
-    request.terminal_no[0] = '\0';
-    sequence = 1000;
     ASSERT_TRUE(build_create_order(request, kMarch3rd, sequence, address, id));
+    EXPECT_STREQ(id, "0303090507T1003") << "a build refused for a missing value uses no number";
+
+    test_support::write_file(log_file(kRequestIdsFileName), "0\t20260303090507\t999\r\n");
+    request.terminal_no[0] = '\0';
+    RequestIds another_load;
+    ASSERT_TRUE(build_create_order(request, kMarch3rd, another_load, address, id));
     EXPECT_STREQ(id, "03030905071000");
 }
 
 // What a query parser reads as syntax, and what a client drops or rewrites, goes
 // percent-encoded; GBK text goes raw. The signature covers the values as given.
-TEST(RequestBuilders, ValuesAreSignedAsGivenSentEncodedWhereNeededAndTheSignTextIsCutAt255) {
+TEST_F(RequestBuilders, ValuesAreSignedAsGivenSentEncodedWhereNeededAndTheSignTextIsCutAt255) {
     TransRequest request = base_request();
     copy_bounded(request.description, "蛋糕 桌8&+1%#\\\t");
     const std::string extra(140, 'x');
     copy_bounded(request.extra_info, extra);
     const std::string callback = "http://shop.example/" + std::string(80, 'c');
     copy_bounded(request.callback_url, callback);
-    std::atomic<std::uint32_t> sequence{1};
+    RequestIds sequence;
     Address address;
     RequestId id;
     ASSERT_TRUE(build_create_order(request, kMarch3rd, sequence, address, id));
@@ -160,7 +166,7 @@ TEST(RequestBuilders, ValuesAreSignedAsGivenSentEncodedWhereNeededAndTheSignText
               aggregator::hmac_md5_hex(sign_text.substr(0, 255), "k3y"));
 }
 
-TEST(RequestBuilders, RefuseEmptyRequiredValuesAndLineBreaks) {
+TEST_F(RequestBuilders, RefuseEmptyRequiredValuesAndLineBreaks) {
     Address address;
     for (auto clear : {+[](TransRequest& r) { r.sign_key[0] = '\0'; },
                        +[](TransRequest& r) { r.server_path[0] = '\0'; },
@@ -173,7 +179,7 @@ TEST(RequestBuilders, RefuseEmptyRequiredValuesAndLineBreaks) {
     }
 }
 
-TEST(RequestBuilders, MachineOrderPutsADoubleAmpersandBeforeTheDescription) {
+TEST_F(RequestBuilders, MachineOrderPutsADoubleAmpersandBeforeTheDescription) {
     Address address;
     MachineOrder order{"/pay/api", "M1", "03070905001", "1.00", "8", "", "pk"};
     ASSERT_TRUE(build_machine_order(order, address));
@@ -185,7 +191,7 @@ TEST(RequestBuilders, MachineOrderPutsADoubleAmpersandBeforeTheDescription) {
     EXPECT_FALSE(build_machine_order(order, address));
 }
 
-TEST(RequestBuilders, AmountsArePositiveDecimalsOfAtMostTwoPlacesThatFitTheRecord) {
+TEST_F(RequestBuilders, AmountsArePositiveDecimalsOfAtMostTwoPlacesThatFitTheRecord) {
     for (const char* amount : {"0.01", "25", "25.5", "123456789.12", "007.00"})
         EXPECT_TRUE(valid_amount(amount)) << amount;
     for (const char* amount : {"", "0", "0.00", "-0.01", "+1", "1e309", "nan", "inf", "0x10",
@@ -195,30 +201,13 @@ TEST(RequestBuilders, AmountsArePositiveDecimalsOfAtMostTwoPlacesThatFitTheRecor
 
     TransRequest request = base_request();
     copy_bounded(request.amount, "-0.01");
-    std::atomic<std::uint32_t> sequence{1};
+    RequestIds sequence;
     Address address;
     RequestId id;
     EXPECT_FALSE(build_scan_pay(request, march_3rd, address, id));
     EXPECT_FALSE(build_create_order(request, kMarch3rd, sequence, address, id));
-    EXPECT_EQ(sequence.load(), 1u) << "a build refused for its amount uses no number";
+    EXPECT_FALSE(std::filesystem::exists(log_file(kRequestIdsFileName)))
+        << "a build refused for its amount uses no number";
     EXPECT_FALSE(
         build_machine_order({"/pay/api", "M1", "03070905001", "nan", "8", "", "pk"}, address));
-}
-
-// The id is the second and the terminal number: one process never forms it twice.
-TEST(RequestBuilders, ScanPayIdsOfOneProcessAreNeverFormedTwice) {
-    const char* terminals[] = {"T1", "T1", "T1", "T2"};
-    std::vector<platform::LocalTime> times(std::size(terminals));
-    std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < times.size(); ++i) {
-        threads.emplace_back(
-            [&times, &terminals, i] { times[i] = scan_pay_id_time(terminals[i]); });
-    }
-    for (std::thread& thread : threads) thread.join();
-    std::set<std::tuple<int, int, int, int, int, int, std::string>> ids;
-    for (std::size_t i = 0; i < times.size(); ++i) {
-        const platform::LocalTime& t = times[i];
-        ids.emplace(t.year, t.month, t.day, t.hour, t.minute, t.second, terminals[i]);
-    }
-    EXPECT_EQ(ids.size(), times.size());
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -269,6 +270,42 @@ TEST_F(WindowsEndToEnd, PendingFindsAChargePaidAfterItsTillWasToldNothing) {
                                               "--library", library_->path()};
     EXPECT_EQ(test_support::run_program(VORTAL_CLI_PATH, pending), 0);
     EXPECT_EQ(test_support::run_program(VORTAL_CLI_PATH, pending), 10);
+}
+
+// Processes of one terminal creating orders at once take ids of their own through the file
+// that LockFileEx keeps to one holder at a time: every order is created.
+TEST_F(WindowsEndToEnd, ProcessesOfOneTerminalTakeIdsOfTheirOwn) {
+    const BoxServiceFolder box_folder;
+    ASSERT_TRUE(box_folder.imported());
+    constexpr int kOrders = 10;
+    std::string command = "\"" VORTAL_CLI_PATH "\" --library \"" + library_->path() + "\"";
+    for (int i = 0; i < kOrders; ++i) command += " Z3|A1|k3y|1.00|cake||";
+    std::vector<PROCESS_INFORMATION> tills(3);
+    for (PROCESS_INFORMATION& till : tills) {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        std::string line = command;
+        ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &till));
+    }
+    for (int i = 0; i < kOrders; ++i) call("Z3|A1|k3y|1.00|cake||");
+    for (PROCESS_INFORMATION& till : tills) {
+        WaitForSingleObject(till.hProcess, INFINITE);
+        CloseHandle(till.hThread);
+        CloseHandle(till.hProcess);
+    }
+    std::string journal;
+    for (const auto& file : std::filesystem::directory_iterator(box_folder.path() + "\\log")) {
+        if (file.path().filename().string().rfind("payments-", 0) == 0)
+            journal += test_support::read_file(file.path().string());
+    }
+    static const std::regex kCreated("\tZ3\t([^\t]+)\t1\\.00\tended\t00\t");
+    std::set<std::string> ids;
+    for (std::sregex_iterator line(journal.begin(), journal.end(), kCreated), end; line != end;
+         ++line) {
+        ids.insert((*line)[1]);
+    }
+    EXPECT_EQ(ids.size(), 4u * kOrders);
 }
 
 // The profile functions read a UTF-8 file that starts with its byte-order mark as Unicode; the

@@ -157,8 +157,10 @@ class OutputFile {
     bool open_for_append(const char* path);
     // Writes all the bytes; false when they could not all be written.
     bool write(std::string_view bytes);
-    // True when the file holds no byte yet.
-    bool empty() const;
+    // The file's length in bytes; false when it cannot be had.
+    bool size(std::uint64_t& bytes) const;
+    // The file's last byte; false when it is empty or cannot be read.
+    bool last_byte(char& byte) const;
     // Returns once what was written is on the disk (fsync, FlushFileBuffers), so that it
     // survives a crash or a power cut.
     bool flush_to_disk();
@@ -170,6 +172,27 @@ class OutputFile {
 // Puts the folder's entries on the disk, a file created in it among them; a file's entry goes
 // to the disk with the file itself on Windows.
 bool flush_directory(const char* path);
+
+// A small file that the processes of a computer share: opened, created when missing, and
+// locked against every other holder, in this process or another, until it goes (flock,
+// LockFileEx); the lock of a process that dies goes with it. It is read and replaced whole.
+class LockedFile {
+  public:
+    LockedFile() = default;
+    ~LockedFile();
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+
+    // Waits for the lock; false when the file cannot be opened or locked.
+    bool open(const char* path);
+    // Reads the file from its start, at most limit bytes.
+    bool read(std::string& content, std::size_t limit);
+    // Writes content from the file's start and cuts off what lay beyond it.
+    bool replace(std::string_view content);
+
+  private:
+    std::intptr_t handle_ = -1;
+};
 
 // The box service's shared record: the named file mapping "Global\Z_Map" on Windows, the
 // shared-memory object "/Z_Map" on POSIX. The library only opens it, never creates it. The

@@ -376,6 +376,34 @@ int open_retrying(const char* path, int flags) {
     return descriptor;
 }
 
+// Opened and locked with flock, which every holder of another open file takes its turn
+// for, other threads of this process among them.
+int open_locked(const char* path, int flags) {
+    const int descriptor = open_retrying(path, flags);
+    if (descriptor < 0) return -1;
+    int locked = -1;
+    do {
+        locked = ::flock(descriptor, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        ::close(descriptor);
+        return -1;
+    }
+    return descriptor;
+}
+
+bool write_all(int descriptor, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
 }  // namespace
 
 OutputFile::~OutputFile() {
@@ -392,36 +420,31 @@ bool OutputFile::create(const char* path) {
 // this process and in others, until the file is closed.
 bool OutputFile::open_for_append(const char* path) {
     if (handle_ >= 0) return false;
-    const int descriptor = open_retrying(path, O_WRONLY | O_APPEND | O_CREAT);
+    const int descriptor = open_locked(path, O_RDWR | O_APPEND | O_CREAT);
     if (descriptor < 0) return false;
-    int locked = -1;
-    do {
-        locked = ::flock(descriptor, LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
-        ::close(descriptor);
-        return false;
-    }
     handle_ = descriptor;
     return true;
 }
 
 bool OutputFile::write(std::string_view bytes) {
-    if (handle_ < 0) return false;
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
+    return handle_ >= 0 && write_all(static_cast<int>(handle_), bytes);
+}
+
+bool OutputFile::size(std::uint64_t& bytes) const {
+    struct stat status {};
+    if (handle_ < 0 || ::fstat(static_cast<int>(handle_), &status) != 0) return false;
+    bytes = static_cast<std::uint64_t>(status.st_size);
     return true;
 }
 
-bool OutputFile::empty() const {
-    struct stat status {};
-    return handle_ >= 0 && ::fstat(static_cast<int>(handle_), &status) == 0 && status.st_size == 0;
+bool OutputFile::last_byte(char& byte) const {
+    std::uint64_t length = 0;
+    if (!size(length) || length == 0) return false;
+    ssize_t got = -1;
+    do {
+        got = ::pread(static_cast<int>(handle_), &byte, 1, static_cast<off_t>(length - 1));
+    } while (got < 0 && errno == EINTR);
+    return got == 1;
 }
 
 bool OutputFile::flush_to_disk() {
@@ -434,6 +457,38 @@ bool flush_directory(const char* path) {
     const bool flushed = ::fsync(descriptor) == 0;
     ::close(descriptor);
     return flushed;
+}
+
+LockedFile::~LockedFile() {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+bool LockedFile::open(const char* path) {
+    if (handle_ >= 0) return false;
+    handle_ = open_locked(path, O_RDWR | O_CREAT);
+    return handle_ >= 0;
+}
+
+bool LockedFile::read(std::string& content, std::size_t limit) {
+    content.assign(limit, '\0');
+    std::size_t length = 0;
+    while (handle_ >= 0 && length < limit) {
+        const ssize_t got = ::pread(static_cast<int>(handle_), content.data() + length,
+                                    limit - length, static_cast<off_t>(length));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;
+        length += static_cast<std::size_t>(got);
+    }
+    content.resize(length);
+    return handle_ >= 0;
+}
+
+bool LockedFile::replace(std::string_view content) {
+    const int descriptor = static_cast<int>(handle_);
+    return handle_ >= 0 && ::lseek(descriptor, 0, SEEK_SET) == 0 &&
+           write_all(descriptor, content) &&
+           ::ftruncate(descriptor, static_cast<off_t>(content.size())) == 0;
 }
 
 // The box service's shared record and event: a POSIX shared-memory object and a named

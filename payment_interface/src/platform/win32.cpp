@@ -403,6 +403,17 @@ std::intptr_t from_handle(HANDLE handle) {
     return reinterpret_cast<std::intptr_t>(handle);
 }
 
+bool write_all(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const DWORD chunk =
+            bytes.size() > kLargestWrite ? kLargestWrite : static_cast<DWORD>(bytes.size());
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
 }  // namespace
 
 OutputFile::~OutputFile() {
@@ -419,12 +430,13 @@ bool OutputFile::create(const char* path) {
 // Unshared: another writer, in this process or another, cannot open the file meanwhile. A
 // writer that finds the file open waits for its turn, as on POSIX, rather than losing its
 // entry; a file held longer than a few seconds is given up. Full write access, which
-// FlushFileBuffers asks for; as no one else writes meanwhile, writing from the end appends.
+// FlushFileBuffers asks for, and read access for the last byte; as no one else writes
+// meanwhile, writing from the end appends.
 bool OutputFile::open_for_append(const char* path) {
     if (as_handle(handle_) != INVALID_HANDLE_VALUE) return false;
     const DWORD started = GetTickCount();
     for (;;) {
-        HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+        HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             if (SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_END)) {
@@ -443,24 +455,26 @@ bool OutputFile::open_for_append(const char* path) {
 }
 
 bool OutputFile::write(std::string_view bytes) {
-    if (as_handle(handle_) == INVALID_HANDLE_VALUE) return false;
-    while (!bytes.empty()) {
-        DWORD written = 0;
-        const DWORD chunk =
-            bytes.size() > kLargestWrite ? kLargestWrite : static_cast<DWORD>(bytes.size());
-        if (!WriteFile(as_handle(handle_), bytes.data(), chunk, &written, nullptr) ||
-            written == 0) {
-            return false;
-        }
-        bytes.remove_prefix(written);
-    }
+    return as_handle(handle_) != INVALID_HANDLE_VALUE && write_all(as_handle(handle_), bytes);
+}
+
+bool OutputFile::size(std::uint64_t& bytes) const {
+    LARGE_INTEGER length{};
+    if (as_handle(handle_) == INVALID_HANDLE_VALUE || !GetFileSizeEx(as_handle(handle_), &length))
+        return false;
+    bytes = static_cast<std::uint64_t>(length.QuadPart);
     return true;
 }
 
-bool OutputFile::empty() const {
-    LARGE_INTEGER size{};
-    return as_handle(handle_) != INVALID_HANDLE_VALUE && GetFileSizeEx(as_handle(handle_), &size) &&
-           size.QuadPart == 0;
+// Read at its offset; the file pointer is left at the end, where the next write appends.
+bool OutputFile::last_byte(char& byte) const {
+    std::uint64_t length = 0;
+    if (!size(length) || length == 0) return false;
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>((length - 1) & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>((length - 1) >> 32);
+    DWORD got = 0;
+    return ReadFile(as_handle(handle_), &byte, 1, &got, &at) && got == 1;
 }
 
 bool OutputFile::flush_to_disk() {
@@ -469,6 +483,56 @@ bool OutputFile::flush_to_disk() {
 
 bool flush_directory(const char*) {
     return true;
+}
+
+LockedFile::~LockedFile() {
+    if (as_handle(handle_) == INVALID_HANDLE_VALUE) return;
+    OVERLAPPED whole{};
+    UnlockFileEx(as_handle(handle_), 0, MAXDWORD, MAXDWORD, &whole);
+    CloseHandle(as_handle(handle_));
+}
+
+// Shared opening, then a lock of every byte the file may ever have, which LockFileEx waits
+// for also against another handle of this process.
+bool LockedFile::open(const char* path) {
+    if (as_handle(handle_) != INVALID_HANDLE_VALUE) return false;
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    OVERLAPPED whole{};
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+        CloseHandle(file);
+        return false;
+    }
+    handle_ = from_handle(file);
+    return true;
+}
+
+bool LockedFile::read(std::string& content, std::size_t limit) {
+    HANDLE file = as_handle(handle_);
+    if (file == INVALID_HANDLE_VALUE ||
+        !SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN))
+        return false;
+    content.assign(limit, '\0');
+    std::size_t length = 0;
+    while (length < limit) {
+        DWORD got = 0;
+        const std::size_t left = limit - length;
+        const DWORD wanted = left > kLargestWrite ? kLargestWrite : static_cast<DWORD>(left);
+        if (!ReadFile(file, content.data() + length, wanted, &got, nullptr)) return false;
+        if (got == 0) break;
+        length += got;
+    }
+    content.resize(length);
+    return true;
+}
+
+bool LockedFile::replace(std::string_view content) {
+    HANDLE file = as_handle(handle_);
+    return file != INVALID_HANDLE_VALUE &&
+           SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) &&
+           write_all(file, content) && SetEndOfFile(file);
 }
 
 BoxRecord::~BoxRecord() {

@@ -48,6 +48,8 @@ struct Report {
     std::optional<std::string> box_folder;  // the registry value Path, on box-service tills
     std::string box_config_path;
     std::string qr_host;
+    std::string journal_folder;  // where the payment journal and the daily log go
+    bool journal_writable = false;
     std::vector<std::string> problems;
 };
 
@@ -146,9 +148,10 @@ std::optional<std::string> absolute_folder(const std::string& path) {
 }
 
 // The library creates the log folder and any folder missing above it, so the nearest folder
-// that is there must take a new file.
+// that is there must take a new file; a file standing in the way of one is no such folder.
 bool can_write_below(std::string folder) {
     while (!platform::is_directory(folder.c_str())) {
+        if (platform::file_exists(folder.c_str())) return false;
         const std::size_t separator = folder_length(folder);
         if (separator == 0) return false;
         folder.resize(separator > 1 ? separator - 1 : separator);
@@ -237,8 +240,7 @@ void check_ini(const platform::ProfileFile& profile, Report& report) {
     }
 }
 
-// On tills with the box service: its folder from the registry, Z_Config.ini there for "Z6" and
-// the daily log of "Z5" and "Z6" below it.
+// On tills with the box service: its folder from the registry and Z_Config.ini there for "Z6".
 void check_box_service(Report& report) {
     char folder[vortal::kPathSize];
     if (!vortal::box_service_folder(folder)) return;
@@ -256,10 +258,18 @@ void check_box_service(Report& report) {
         problem("[HOSTINFO] TwoCodeAddr of " + report.box_config_path +
                 " is empty: Z6 builds no payment address");
     }
+}
 
-    const std::string log = vortal::log_directory();
-    if (!can_write_below(log))
-        problem("the log folder " + log + " cannot be written: Z5 and Z6 log nothing");
+// The folder of the payment journal, the daily log and the ids' file: a till that cannot write
+// there sends no payment at all.
+void check_journal_folder(Report& report) {
+    report.journal_folder = vortal::log_directory();
+    report.journal_writable = can_write_below(report.journal_folder);
+    if (!report.journal_writable) {
+        report.problems.push_back("the journal folder " + report.journal_folder +
+                                  " cannot be written: every payment answers 01 " +
+                                  "支付流水无法写入，交易未发送 and is not sent");
+    }
 }
 
 void print_json(const Report& report) {
@@ -278,6 +288,8 @@ void print_json(const Report& report) {
         settings["Path"] = shown(*report.box_folder);
         settings["TwoCodeAddr"] = shown(report.qr_host);
     }
+    root["journalFolder"] = shown_path(report.journal_folder);
+    root["journalWritable"] = report.journal_writable;
     Json::Value& problems = root["problems"] = Json::Value(Json::arrayValue);
     for (const std::string& problem : report.problems) problems.append(shown(problem));
 
@@ -308,6 +320,8 @@ void print_text(const std::string& library, const Report& report) {
                        report.box_config_path + ")")
                      .c_str());
     }
+    print_to(stdout, "journal   %s  (%s)\n", shown_path(report.journal_folder).c_str(),
+             report.journal_writable ? "writable" : "cannot be written");
     if (report.problems.empty()) {
         print_to(stdout, "no problems\n");
         return;
@@ -365,6 +379,7 @@ int run_settings(int argc, char** argv) {
     read_settings(profile, report);
     check_ini(profile, report);
     check_box_service(report);
+    check_journal_folder(report);
 
     if (json) {
         print_json(report);
