@@ -50,6 +50,8 @@ inline constexpr char kProtocolInvalid[] =
     "Z_ALITrans:配置文件%s中[服务器信息]协议=%s不是http或https，请求未发送\n";  // the value
 // Why an HTTPS exchange failed, in the HTTP client's words (curl's text, the WinINet error).
 inline constexpr char kHttpsFailed[] = "HTTPS失败:%s";
+// An exchange given up at its limit, in milliseconds.
+inline constexpr char kHttpTimedOut[] = "HTTP请求超时:%u毫秒内未完成";
 
 // The formats above are GBK only where this header is compiled with GBK string literals.
 static_assert(sizeof("中") == 3, "messages.h needs GBK string literals (korvane_gbk_literals)");

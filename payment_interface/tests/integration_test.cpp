@@ -290,7 +290,9 @@ class WireFaultTest : public VortalTest, public testing::WithParamInterface<Wire
 TEST_P(WireFaultTest, QueryEndsWithTheFailureCodeAlone) {
     put_order("R1", "INIT");
     service_.set_fault("AGENTQUERY", GetParam().fault);
+    test_support::set_environment("VORTAL_TEST_EXCHANGE_LIMITS", "500,1000");  // hung: 1 s
     const TransResult& result = *library_.call("Z4|A1|k3y|R1|");
+    test_support::unset_environment("VORTAL_TEST_EXCHANGE_LIMITS");
     EXPECT_STREQ(result.code, GetParam().code);
     EXPECT_STREQ(result.message, std::string(GetParam().code) == "02" ? kNetwork : kSignature);
     EXPECT_TRUE(only_code_and_message(result));
