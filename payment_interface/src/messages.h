@@ -15,7 +15,10 @@ extern const char kNoData[];
 extern const char kUnknownStatus[];
 extern const char kScanPaySucceeded[];
 extern const char kCustomerDidNotPay[];
+extern const char kOrderRefunded[];   // a scan-pay whose order reads refunded
+extern const char kPaymentUnknown[];  // a scan-pay whose last query brought no status
 extern const char kRefundSucceeded[];
+extern const char kRefundNotYetShown[];  // a refund accepted whose order does not read refunded
 
 // Debugger output
 extern const char kModuleNotFound[];
@@ -38,6 +41,7 @@ extern const char kHttpBadLength[];
 inline constexpr char kQueried[] = "%s|查询订单详情成功";           // the order's status
 inline constexpr char kRefundErrorCode[] = "退款异常，错误码：%s";  // the service's errorCode
 inline constexpr char kLockWaited[] = "Z_ALITrans:等待库锁%u毫秒\n";
+inline constexpr char kLockNotTaken[] = "Z_ALITrans:等待库锁超过%u毫秒，请求未发送\n";
 inline constexpr char kJournalNotWritten[] = "Z_ALITrans:支付流水无法写入%s\n";  // the file
 inline constexpr char kQrEncode[] = "[DLL]:Qr Encode %s\n";  // the signed text of the payload
 inline constexpr char kQrEncodeTime[] = "加密二维码信息串 时间[%d]\n";  // milliseconds taken

@@ -53,6 +53,11 @@ constexpr char kUnknownStatus[] = "\xce\xb4\xd6\xaa\xd5\xcb\xb5\xa5\xc0\xe0\xd0\
 constexpr char kScanPaid[] = "\xce\xa2\xd0\xc5\xb1\xbb\xc9\xa8\xd6\xa7\xb8\xb6\xb3\xc9\xb9\xa6";
 constexpr char kNotPaid[] = "\xd3\xc3\xbb\xa7\xb3\xac\xca\xb1\xce\xb4\xd6\xa7\xb8\xb6";
 constexpr char kRefunded[] = "\xcd\xcb\xbf\xee\xb3\xc9\xb9\xa6";
+// 支付结果未知，请查询订单或留待日终对账，勿让顾客重复付款
+constexpr char kPaymentUnknown[] =
+    "\xd6\xa7\xb8\xb6\xbd\xe1\xb9\xfb\xce\xb4\xd6\xaa\xa3\xac\xc7\xeb\xb2\xe9\xd1\xaf\xb6\xa9\xb5"
+    "\xa5\xbb\xf2\xc1\xf4\xb4\xfd\xc8\xd5\xd6\xd5\xb6\xd4\xd5\xcb\xa3\xac\xce\xf0\xc8\xc3\xb9\xcb"
+    "\xbf\xcd\xd6\xd8\xb8\xb4\xb8\xb6\xbf\xee";
 constexpr char kQueried[] = "|\xb2\xe9\xd1\xaf\xb6\xa9\xb5\xa5\xcf\xea\xc7\xe9\xb3\xc9\xb9\xa6";
 constexpr char kRefundErrorCode[] =
     "\xcd\xcb\xbf\xee\xd2\xec\xb3\xa3\xa3\xac\xb4\xed\xce\xf3\xc2\xeb\xa3\xba";
@@ -321,7 +326,8 @@ TEST_F(VortalTest, ChunkedAnswersAreReadWhole) {
 TEST_F(VortalTest, PollsAndRefundQueriesBelieveNoAnswerAboutAnotherOrder) {
     service_.set_fault("AGENTQUERY", Fault::other_order);
     const TransResult paid = *library_.call("Z1|A1|k3y|1300|0.01|C7|");
-    EXPECT_STREQ(paid.code, "03");
+    EXPECT_STREQ(paid.code, "02") << "no poll was believed: the payment is unknown";
+    EXPECT_STREQ(paid.message, kPaymentUnknown);
     EXPECT_STREQ(paid.status, "");
     EXPECT_STRNE(paid.trade_time, "");
 
@@ -346,6 +352,22 @@ TEST_F(VortalTest, ACallThatWaitedOverASecondForTheLockSaysSo) {
     EXPECT_EQ(first_code, "00");
     EXPECT_EQ(second_code, "00");
     EXPECT_EQ(occurrences(debug, kLockWaited), 1u) << debug;
+}
+
+// During a scan-pay whose queries hang (2 s left of its 超时时间), a query on another thread
+// waits for the lock only as long as that query is given, then has its own exchange's limit.
+TEST_F(VortalTest, AQueryDuringHungPollsWaitsOnlyForTheExchangeAheadOfIt) {
+    test_support::set_environment("VORTAL_TEST_EXCHANGE_LIMITS", "300,2000");
+    reconfigure([](Settings& s) { s.timeout = "2"; });
+    service_.set_fault("AGENTQUERY", Fault::never_answer);
+    std::thread till(
+        [this] { EXPECT_STREQ(library_.call("Z1|A1|k3y|1300|0.01|C7|")->code, "02"); });
+    std::this_thread::sleep_for(300ms);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "02");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 4500ms);
+    till.join();
+    test_support::unset_environment("VORTAL_TEST_EXCHANGE_LIMITS");
 }
 
 TEST_F(VortalTest, BadInputNeverReachesTheService) {
@@ -873,7 +895,7 @@ TEST_F(VortalTest, ADayOfMoneyOperationsIsJournalledAndReconciledAtItsEnd) {
         "Z1|" + paid + "|0.01|sent|||********1234|",
         "Z1|" + paid + "|0.01|ended|00|SUCCESS|********1234|" + kScanPaid,
         "Z1|" + in_doubt + "|0.02|sent|||********5678|",
-        "Z1|" + in_doubt + "|0.02|ended|02||********5678|" + kNetwork,
+        "Z1|" + in_doubt + "|0.02|ended|02||********5678|" + kPaymentUnknown,
         "Z2|R1||sent||||",
         "Z2|R1||ended|00|REFUND||" + std::string(kRefunded),
         "Z3|" + cut + "|1.00|sent||||",
