@@ -1070,6 +1070,20 @@ TEST_F(VortalTest, CommandLineToolAnswersCarelessUseAndScriptsPlainly) {
     EXPECT_STREQ(library_.call("Z4|A1|k3y|R1|")->code, "00") << "the port as Windows reads it";
     EXPECT_STREQ(library_.call("Z1|A1|k3y|1300|0.01|C7|")->code, "01");
 
+    // Milliseconds typed for seconds, and HTTPS switched on without its port.
+    const Settings kept = settings_;
+    reconfigure([](Settings& s) {
+        s.timeout = "45000";
+        s.protocol = "https";
+        s.port = 80;
+    });
+    output.clear();
+    EXPECT_EQ(run_cli({"settings", "--library", library_.library_path()}, output), 1);
+    for (const char* problem :
+         {u8"超时时间=45000 is over 300 seconds", u8"端口=80 with [服务器信息] 协议=https"})
+        EXPECT_NE(output.find(problem), std::string::npos) << output;
+    reconfigure([&kept](Settings& s) { s = kept; });
+
     // The tool is not the library: it finds no library file of its own to complain of, and
     // shows the library's debugger texts as UTF-8 lines.
     test_support::set_environment("VORTAL_DEBUG", "1");
