@@ -13,6 +13,9 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <mutex>
+#include <random>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -1093,4 +1096,144 @@ TEST_F(VortalTest, CommandLineToolAnswersCarelessUseAndScriptsPlainly) {
     EXPECT_EQ(run_cli({"--library", library_.path(), "Z3|A1|k3y|1.00|cake||"}, output, &errors), 0);
     EXPECT_EQ(errors, u8"发送成功\n");
     test_support::unset_environment("VORTAL_DEBUG");
+}
+
+// A seeded day of random operations (VORTAL_SCENARIO_SEED replays one, VORTAL_SCENARIO_CALLS
+// lengthens it) against a service that draws each answer's fault and each polled status. After
+// every call: the code is the one its answers justify (Z1 "00" only on a last query read
+// SUCCESS, Z2 "00" only on REFUND), every money request found its "sent" line in the journal,
+// and the call took no longer than its documented bound, a hung exchange counted at its limit
+// and any other at nothing. At the end pending flags exactly the orders paid (Z2: still paid)
+// whose till was not told so.
+TEST_F(VortalTest, RandomDaysTellTheTillOnlyWhatTheServiceSaidAndInTime) {
+    const char* seed_text = std::getenv("VORTAL_SCENARIO_SEED");
+    const char* calls = std::getenv("VORTAL_SCENARIO_CALLS");
+    const auto seed =
+        static_cast<unsigned>(seed_text ? std::stoul(seed_text) : std::random_device()());
+    SCOPED_TRACE("VORTAL_SCENARIO_SEED=" + std::to_string(seed));
+    test_support::set_environment("VORTAL_TEST_EXCHANGE_LIMITS", "300,2000");
+    const auto limit = 2000ms, floor = 133ms;  // an exchange's, and the least a poll is given
+    service_.set_paid_after_queries(0);
+    const std::vector<Fault> faults = {
+        Fault::server_error,    Fault::refuse_with_message, Fault::bad_signature,
+        Fault::cut_with_length, Fault::cut_without_length,  Fault::never_answer,
+        Fault::trickle};
+    const std::vector<std::string> polled = {"SUCCESS", "INIT",   "INIT",
+                                             "REFUND",  "NOTPAY", "CLOSED"};
+    struct Answer {
+        std::string code, status;  // the code the exchange earns, empty when it is accepted
+        bool hung;
+    };
+    std::mt19937 plan(seed), draws(seed + 1);
+    auto pick = [](std::mt19937& random, const auto& among) {
+        return among[random() % among.size()];
+    };
+    std::mutex mutex;       // the hook answers on the service's threads
+    std::string operation;  // empty while pending reconciles
+    std::vector<Answer> answers;
+    std::map<std::string, int> money_requests;
+    std::map<std::string, std::string> fates;  // paid or not, whatever the till hears
+    int unjournalled = 0;
+    service_.set_answer_hook([&](const std::string& command, const std::string& id, Order* order) {
+        const std::lock_guard<std::mutex> hold(mutex);
+        if (order != nullptr && fates.count(id) != 0) order->status = fates[id];
+        fates.erase(id);
+        if (operation.empty()) return Fault::none;
+        const std::string before = order != nullptr ? order->status : "";
+        if (command == "AGENTQUERY" && operation == "Z1") order->status = pick(draws, polled);
+        if (command == "AGENTQUERY" && operation == "Z2" && draws() % 3 == 0)
+            order->status = "SUCCESS";
+        if (command != "AGENTQUERY") {
+            if (order == nullptr) fates[id] = draws() % 2 ? "SUCCESS" : "INIT";
+            const std::string sent = operation + "|" + id + "|";
+            const std::vector<std::string> lines = journal();
+            unjournalled +=
+                std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+                    return line.rfind(sent, 0) == 0 && line.find("|sent|") != std::string::npos;
+                }) < ++money_requests[sent];
+        }
+        const Fault fault = draws() % 5 < 2 ? pick(draws, faults) : Fault::none;
+        const bool refused = command == "AGENTREFUND" ? before != "SUCCESS"
+                                                      : order == nullptr && command == "AGENTQUERY";
+        const bool lost = fault != Fault::none && fault != Fault::bad_signature &&
+                          fault != Fault::refuse_with_message;
+        const std::string code = lost                                             ? "02"
+                                 : refused || fault == Fault::refuse_with_message ? "04"
+                                 : fault == Fault::bad_signature                  ? "03"
+                                                                                  : "";
+        answers.push_back({code, order != nullptr ? order->status : "",
+                           fault == Fault::never_answer || fault == Fault::trickle});
+        return fault;
+    });
+    auto known = [](const std::string& status) {
+        return status == "SUCCESS" || status == "INIT" || status == "REFUND";
+    };
+
+    std::vector<std::string> ids = {"R404"};
+    std::map<std::string, bool> told_paid;  // each money order, and whether a till was told "00"
+    const std::string kPaid = "00";
+    for (int call = 0; call < (calls ? std::stoi(calls) : 24); ++call) {
+        const int timeout = plan() % 10 ? 1 : 0;
+        reconfigure([&](Settings& s) {
+            s.timeout = std::to_string(timeout);
+            s.terminal_no = "T" + std::to_string(call % 10);  // no charge waits for a new second
+        });
+        const std::string id = pick(plan, ids);
+        const std::string input = pick(
+            plan, std::vector<std::string>{"Z1|A1|k3y|1300|0.01|C7|", "Z1|A1|k3y|1301|0.02|C7|",
+                                           "Z2|A1|k3y|" + id + "|C7|", "Z3|A1|k3y|1.00|cake||",
+                                           "Z4|A1|k3y|" + id + "|"});
+        mutex.lock();
+        operation = input.substr(0, 2);
+        answers.clear();
+        mutex.unlock();
+        const auto started = std::chrono::steady_clock::now();
+        const TransResult result = *library_.call(input);
+        const auto took = std::chrono::steady_clock::now() - started;
+        const std::lock_guard<std::mutex> hold(mutex);
+        SCOPED_TRACE("call " + std::to_string(call) + ": " + input);
+        ASSERT_FALSE(answers.empty());
+        const Answer& last = answers.back();
+        auto ending = [&](const char* paid) {
+            return !known(last.status) ? "06" : last.status == paid ? "00" : "04";
+        };
+        std::string expected = answers.front().code;
+        auto bound = answers.front().hung ? limit : 0ms;
+        if (expected.empty() && operation == "Z1" && timeout > 0) {
+            bound += std::chrono::seconds(timeout) + floor;
+            expected = last.code.empty() ? ending("SUCCESS") : "02";
+        } else if (expected.empty() && operation == "Z2") {
+            bound += last.hung ? limit : 0ms;
+            expected = last.code.empty() ? ending("REFUND") : last.code;
+        } else if (expected.empty() && operation != "Z1") {
+            expected = operation == "Z3" || known(last.status) ? "00" : "06";
+        }
+        EXPECT_EQ(result.code, expected);
+        EXPECT_LE(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(),
+                  (bound + 700ms).count());
+        if (operation == "Z4") continue;
+        if (operation != "Z2") ids.push_back(result.request_id);
+        told_paid[operation + "|" + (operation == "Z2" ? id : ids.back())] |= result.code == kPaid;
+    }
+    mutex.lock();
+    operation.clear();  // the service answers as the orders stand
+    mutex.unlock();
+    EXPECT_EQ(unjournalled, 0) << "money requests reached the service before their journal line";
+    std::string output;
+    run_cli({"pending", "--agent", "A1", "--key", "k3y", "--json", "--library", library_.path()},
+            output);
+    Json::Value listed;
+    ASSERT_TRUE(Json::Reader().parse(output, listed)) << output;
+    std::set<std::string> flagged, expected;
+    for (const Json::Value& item : listed) {
+        if (item["paidAfterFailure"].asBool() ||
+            (item["operation"] == "Z2" && item["status"] == "SUCCESS"))
+            flagged.insert(item["operation"].asString() + "|" + item["requestId"].asString());
+    }
+    for (const auto& [order, told] : told_paid) {
+        const auto now = service_.order(order.substr(3));
+        if (now && now->status == "SUCCESS" && (order[1] == '2' || !told)) expected.insert(order);
+    }
+    EXPECT_EQ(flagged, expected) << output;
+    test_support::unset_environment("VORTAL_TEST_EXCHANGE_LIMITS");
 }
