@@ -54,9 +54,14 @@ std::string_view slot_text(const unsigned char* view, std::size_t offset, std::s
 }
 
 // Under the library lock: the new order's request id (from the shared order counter) and
-// amount go into the shared record, the machine number and the key come out of it.
+// amount go into the shared record, the machine number and the key come out of it. Without
+// the lock the record is not touched.
 void exchange_with_record(const TransRequest& request, BoxOrder& order) {
-    const LibraryLockHold hold;
+    const LibraryLockHold hold(longest_lock_wait_ms());
+    if (!hold.held()) {
+        write_log("[NET]:等待库锁超时，未读取共享内存\n");
+        return;
+    }
     platform::BoxRecord record;
     if (const std::uint32_t error = record.open()) {
         write_log("[NET]:打开文件映射失败%u\n", error);

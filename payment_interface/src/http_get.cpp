@@ -1,5 +1,7 @@
 #include "http_get.h"
 
+#include <algorithm>
+
 #include "log.h"
 #include "messages.h"
 #include "platform/platform.h"
@@ -30,6 +32,7 @@ const char* failure_text(platform::HttpStep step) {
             return msg::kHttpBodyCutShort;
         case platform::HttpStep::bad_length:
             return msg::kHttpBadLength;
+        case platform::HttpStep::timed_out:
         case platform::HttpStep::none:
             break;
     }
@@ -39,13 +42,21 @@ const char* failure_text(platform::HttpStep step) {
 }  // namespace
 
 std::uint32_t http_get(const char* host, Protocol protocol, std::uint16_t port, const char* address,
-                       const char* proxy_text, char* body, std::size_t body_size) {
+                       const char* proxy_text, char* body, std::size_t body_size,
+                       std::uint32_t limit_ms) {
     if (protocol == Protocol::unknown) {
         platform::debug_output(msg::kHttpOpenFailed);
         return 0;
     }
+    const platform::ExchangeLimits longest = platform::exchange_limits();
+    const std::uint32_t total = std::clamp<std::uint32_t>(limit_ms, 1, longest.total_ms);
+    const platform::ExchangeLimits limits{std::min(longest.connect_ms, total), total};
     const platform::HttpOutcome outcome = platform::http_exchange(
-        host, protocol == Protocol::https, port, address, proxy_text, body, body_size);
+        host, protocol == Protocol::https, port, address, proxy_text, body, body_size, limits);
+    if (outcome.failed_step == platform::HttpStep::timed_out) {
+        debug_trace(msg::kHttpTimedOut, static_cast<unsigned>(total));
+        return 0;
+    }
     if (const char* text = failure_text(outcome.failed_step)) {
         platform::debug_output(text);
         if (outcome.cause[0] != '\0') debug_trace(msg::kHttpsFailed, outcome.cause);

@@ -2,21 +2,29 @@
 // (and, on box-service terminals, around the use of the box service's shared record).
 #pragma once
 
+#include <cstdint>
 #include <mutex>
 
 namespace vortal {
 
-// Holds the library lock for its scope. Exchanges follow one another, so a call may wait for
-// every exchange ahead of it; one that waited more than a second says so on the debugger
-// output.
+// Holds the library lock for its scope, once it could be taken within wait_ms. Exchanges
+// follow one another, and each ends within its limits, so a call need not wait longer than
+// the exchange ahead of it can last (longest_lock_wait_ms); a holder that outlasts even that
+// costs the waiting call its exchange, never its answer. A call that waited more than a second
+// says so on the debugger output, and so does one that could not take the lock.
 class LibraryLockHold {
   public:
-    LibraryLockHold();
+    explicit LibraryLockHold(std::uint32_t wait_ms);
     LibraryLockHold(const LibraryLockHold&) = delete;
     LibraryLockHold& operator=(const LibraryLockHold&) = delete;
 
+    bool held() const { return hold_.owns_lock(); }
+
   private:
-    std::lock_guard<std::recursive_mutex> hold_;
+    std::unique_lock<std::recursive_timed_mutex> hold_;
 };
+
+// The longest an exchange can hold the lock, and a moment for the holder to let go.
+std::uint32_t longest_lock_wait_ms();
 
 }  // namespace vortal

@@ -10,7 +10,10 @@ const char kNoData[] = "请求结果返回信息为空";
 const char kUnknownStatus[] = "未知账单类型";
 const char kScanPaySucceeded[] = "微信被扫支付成功";
 const char kCustomerDidNotPay[] = "用户超时未支付";
+const char kOrderRefunded[] = "订单已退款，未收款";
+const char kPaymentUnknown[] = "支付结果未知，请查询订单或留待日终对账，勿让顾客重复付款";
 const char kRefundSucceeded[] = "退款成功";
+const char kRefundNotYetShown[] = "退款已受理，但订单仍未显示已退款，请稍后查询订单";
 const char kNotRecorded[] = "支付流水无法写入，交易未发送";
 
 const char kModuleNotFound[] = "获取当前DLL句柄失败";

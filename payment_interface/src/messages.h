@@ -15,7 +15,10 @@ extern const char kNoData[];
 extern const char kUnknownStatus[];
 extern const char kScanPaySucceeded[];
 extern const char kCustomerDidNotPay[];
+extern const char kOrderRefunded[];   // a scan-pay whose order reads refunded
+extern const char kPaymentUnknown[];  // a scan-pay whose last query brought no status
 extern const char kRefundSucceeded[];
+extern const char kRefundNotYetShown[];  // a refund accepted whose order does not read refunded
 extern const char kNotRecorded[];  // the journal did not take the operation's "sent" line
 
 // Debugger output
@@ -43,6 +46,7 @@ inline constexpr char kFieldCutChar[] = "传入参数错误：%s末尾的汉字�
 inline constexpr char kQueried[] = "%s|查询订单详情成功";           // the order's status
 inline constexpr char kRefundErrorCode[] = "退款异常，错误码：%s";  // the service's errorCode
 inline constexpr char kLockWaited[] = "Z_ALITrans:等待库锁%u毫秒\n";
+inline constexpr char kLockNotTaken[] = "Z_ALITrans:等待库锁超过%u毫秒，请求未发送\n";
 inline constexpr char kJournalNotWritten[] = "Z_ALITrans:支付流水无法写入%s\n";  // the file
 // The journal's folder, when an operation is not sent for want of its "sent" line.
 inline constexpr char kJournalFolderNotWritable[] =
@@ -60,6 +64,8 @@ inline constexpr char kProtocolInvalid[] =
     "Z_ALITrans:配置文件%s中[服务器信息]协议=%s不是http或https，请求未发送\n";  // the value
 // Why an HTTPS exchange failed, in the HTTP client's words (curl's text, the WinINet error).
 inline constexpr char kHttpsFailed[] = "HTTPS失败:%s";
+// An exchange given up at its limit, in milliseconds.
+inline constexpr char kHttpTimedOut[] = "HTTP请求超时:%u毫秒内未完成";
 
 // The formats above are GBK only where this header is compiled with GBK string literals.
 static_assert(sizeof("中") == 3, "messages.h needs GBK string literals (korvane_gbk_literals)");

@@ -16,6 +16,9 @@ inline constexpr char kBodyCutShortLine[] =
 inline constexpr char kBadLengthLine[] =
     "InternetReadFile\xca\xa7\xb0\xdc:\xd3\xa6\xb4\xf0\xb3\xa4\xb6\xc8(Content-Length)"
     "\xc3\xac\xb6\xdc\xbb\xf2\xce\xde\xd0\xa7";
+// HTTP请求超时:30000毫秒内未完成, an exchange given up at its whole limit
+inline constexpr char kTimedOutLine[] =
+    "HTTP\xc7\xeb\xc7\xf3\xb3\xac\xca\xb1:30000\xba\xc1\xc3\xeb\xc4\xda\xce\xb4\xcd\xea\xb3\xc9";
 // HTTPS失败:, before the cause of a failed HTTPS exchange
 inline constexpr char kHttpsFailedPrefix[] = "HTTPS\xca\xa7\xb0\xdc:";
 

@@ -80,7 +80,8 @@ std::size_t utf8_to_ansi(std::string_view utf8, char* dest, std::size_t size);
 // The steps of one HTTP exchange, in order; a failure names the step that failed. A read
 // fails as well when the body does not fit (or is announced longer than that), when the
 // connection closes before the body it announced has come, or when the answer's
-// Content-Length headers disagree or are not numbers.
+// Content-Length headers disagree or are not numbers. An exchange that has not ended within
+// its limits fails as timed_out, whatever step it had reached.
 enum class HttpStep {
     none,
     open,
@@ -93,6 +94,7 @@ enum class HttpStep {
     read_too_long,
     read_cut_short,
     bad_length,
+    timed_out,
 };
 
 struct HttpOutcome {
@@ -103,15 +105,30 @@ struct HttpOutcome {
     char cause[256];
 };
 
+// The longest an HTTP exchange may last, and the longest of that its connection may take.
+struct ExchangeLimits {
+    std::uint32_t connect_ms;
+    std::uint32_t total_ms;
+};
+inline constexpr ExchangeLimits kExchangeLimits{10'000, 30'000};
+
+// The limits exchanges are held to: kExchangeLimits. On POSIX, which no store runs, a test may
+// lower them with VORTAL_TEST_EXCHANGE_LIMITS="CONNECT,TOTAL" (milliseconds); a value that
+// would raise either is ignored.
+ExchangeLimits exchange_limits();
+
 // One HTTP/1.0 GET of the request address (sent verbatim as the request target), never
 // served from a cache; port 0 means 80, or 443 with tls. With tls the exchange is HTTPS: the
 // server's certificate chain is verified against the system's trusted roots (on POSIX, or the
 // file named by SSL_CERT_FILE) and its name against host, and nothing turns that off; through
 // a proxy it goes by CONNECT. The body is read once, at most body_size - 1 bytes, and is
 // followed by a NUL. proxy_text is "HTTP=HTTP://host:port"; empty means the environment's
-// settings. Exchanges may run on several threads at once.
+// settings. The exchange as a whole, the peer's pauses and a peer that trickles its answer
+// included, ends within limits.total_ms, its connection within limits.connect_ms. Exchanges
+// may run on several threads at once.
 HttpOutcome http_exchange(const char* host, bool tls, std::uint16_t port, const char* address,
-                          const char* proxy_text, char* body, std::size_t body_size);
+                          const char* proxy_text, char* body, std::size_t body_size,
+                          const ExchangeLimits& limits);
 
 // Gives back what the HTTP client set up for the process (on POSIX, the TLS sessions kept for
 // resumption); called when the library unloads. An exchange still under way then (a thread

@@ -1,6 +1,6 @@
 // The HTTP exchange of the POSIX platform layer, on libcurl. It keeps what the Windows client
 // does: one HTTP/1.0 GET, the request target as proxy_route.h decides it with a blank sent
-// as "%20", a connect time-out of 10 s and 30 s for the whole exchange, the status tested
+// as "%20", the exchange's limits on its connection and on the whole of it, the status tested
 // against 200, the body read into the caller's buffer. HTTPS always verifies the server's
 // certificate chain and name, and resumes the TLS sessions of earlier exchanges.
 #include <curl/curl.h>
@@ -23,8 +23,7 @@ namespace vortal::platform {
 
 namespace {
 
-constexpr long kConnectTimeoutMs = 10'000;
-constexpr long kExchangeTimeoutMs = 30'000;
+constexpr char kLimitsVariable[] = "VORTAL_TEST_EXCHANGE_LIMITS";
 
 // What the exchanges of the process share: libcurl, set up at the first one, and the TLS
 // sessions of earlier HTTPS exchanges, so that the polls of a scan-pay, twice a second,
@@ -187,10 +186,31 @@ HttpOutcome failed_with_cause(HttpStep step, const char* cause) {
     return outcome;
 }
 
+// A limit of the test's variable, in place of fallback when it is a number below it; never 0,
+// which libcurl takes as no limit at all.
+std::uint32_t lowered(const char* text, std::uint32_t fallback) {
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text, &end, 10);
+    return end != text && value >= 1 && value < fallback ? static_cast<std::uint32_t>(value)
+                                                         : fallback;
+}
+
 }  // namespace
 
+ExchangeLimits exchange_limits() {
+    ExchangeLimits limits = kExchangeLimits;
+    const char* text = std::getenv(kLimitsVariable);
+    if (text == nullptr) return limits;
+    limits.connect_ms = lowered(text, limits.connect_ms);
+    if (const char* comma = std::strchr(text, ',')) {
+        limits.total_ms = lowered(comma + 1, limits.total_ms);
+    }
+    return limits;
+}
+
 HttpOutcome http_exchange(const char* host, bool tls, std::uint16_t port, const char* address,
-                          const char* proxy_text, char* body, std::size_t body_size) {
+                          const char* proxy_text, char* body, std::size_t body_size,
+                          const ExchangeLimits& limits) {
     const HttpOutcome failed_open{HttpStep::open, 0, {}};
     if (body_size == 0) return failed_open;
     // Declared before the handle, so that the handle has left the session cache when the
@@ -234,8 +254,10 @@ HttpOutcome http_exchange(const char* host, bool tls, std::uint16_t port, const 
         curl_easy_setopt(curl, CURLOPT_PROXY, route.proxy_url.c_str()) == CURLE_OK &&
         curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L) == CURLE_OK &&
         curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs) == CURLE_OK &&
-        curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, kExchangeTimeoutMs) == CURLE_OK &&
+        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connect_ms)) ==
+            CURLE_OK &&
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.total_ms)) ==
+            CURLE_OK &&
         curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error) == CURLE_OK &&
         (!tls || set_up_tls(curl, shared.sessions()));
     if (!configured) return HttpOutcome{HttpStep::connect, 0, {}};
@@ -251,6 +273,7 @@ HttpOutcome http_exchange(const char* host, bool tls, std::uint16_t port, const 
     if (!request_opened) return HttpOutcome{HttpStep::open_request, 0, {}};
 
     const CURLcode performed = curl_easy_perform(curl);
+    if (performed == CURLE_OPERATION_TIMEDOUT) return HttpOutcome{HttpStep::timed_out, 0, {}};
     if (!exchange.headers_done) {
         const HttpStep step = performed == CURLE_URL_MALFORMAT ? HttpStep::connect : HttpStep::send;
         if (!tls) return HttpOutcome{step, 0, {}};

@@ -30,8 +30,9 @@ constexpr char kBoxUploadEventName[] = "Global\\EVENT_Upload";
 constexpr std::size_t kLongestPath = 32768;
 constexpr std::size_t kProfileNamesSize = 32768;
 constexpr DWORD kLargestWrite = 0x10000000;
-constexpr DWORD kConnectTimeoutMs = 10'000;
-constexpr DWORD kTransferTimeoutMs = 30'000;
+// WinINet's own time-outs outlast the exchange's limit by this much, so that the limit, which
+// the caller keeps, always ends a stalled exchange first.
+constexpr DWORD kClientTimeoutBeyondLimitMs = 1000;
 constexpr DWORD kLongestWaitForFileMs = 5'000;
 
 struct InternetHandleCloser {
@@ -276,10 +277,10 @@ HttpOutcome failed_send(bool tls, DWORD error) {
     return outcome;
 }
 
-}  // namespace
-
-HttpOutcome http_exchange(const char* host, bool tls, std::uint16_t port, const char* address,
-                          const char* proxy_text, char* body, std::size_t body_size) {
+// The exchange itself, on WinINet: synchronous, on the thread that runs it.
+HttpOutcome exchange_now(const char* host, bool tls, std::uint16_t port, const char* address,
+                         const char* proxy_text, char* body, std::size_t body_size,
+                         const ExchangeLimits& limits) {
     const bool use_proxy = proxy_text[0] != '\0';
     // WinINet serves HTTPS through an entry without a scheme (a proxy for every protocol), by
     // CONNECT; an "HTTP=" entry serves plain HTTP only.
@@ -302,12 +303,12 @@ HttpOutcome http_exchange(const char* host, bool tls, std::uint16_t port, const 
                                             address, "HTTP/1.0", nullptr, nullptr, flags, 1));
     if (!request) return HttpOutcome{HttpStep::open_request, 0, {}};
     HINTERNET request_handle = static_cast<HINTERNET>(request.get());
-    // Without them a server that accepts and never answers holds the caller for minutes.
-    // WinINet honours them on the request handle. Unlike the POSIX client's limit on the
-    // whole exchange, they bound each send and each receive: a peer that trickles its
-    // answer holds the call longer.
-    DWORD connect_timeout = kConnectTimeoutMs;
-    DWORD transfer_timeout = kTransferTimeoutMs;
+    // Without them a server that accepts and never answers holds the thread for minutes.
+    // WinINet honours them on the request handle. They bound each send and each receive, not
+    // the exchange: a peer that trickles its answer holds the thread longer, but not the
+    // caller (http_exchange).
+    DWORD connect_timeout = limits.connect_ms;
+    DWORD transfer_timeout = limits.total_ms + kClientTimeoutBeyondLimitMs;
     InternetSetOptionA(request_handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect_timeout,
                        sizeof connect_timeout);
     InternetSetOptionA(request_handle, INTERNET_OPTION_SEND_TIMEOUT, &transfer_timeout,
@@ -328,6 +329,96 @@ HttpOutcome http_exchange(const char* host, bool tls, std::uint16_t port, const 
         return HttpOutcome{HttpStep::status, 0, {}};
     }
     return read_body(request_handle, body, body_size);
+}
+
+// One exchange on a thread of its own, which the caller stops waiting for at the limit:
+// WinINet gives no safe way to end a blocked synchronous call (closing its handle from
+// another thread races with the call's next use of it, and wine does not end the call), so a
+// peer that trickles its answer keeps only that thread. Caller and thread share this and
+// whichever lets go last frees it; the thread keeps the library loaded until it has ended.
+struct BackgroundExchange {
+    ~BackgroundExchange() {
+        if (done != nullptr) CloseHandle(done);
+    }
+
+    LONG owners = 2;
+    std::string host;
+    std::string address;
+    std::string proxy_text;
+    bool tls = false;
+    std::uint16_t port = 0;
+    ExchangeLimits limits{};
+    std::vector<char> body;
+    HANDLE done = nullptr;  // set once outcome and body are complete
+    HMODULE library = nullptr;
+    HttpOutcome outcome{HttpStep::open, 0, {}};
+};
+
+void let_go(BackgroundExchange* exchange) {
+    if (InterlockedDecrement(&exchange->owners) == 0) delete exchange;
+}
+
+DWORD WINAPI run_exchange(LPVOID parameter) {
+    auto* exchange = static_cast<BackgroundExchange*>(parameter);
+    try {
+        exchange->outcome =
+            exchange_now(exchange->host.c_str(), exchange->tls, exchange->port,
+                         exchange->address.c_str(), exchange->proxy_text.c_str(),
+                         exchange->body.data(), exchange->body.size(), exchange->limits);
+    } catch (...) {
+        exchange->outcome = HttpOutcome{HttpStep::open, 0, {}};
+    }
+    SetEvent(exchange->done);
+    const HMODULE library = exchange->library;
+    let_go(exchange);
+    FreeLibraryAndExitThread(library, 0);
+}
+
+// The module of this code, with a reference that keeps it loaded; null when there is none.
+HMODULE hold_own_module() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCSTR>(&run_exchange), &module);
+    return module;
+}
+
+}  // namespace
+
+ExchangeLimits exchange_limits() {
+    return kExchangeLimits;
+}
+
+HttpOutcome http_exchange(const char* host, bool tls, std::uint16_t port, const char* address,
+                          const char* proxy_text, char* body, std::size_t body_size,
+                          const ExchangeLimits& limits) {
+    const HttpOutcome not_opened{HttpStep::open, 0, {}};
+    if (body_size == 0) return not_opened;
+    std::unique_ptr<BackgroundExchange> exchange;
+    try {
+        exchange.reset(new BackgroundExchange{2, host, address, proxy_text, tls, port, limits,
+                                              std::vector<char>(body_size, '\0')});
+    } catch (...) {
+        return not_opened;
+    }
+    exchange->done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (exchange->done == nullptr) return not_opened;
+    exchange->library = hold_own_module();
+    if (exchange->library == nullptr) return not_opened;
+    HANDLE thread = CreateThread(nullptr, 0, run_exchange, exchange.get(), 0, nullptr);
+    if (thread == nullptr) {
+        FreeLibrary(exchange->library);
+        return not_opened;
+    }
+    CloseHandle(thread);
+
+    BackgroundExchange* shared = exchange.release();
+    HttpOutcome outcome{HttpStep::timed_out, 0, {}};
+    if (WaitForSingleObject(shared->done, limits.total_ms) == WAIT_OBJECT_0) {
+        outcome = shared->outcome;
+        std::memcpy(body, shared->body.data(), body_size);
+    }
+    let_go(shared);
+    return outcome;
 }
 
 void release_http() {}

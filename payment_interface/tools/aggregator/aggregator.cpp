@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string_view>
+#include <utility>
 
 namespace aggregator {
 
@@ -233,6 +234,11 @@ void Aggregator::set_delay(std::chrono::milliseconds delay) {
     delay_ = delay;
 }
 
+void Aggregator::set_answer_hook(AnswerHook hook) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    answer_hook_ = std::move(hook);
+}
+
 void Aggregator::put_order(const Order& order) {
     const std::lock_guard<std::mutex> lock(mutex_);
     orders_[order.request_id] = order;
@@ -254,6 +260,7 @@ std::vector<std::string> Aggregator::targets() const {
 }
 
 Fault Aggregator::fault_for(const std::string& command) const {
+    if (answer_fault_) return *answer_fault_;
     for (const std::string& key : {command, std::string()}) {
         const auto found = faults_.find(key);
         if (found != faults_.end() && found->second != Fault::none) return found->second;
@@ -317,8 +324,17 @@ std::string Aggregator::order_details(const std::string& command, const Order& o
 
 HttpResponse Aggregator::handle(const HttpRequest& request) {
     const std::lock_guard<std::mutex> lock(mutex_);
+    const Parameters parameters = parameters_of(request);
+    const std::string command = value_of(parameters, "cmd");
+    if (answer_hook_) {
+        const std::string id = value_of(parameters, "requestId");
+        const auto found = orders_.find(id);
+        answer_fault_ =
+            answer_hook_(command, id, found == orders_.end() ? nullptr : &found->second);
+    }
     HttpResponse response = respond(request);
-    response.delivery = delivery_for(fault_for(value_of(parameters_of(request), "cmd")));
+    response.delivery = delivery_for(fault_for(command));
+    answer_fault_.reset();
     return response;
 }
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -78,6 +79,12 @@ class Aggregator {
     void set_fault(const std::string& command, Fault fault);
     void set_refusal(const std::string& error_message, const std::string& error_code);
     void set_delay(std::chrono::milliseconds delay);
+    // A test's say in each answer, asked before the service acts on a request: given the
+    // command, the request id and the order of that id (null when there is none), which it may
+    // change, it returns the fault of this one answer.
+    using AnswerHook =
+        std::function<Fault(const std::string& command, const std::string& id, Order* order)>;
+    void set_answer_hook(AnswerHook hook);
 
     void put_order(const Order& order);
     std::optional<Order> order(const std::string& request_id) const;
@@ -120,6 +127,8 @@ class Aggregator {
     std::map<std::string, std::string> machines_;  // machine number -> key
     std::map<std::string, Order> orders_;
     std::map<std::string, Fault> faults_;
+    AnswerHook answer_hook_;
+    std::optional<Fault> answer_fault_;  // the hook's, for the request being answered
     std::string refusal_message_ = u8"交易被拒绝";
     std::string refusal_code_ = "E12";
     std::chrono::milliseconds delay_{200};

@@ -31,6 +31,8 @@ namespace platform = vortal::platform;
 constexpr std::size_t kLongestProxy = 37;
 constexpr char kProbeFileName[] = "vortal-settings.probe";
 constexpr std::size_t kNumberTextSize = 260;
+// No customer is waited for longer: a larger 超时时间 was most likely typed in milliseconds.
+constexpr int kLongestLikelyTimeout = 300;
 
 struct ShownSetting {
     std::string section;  // GBK, as all texts of the report but the INI path
@@ -166,6 +168,28 @@ bool can_write_below(std::string folder) {
     return written;
 }
 
+// 超时时间 counts seconds, and a Z1 whose customer never pays holds the till that long.
+void check_timeout_unit(const platform::ProfileFile& profile, Report& report) {
+    const int timeout = vortal::read_number(profile, vortal::kTimeout);
+    if (timeout <= kLongestLikelyTimeout) return;
+    report.problems.push_back(name_of(vortal::kTimeout) + "=" + std::to_string(timeout) +
+                              " is over " + std::to_string(kLongestLikelyTimeout) +
+                              " seconds, probably typed in milliseconds: a Z1 whose customer does "
+                              "not pay holds the till for " +
+                              std::to_string(timeout / 60) + " minutes");
+}
+
+// A till switched to HTTPS by 协议 alone keeps the template's 端口=80, where no service speaks
+// TLS.
+void check_port_matches_protocol(const platform::ProfileFile& profile, Report& report) {
+    const bool https =
+        vortal::protocol_named(value_of(report, vortal::kProtocol)) == vortal::Protocol::https;
+    if (!https || vortal::read_number(profile, vortal::kPort) != vortal::kDefaultPort) return;
+    report.problems.push_back(name_of(vortal::kPort) + "=80 with " + name_of(vortal::kProtocol) +
+                              "=https: HTTPS is served on another port (usually 443), every "
+                              "payment answers 02; change 端口 with 协议");
+}
+
 void check_ini(const platform::ProfileFile& profile, Report& report) {
     auto problem = [&report](const std::string& text) { report.problems.push_back(text); };
     if (!report.found) {
@@ -238,6 +262,8 @@ void check_ini(const platform::ProfileFile& profile, Report& report) {
                     " is missing: no receipt is written");
         }
     }
+    check_timeout_unit(profile, report);
+    check_port_matches_protocol(profile, report);
 }
 
 // On tills with the box service: its folder from the registry and Z_Config.ini there for "Z6".
