@@ -19,7 +19,7 @@ extern const char kOrderRefunded[];   // a scan-pay whose order reads refunded
 extern const char kPaymentUnknown[];  // a scan-pay whose last query brought no status
 extern const char kRefundSucceeded[];
 extern const char kRefundNotYetShown[];  // a refund accepted whose order does not read refunded
-extern const char kNotRecorded[];  // the journal did not take the operation's "sent" line
+extern const char kNotRecorded[];        // the journal did not take the operation's "sent" line
 
 // Debugger output
 extern const char kModuleNotFound[];

@@ -1383,8 +1383,11 @@ TEST_F(VortalTest, RandomDaysTellTheTillOnlyWhatTheServiceSaidAndInTime) {
             expected = operation == "Z3" || known(last.status) ? "00" : "06";
         }
         EXPECT_EQ(result.code, expected);
+        // Beyond its bound a call may take what a loaded or sanitized build needs to start
+        // and to do each exchange's own work: far less than a hung exchange left uncut.
+        const auto slack = 1000ms + 200ms * static_cast<int>(answers.size());
         EXPECT_LE(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(),
-                  (bound + 700ms).count());
+                  (bound + slack).count());
         if (operation == "Z4") continue;
         if (operation != "Z2") ids.push_back(result.request_id);
         told_paid[operation + "|" + (operation == "Z2" ? id : ids.back())] |= result.code == kPaid;
