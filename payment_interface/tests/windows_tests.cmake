@@ -1,6 +1,7 @@
 # The Windows suite, included by CMakeLists.txt in a Windows build. On Linux the DLL's export
 # and calling convention are checked in the file itself and everything else runs under wine
-# where it can run this build's programs (KORVANE_WINE_RUNS), the end-to-end tests against
+# where it can run this build's programs or in the 32-bit guest (KORVANE_RUN_WINDOWS_TESTS),
+# the end-to-end tests against
 # the Linux substitute aggregator of the native build (KORVANE_NATIVE_BUILD_DIR).
 
 set(KORVANE_NATIVE_BUILD_DIR "${PROJECT_SOURCE_DIR}/build/default" CACHE PATH
@@ -39,7 +40,7 @@ if(MINGW AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   korvane_strict_warnings(vortal_stdcall_caller)
 endif()
 
-if(CMAKE_CROSSCOMPILING AND NOT KORVANE_WINE_RUNS)
+if(CMAKE_CROSSCOMPILING AND NOT KORVANE_RUN_WINDOWS_TESTS)
   return()
 endif()
 
