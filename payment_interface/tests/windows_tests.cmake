@@ -68,7 +68,11 @@ if(CMAKE_HOST_UNIX)
             ${KORVANE_NATIVE_BUILD_DIR}/payment_interface/tools/vortal-aggregator)
 endif()
 
-if(TARGET vortal_stdcall_caller)
+if(TARGET vortal_stdcall_caller AND CMAKE_HOST_UNIX)
+  add_test(NAME vortal_windows_stdcall_export
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/run_stdcall_caller.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+            $<TARGET_FILE:vortal_stdcall_caller> $<TARGET_FILE:vortal>)
+elseif(TARGET vortal_stdcall_caller)
   add_test(NAME vortal_windows_stdcall_export COMMAND vortal_stdcall_caller
     "${test_path_prefix}$<TARGET_FILE:vortal>")
 endif()
