@@ -1,7 +1,7 @@
 # The Windows suite, included by CMakeLists.txt in a Windows build. tessary-cli.exe and
 # tessary.exe are checked in the file for the DLLs they need and their version resource. The
-# suites run under wine where it can run this build's programs (KORVANE_WINE_RUNS), each as
-# one test; tessary-cli.exe is held against the native build's tessary-cli and upgrades
+# suites run under wine where it can run this build's programs or in the 32-bit guest
+# (KORVANE_RUN_WINDOWS_TESTS), each as one test; tessary-cli.exe is held against the native build's tessary-cli and upgrades
 # through FreeTDS's driver against its SQL Server stand-in (KORVANE_NATIVE_BUILD_DIR); so
 # does tessary.exe, driven by the window's test program.
 
@@ -37,7 +37,7 @@ endif()
 
 # Every test program is built, also where wine cannot run it here: a fault that only this
 # architecture's compiler sees fails the build on every machine. Only running them needs wine.
-if(CMAKE_CROSSCOMPILING AND NOT KORVANE_WINE_RUNS)
+if(CMAKE_CROSSCOMPILING AND NOT KORVANE_RUN_WINDOWS_TESTS)
   return()
 endif()
 

@@ -15,6 +15,8 @@ rm -rf "$work"
 mkdir -p "$work"
 
 export WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
+# Where the build folder is a share that wine cannot own (the 32-bit guest), a folder of its own.
+[[ -z ${KORVANE_WINE_PREFIXES-} ]] || WINEPREFIX=$KORVANE_WINE_PREFIXES/msi-scenario
 # No Mono or Gecko, and no menu entries in this machine's desktop.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
@@ -24,7 +26,7 @@ else
 fi
 cleanup() {
   /usr/lib/wine/wineserver -k 2>/dev/null || true
-  rm -rf "$work"
+  rm -rf "$work" "$WINEPREFIX"
 }
 trap cleanup EXIT
 "$WINELOADER" wineboot -i >/dev/null 2>&1

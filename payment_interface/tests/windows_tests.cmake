@@ -1,6 +1,7 @@
 # The Windows suite, included by CMakeLists.txt in a Windows build. On Linux the DLL's export
 # and calling convention are checked in the file itself and everything else runs under wine
-# where it can run this build's programs (KORVANE_WINE_RUNS), the end-to-end tests against
+# where it can run this build's programs or in the 32-bit guest (KORVANE_RUN_WINDOWS_TESTS),
+# the end-to-end tests against
 # the Linux substitute aggregator of the native build (KORVANE_NATIVE_BUILD_DIR).
 
 set(KORVANE_NATIVE_BUILD_DIR "${PROJECT_SOURCE_DIR}/build/default" CACHE PATH
@@ -39,7 +40,7 @@ if(MINGW AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   korvane_strict_warnings(vortal_stdcall_caller)
 endif()
 
-if(CMAKE_CROSSCOMPILING AND NOT KORVANE_WINE_RUNS)
+if(CMAKE_CROSSCOMPILING AND NOT KORVANE_RUN_WINDOWS_TESTS)
   return()
 endif()
 
@@ -67,7 +68,11 @@ if(CMAKE_HOST_UNIX)
             ${KORVANE_NATIVE_BUILD_DIR}/payment_interface/tools/vortal-aggregator)
 endif()
 
-if(TARGET vortal_stdcall_caller)
+if(TARGET vortal_stdcall_caller AND CMAKE_HOST_UNIX)
+  add_test(NAME vortal_windows_stdcall_export
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/run_stdcall_caller.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+            $<TARGET_FILE:vortal_stdcall_caller> $<TARGET_FILE:vortal>)
+elseif(TARGET vortal_stdcall_caller)
   add_test(NAME vortal_windows_stdcall_export COMMAND vortal_stdcall_caller
     "${test_path_prefix}$<TARGET_FILE:vortal>")
 endif()
