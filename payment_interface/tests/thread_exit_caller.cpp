@@ -3,7 +3,7 @@
 // process is gone soon after it said "leaving main". Against the substitute aggregator named
 // by the INI beside the library (agent A1, key k3y, orders never paid).
 //   thread_exit_caller one-call LIBRARY       one Z3 on one thread; the library stays loaded
-//   thread_exit_caller many-calls LIBRARY     8 threads x 100 calls, then the library unloaded
+//   thread_exit_caller many-calls LIBRARY     8 threads x 30 calls, then the library unloaded
 //   thread_exit_caller still-running LIBRARY  main leaves while a thread polls a scan-pay
 // Exit code 0 when every record read as expected.
 #if defined(_WIN32)
@@ -93,7 +93,7 @@ int one_call(VortalLibrary::Transact transact) {
 
 int many_calls(VortalLibrary::Transact transact) {
     constexpr int kThreads = 8;
-    constexpr int kRoundsEach = 50;  // a create and a query each
+    constexpr int kRoundsEach = 15;  // a create and a query each
     std::vector<std::set<const TransResult*>> records(kThreads);
     std::vector<int> wrong(kThreads, 0);
     std::vector<CallerThread> threads;
