@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 
 namespace vortal {
 
@@ -15,13 +14,14 @@ namespace vortal {
 class LibraryLockHold {
   public:
     explicit LibraryLockHold(std::uint32_t wait_ms);
+    ~LibraryLockHold();
     LibraryLockHold(const LibraryLockHold&) = delete;
     LibraryLockHold& operator=(const LibraryLockHold&) = delete;
 
-    bool held() const { return hold_.owns_lock(); }
+    bool held() const { return held_; }
 
   private:
-    std::unique_lock<std::recursive_timed_mutex> hold_;
+    bool held_ = false;
 };
 
 // The longest an exchange can hold the lock, and a moment for the holder to let go.

@@ -26,6 +26,12 @@ LocalTime local_time();
 std::uint32_t tick_count_ms();
 void sleep_ms(std::uint32_t milliseconds);
 
+// The process-wide lock under the library lock: the thread that holds it may take it again,
+// and a taker waits for it at most the given time. On Windows a mutex object, which waits
+// for a time as a critical section cannot, and brings no clock of the C runtime's threads.
+bool take_process_lock(std::uint32_t wait_ms);
+void give_back_process_lock();
+
 // Diagnostics for an attached debugger. On POSIX they go to stderr when VORTAL_DEBUG=1
 // and are discarded otherwise.
 void debug_output(const char* text);

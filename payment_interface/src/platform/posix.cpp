@@ -15,11 +15,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -113,6 +115,20 @@ void sleep_ms(std::uint32_t milliseconds) {
                        static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
     }
+}
+
+namespace {
+
+std::recursive_timed_mutex g_process_lock;  // lives from load to unload
+
+}  // namespace
+
+bool take_process_lock(std::uint32_t wait_ms) {
+    return g_process_lock.try_lock_for(std::chrono::milliseconds(wait_ms));
+}
+
+void give_back_process_lock() {
+    g_process_lock.unlock();
 }
 
 namespace {

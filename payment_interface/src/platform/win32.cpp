@@ -58,6 +58,33 @@ void sleep_ms(std::uint32_t milliseconds) {
     Sleep(milliseconds);
 }
 
+namespace {
+
+// Made while the library loads, before any call can take it, and closed when it unloads: a
+// host that loads the library for each call keeps no handle of it. An owner that ended
+// holding it (WAIT_ABANDONED) leaves it to the next taker.
+struct ProcessLock {
+    ProcessLock() : mutex(CreateMutexA(nullptr, FALSE, nullptr)) {}
+    ~ProcessLock() {
+        if (mutex != nullptr) CloseHandle(mutex);
+    }
+    ProcessLock(const ProcessLock&) = delete;
+    ProcessLock& operator=(const ProcessLock&) = delete;
+    HANDLE mutex;
+};
+ProcessLock g_process_lock;
+
+}  // namespace
+
+bool take_process_lock(std::uint32_t wait_ms) {
+    const DWORD waited = WaitForSingleObject(g_process_lock.mutex, wait_ms);
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+void give_back_process_lock() {
+    ReleaseMutex(g_process_lock.mutex);
+}
+
 void debug_output(const char* text) {
     OutputDebugStringA(text);
 }
