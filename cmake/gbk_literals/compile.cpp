@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
             std::cerr << "korvane-gbk-compile: cannot write " << escaped.path() << "\n";
             return 1;
         }
-    } catch (const gbk_literals::NoGbkForm& error) {
+    } catch (const std::runtime_error& error) {
         std::cerr << error.what() << "\n";
         return 1;
     }

@@ -5,11 +5,17 @@
 #include <cerrno>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 
 namespace gbk_literals {
 
 namespace {
+
+class NoGbkForm : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
 
 constexpr std::size_t kLongestRawDelimiter = 16;
 
@@ -43,7 +49,7 @@ struct IconvCloser {
 std::string to_gbk(std::string_view utf8, const std::string& place) {
     static const std::unique_ptr<void, IconvCloser> converter(iconv_open("GBK", "UTF-8"));
     if (converter.get() == reinterpret_cast<void*>(-1)) {
-        throw NoGbkForm(place + ": the C library has no UTF-8 to GBK conversion");
+        throw std::runtime_error(place + ": the C library has no UTF-8 to GBK conversion");
     }
     const auto handle = static_cast<iconv_t>(converter.get());
     iconv(handle, nullptr, nullptr, nullptr, nullptr);
@@ -253,6 +259,19 @@ class Rewriter {
         return (end < source_.size() && source_[end] == quote ? end + 1 : end) - start;
     }
 
+    // A literal with a character that has no GBK form is kept as written behind a pragma
+    // that stops the compiler where the literal is compiled: the text of a disabled #if branch
+    // (C++20 parts of a standard header) never is, and GCC refuses only what it compiles.
+    void keep_refused(std::size_t length, const NoGbkForm& error) {
+        std::string message;
+        for (const char c : std::string_view(error.what())) {
+            if (c == '"' || c == '\\') message += "\\\\\\";
+            message += c;
+        }
+        out_ += "_Pragma(\"GCC error \\\"" + message + "\\\"\") ";
+        copy(length);
+    }
+
     void ordinary_literal() {
         const std::size_t length = literal_length(at_);
         const std::string_view literal = source_.substr(at_, length);
@@ -261,6 +280,15 @@ class Rewriter {
             copy(length);
             return;
         }
+        try {
+            out_ += escaped_literal(literal);
+            at_ += length;
+        } catch (const NoGbkForm& error) {
+            keep_refused(length, error);
+        }
+    }
+
+    std::string escaped_literal(std::string_view literal) {
         std::string escaped(1, literal.front());
         const std::string_view body = literal.substr(1, literal.size() - 2);
         for (std::size_t i = 0; i < body.size();) {
@@ -274,8 +302,7 @@ class Rewriter {
             }
         }
         escaped += literal.back();
-        out_ += escaped;
-        at_ += length;
+        return escaped;
     }
 
     static bool needs_escaping(std::string_view literal) {
@@ -337,7 +364,12 @@ class Rewriter {
         for (std::size_t i = 0; i < body.size();) {
             const char c = body[i];
             if (const std::size_t run = non_ascii_run(body.substr(i))) {
-                append_gbk(escaped, body.substr(i, run), place(line));
+                try {
+                    append_gbk(escaped, body.substr(i, run), place(line));
+                } catch (const NoGbkForm& error) {
+                    keep_refused(end - at_, error);
+                    return;
+                }
                 i += run;
                 continue;
             }

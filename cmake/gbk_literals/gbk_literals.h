@@ -3,18 +3,10 @@
 // the bytes GCC makes with -fexec-charset=GBK.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace gbk_literals {
-
-// A character of a literal that has no GBK form (GCC refuses it as well). The message names
-// the place as "file:line:", following line markers in the source.
-class NoGbkForm : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 // Every ordinary ("..." and '...') and raw (R"d(...)d") narrow literal that holds a non-ASCII
 // character or a universal character name (\u, \U) becomes an ordinary literal whose
@@ -24,7 +16,10 @@ class NoGbkForm : public std::runtime_error {
 // pieces, so every line keeps its number. Everything else is kept byte for byte: comments,
 // u8, u, U and L literals, line markers and the directives #include, #line, #pragma, #error
 // and #warning, which carry file names or free text rather than literals.
-// file names the source in errors until a line marker names another.
+// A literal with a character that has no GBK form stays as written behind
+// _Pragma("GCC error \"file:line: ...\""), so the compiler stops only where it compiles that
+// literal; file names the source there until a line marker names another. Throws
+// std::runtime_error when the C library cannot convert to GBK at all.
 std::string escape_literals(std::string_view source, const std::string& file);
 
 }  // namespace gbk_literals
