@@ -263,6 +263,8 @@ class Rewriter {
     // that stops the compiler where the literal is compiled: the text of a disabled #if branch
     // (C++20 parts of a standard header) never is, and GCC refuses only what it compiles.
     void keep_refused(std::size_t length, const NoGbkForm& error) {
+        // The message is UTF-8 (the source's literal, a file name from a line marker), whose
+        // characters beyond ASCII hold no byte below 0x80: a byte at a time is safe here.
         std::string message;
         for (const char c : std::string_view(error.what())) {
             if (c == '"' || c == '\\') message += "\\\\\\";
